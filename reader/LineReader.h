@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string_view>
+
+namespace vx {
+
+// Sequential, read-only line access to a listing with byte positions and seek.
+//
+// A line ends at CR, at CR LF, or at LF alone; the terminator is not part of the line.
+// Reads go through one large buffer and lines are found with memchr-class searches, so
+// a line costs no allocation and no per-character call; the buffer grows only when a
+// single line is longer than it. The file is opened read-only and never written.
+//
+// Failures (opening, reading, reading past the end) are thrown as vx::Failure.
+class LineReader {
+public:
+    explicit LineReader(const std::filesystem::path& path);
+    ~LineReader();
+    LineReader(const LineReader&) = delete;
+    LineReader& operator=(const LineReader&) = delete;
+
+    // Size of the file in bytes when it was opened.
+    std::int64_t Size() const { return m_size; }
+
+    // True when no character remains to be read.
+    bool AtEnd();
+
+    // The next line. The view stays valid until the next call that reads or seeks.
+    // Reading when AtEnd() is true is a failure (62, input past end of file).
+    std::string_view ReadLine();
+
+    // Byte offset of the next character the next ReadLine returns.
+    std::int64_t Position() const { return m_bufferOffset + static_cast<std::int64_t>(m_begin); }
+
+    // Sets the read position to an offset obtained from Position().
+    void Seek(std::int64_t position);
+
+    enum class Search { Found, End, Paused };
+
+    // Reads lines until one contains `marker` (non-empty, without CR or LF): the same as
+    // calling ReadLine until Contains(line, marker) or AtEnd(), but it jumps from one
+    // occurrence of the marker to the next instead of splitting every line.
+    //  - Found: `line` is the line that contains the marker; the position is after it.
+    //  - End:   the end was reached without one; `line` then holds no marker (it is the
+    //           last line read or is left unchanged) and AtEnd() is true.
+    //  - Paused: about `budget` bytes were passed without a match; the position is at a
+    //           line start and the search can be resumed by calling again (so that a
+    //           caller can report progress on long stretches).
+    Search ReadLineContaining(std::string_view marker, std::string_view& line,
+                              std::int64_t budget = INT64_MAX);
+
+private:
+    // Moves the unread bytes to the front, reads more behind them, and grows the buffer
+    // when it is full of one unfinished line. Returns false at the end of the file.
+    bool Fill();
+    std::string_view TakeLine(std::size_t lineEnd);
+
+    int m_fd = -1;
+    std::int64_t m_size = 0;
+    std::unique_ptr<char[]> m_buffer;
+    std::size_t m_capacity = 0;
+    std::int64_t m_bufferOffset = 0;  // file offset of m_buffer[0]
+    std::size_t m_begin = 0;          // next unread byte
+    std::size_t m_end = 0;            // bytes held
+    bool m_eof = false;               // the file gave no more bytes at m_bufferOffset + m_end
+};
+
+}  // namespace vx

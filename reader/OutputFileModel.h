@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vx {
+
+// One time step of a listing: its time and where its results begin.
+struct TimeStep {
+    float Time = 0;
+    // Offset of the line after the step's time line; extractions seek here. Listings
+    // reach gigabytes, so the offset is kept in 64 bits.
+    std::int64_t Position = 0;
+};
+
+enum AnalysisKind : std::int16_t {
+    AnalysisNone = 0,
+    AnalysisThermal = 1,
+    AnalysisStatic = 2,
+    AnalysisTorsion = 3,
+    AnalysisDynamic = 4,
+};
+
+// What the reader learned about the one open listing. The readers are its only
+// writers; the window and the extraction read it. Text fields hold the listing's own
+// Latin-1 bytes. Lists are 0-based here: time step i is Times[i - 1].
+struct OutputFileModel {
+    std::string FilePath;  // kept by Reset(): the window sets it before each reading
+
+    std::string Version;
+    std::int16_t AnalysisType = AnalysisNone;
+    std::int16_t Ndim = 0;
+    std::int32_t NodeCount = 0;
+    std::int16_t SolidCount = 0;
+    std::int16_t TrussCount = 0;
+    std::int16_t BeamCount = 0;
+    std::int16_t ShellCount = 0;
+    std::int16_t SoilCount = 0;
+    std::int16_t BeamPointCount = 0;
+    std::int16_t ShellSurfaceCount = 0;
+    std::int16_t FiberCount = 0;
+    std::int16_t TimeCount = 0;
+    std::vector<TimeStep> Times;
+
+    bool HasTemperatures = false;
+    bool HasDisplacements = false;
+    bool HasBeamForces = false;
+    bool HasBeamStresses = false;
+    bool HasBeamTangentModulus = false;
+    bool HasTrussForces = false;
+    bool HasMembraneForces = false;
+    bool HasBendingForces = false;
+    bool HasSoilForces = false;
+
+    std::int16_t StressPointCount = 0;
+    std::vector<std::string> StressPoints;
+    std::int16_t TangentPointCount = 0;
+    std::vector<std::string> TangentPoints;
+
+    // Every field but FilePath back to its cleared value.
+    void Reset() {
+        std::string path = std::move(FilePath);
+        *this = OutputFileModel{};
+        FilePath = std::move(path);
+    }
+};
+
+}  // namespace vx

@@ -1,0 +1,101 @@
+#include <new>
+#include <string>
+
+#include "common/Failure.h"
+#include "reader/LineReader.h"
+#include "reader/Markers.h"
+#include "reader/Reader.h"
+#include "reader/TextRoutines.h"
+
+namespace vx {
+
+std::string FailureText(int number, std::string_view description) {
+    std::string text = std::to_string(number);
+    text += ": ";
+    text += description;
+    return text;
+}
+
+namespace {
+
+constexpr std::string_view kNotReadable = "Cannot read but temperature files";
+
+void ShowReadFileError(Services& services, const Failure& failure) {
+    services.Messages.MsgBox("Read File Error " + FailureText(failure.Number(), failure.Description()),
+                             MsgButtons::Ok, MsgIcon::Critical);
+}
+
+// Reads on until the current line contains `marker`; the current line is tested first.
+// Running out of lines is reading past the end.
+void FindLineContaining(LineReader& in, std::string_view marker, std::string_view& line) {
+    if (Contains(line, marker)) return;
+    if (in.ReadLineContaining(marker, line) != LineReader::Search::Found)
+        Raise(fail::InputPastEndOfFile);
+}
+
+bool HasAnalysisKeyword(std::string_view line) {
+    return Contains(line, marker::Static) || Contains(line, marker::Temperat) ||
+           Contains(line, marker::Torsion) || Contains(line, marker::Dynamic);
+}
+
+// The identification line, the version, the dimension and the kind of analysis.
+void ReadHeader(OutputFileModel& model) {
+    LineReader in(model.FilePath);
+    std::string_view line;
+    FindLineContaining(in, marker::Identification, line);
+
+    std::size_t comma = line.find(',');
+    if (comma == std::string_view::npos) Raise(fail::SubscriptOutOfRange);
+    std::string_view piece = line.substr(comma + 1);
+    piece = piece.substr(0, piece.find(','));
+    model.Version = std::string(TrimSpaces(piece));
+
+    FindLineContaining(in, marker::Ndim, line);
+    model.Ndim = WholeWordInt16(WordAt(SplitWords(line), 1));
+
+    while (!HasAnalysisKeyword(line)) line = in.ReadLine();
+    if (Contains(line, marker::Temperat))
+        model.AnalysisType = AnalysisThermal;
+    else if (Contains(line, marker::Static))
+        model.AnalysisType = AnalysisStatic;
+    else if (Contains(line, marker::Torsion))
+        model.AnalysisType = AnalysisTorsion;
+    else
+        model.AnalysisType = AnalysisDynamic;
+}
+
+}  // namespace
+
+void ReadOutputFile(OutputFileModel& model, Services& services) {
+    if (!model.FilePath.empty()) {
+        try {
+            ReadHeader(model);
+        } catch (const Failure& failure) {
+            ShowReadFileError(services, failure);
+            return;
+        } catch (const std::bad_alloc&) {
+            ShowReadFileError(services, Failure(fail::OutOfMemory));
+            return;
+        }
+    }
+    switch (model.AnalysisType) {
+        case AnalysisThermal:
+            ScanThermalFile(model, services);
+            break;
+        case AnalysisStatic:
+        case AnalysisDynamic:
+            try {
+                ScanStructuralFile(model, services);
+            } catch (const Failure& failure) {
+                ShowReadFileError(services, failure);
+            } catch (const std::bad_alloc&) {
+                ShowReadFileError(services, Failure(fail::OutOfMemory));
+            }
+            break;
+        default:
+            services.Messages.MsgBox(kNotReadable, MsgButtons::Ok, MsgIcon::Information);
+            break;
+    }
+}
+
+}  // namespace vx

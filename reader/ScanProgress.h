@@ -1,0 +1,54 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string_view>
+
+#include "reader/Services.h"
+
+namespace vx {
+
+// Thins out the progress reports of a scan. A report costs a repaint and a run of the
+// window's pending events, far more than reading a line, so a scan reports when the
+// position has moved on by a thousandth of the file, when the status text changes, or
+// when 30 ms have passed: the figure moves smoothly and the window stays responsive.
+class ScanProgress {
+public:
+    ScanProgress(ProgressService& progress, std::int64_t size)
+        : m_progress(progress), m_size(size), m_step(size / 1000 > 0 ? size / 1000 : 1) {}
+
+    void Report(std::int64_t position, std::string_view text) {
+        m_next = position + m_step;
+        m_text = text;
+        m_calls = 0;
+        m_last = std::chrono::steady_clock::now();
+        double fraction = m_size > 0 ? static_cast<double>(position) / static_cast<double>(m_size) : 0.0;
+        m_progress.UpdateProgress(static_cast<float>(fraction), text);
+    }
+
+    void Tick(std::int64_t position, std::string_view text) {
+        if (position >= m_next || text.data() != m_text.data()) {
+            Report(position, text);
+        } else if (++m_calls >= kCallsPerClockCheck) {
+            m_calls = 0;
+            if (std::chrono::steady_clock::now() - m_last >= kMaxQuiet) Report(position, text);
+        }
+    }
+
+private:
+    static constexpr int kCallsPerClockCheck = 256;
+    static constexpr std::chrono::milliseconds kMaxQuiet{30};
+
+    ProgressService& m_progress;
+    std::int64_t m_size;
+    std::int64_t m_step;
+    std::int64_t m_next = 0;
+    std::string_view m_text;
+    int m_calls = 0;
+    std::chrono::steady_clock::time_point m_last{};
+};
+
+// How far a marker search may run before it pauses so that progress can be reported.
+inline constexpr std::int64_t kSearchBudget = std::int64_t{1} << 20;
+
+}  // namespace vx
