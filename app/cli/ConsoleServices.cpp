@@ -1,0 +1,85 @@
+#include "app/cli/ConsoleServices.h"
+
+#include <unistd.h>
+
+#include <csignal>
+
+namespace vx::cli {
+
+namespace {
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+extern "C" void OnInterrupt(int) { g_interrupted = 1; }
+
+}  // namespace
+
+std::string Latin1ToUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (unsigned char c : text) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+ConsoleServices::ConsoleServices(bool echoMessages, bool showProgress)
+    : m_echoMessages(echoMessages), m_showProgress(showProgress && ::isatty(STDERR_FILENO)) {
+    g_interrupted = 0;
+    std::signal(SIGINT, OnInterrupt);
+}
+
+ConsoleServices::~ConsoleServices() {
+    ClearProgress();
+    std::signal(SIGINT, SIG_DFL);
+}
+
+MsgAnswer ConsoleServices::MsgBox(std::string_view prompt, MsgButtons buttons, MsgIcon icon) {
+    m_messages.push_back({std::string(prompt), icon});
+    if (m_echoMessages) {
+        ClearProgress();
+        std::string line = Latin1ToUtf8(prompt);
+        line += '\n';
+        std::fwrite(line.data(), 1, line.size(), stderr);
+        std::fflush(stderr);
+    }
+    // Nobody is there to answer a question: the safe answer is No.
+    return buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
+}
+
+void ConsoleServices::UpdateProgress(float sngPercent, std::string_view szText) {
+    // This is where the window would run its pending events: a Ctrl+C arrives here.
+    if (g_interrupted) m_abortRequested = true;
+    if (!m_showProgress) return;
+    int percent = static_cast<int>(sngPercent * 100.0f + 0.5f);
+    auto now = std::chrono::steady_clock::now();
+    bool changed = szText != m_lastText || percent != m_lastPercent;
+    if (!changed || (now - m_lastDraw < std::chrono::milliseconds(80) && szText == m_lastText))
+        return;
+    m_lastDraw = now;
+    m_lastPercent = percent;
+    m_lastText = std::string(szText);
+    constexpr int kWidth = 30;
+    int filled = std::min(kWidth, std::max(0, percent * kWidth / 100));
+    std::string bar = "\r\x1b[K[";
+    bar.append(static_cast<std::size_t>(filled), '#');
+    bar.append(static_cast<std::size_t>(kWidth - filled), ' ');
+    bar += "] " + std::to_string(std::min(std::max(percent, 0), 100)) + "% " + Latin1ToUtf8(szText);
+    std::fwrite(bar.data(), 1, bar.size(), stderr);
+    std::fflush(stderr);
+    m_barShown = true;
+}
+
+void ConsoleServices::ClearProgress() {
+    if (!m_barShown) return;
+    std::fputs("\r\x1b[K", stderr);
+    std::fflush(stderr);
+    m_barShown = false;
+}
+
+}  // namespace vx::cli

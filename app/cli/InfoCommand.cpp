@@ -1,0 +1,160 @@
+#include <cstdio>
+#include <iostream>
+
+#include "app/cli/Commands.h"
+#include "app/cli/ConsoleServices.h"
+#include "app/cli/Json.h"
+#include "export/VariableCatalogue.h"
+#include "reader/FileSummary.h"
+#include "reader/Reader.h"
+#include "reader/TextRoutines.h"
+
+namespace vx::cli {
+
+namespace {
+
+const char* IconName(MsgIcon icon) {
+    switch (icon) {
+        case MsgIcon::Information: return "information";
+        case MsgIcon::Critical: return "critical";
+        case MsgIcon::Question: return "question";
+        case MsgIcon::Exclamation: return "exclamation";
+        case MsgIcon::None: break;
+    }
+    return "none";
+}
+
+void WriteStrings(JsonWriter& json, const std::vector<std::string>& items) {
+    json.BeginArray();
+    for (const auto& s : items) json.String(s);
+    json.EndArray();
+}
+
+std::string InfoJson(const OutputFileModel& m, const std::vector<RecordedMessage>& messages) {
+    JsonWriter json;
+    json.BeginObject();
+    json.Key("Version"), json.String(m.Version);
+    json.Key("AnalysisType"), json.Number(m.AnalysisType);
+    json.Key("Ndim"), json.Number(m.Ndim);
+    const std::pair<const char*, long long> counts[] = {
+        {"NodeCount", m.NodeCount},           {"SolidCount", m.SolidCount},
+        {"TrussCount", m.TrussCount},         {"BeamCount", m.BeamCount},
+        {"ShellCount", m.ShellCount},         {"SoilCount", m.SoilCount},
+        {"BeamPointCount", m.BeamPointCount}, {"ShellSurfaceCount", m.ShellSurfaceCount},
+        {"FiberCount", m.FiberCount},         {"TimeCount", m.TimeCount}};
+    for (const auto& [key, value] : counts) json.Key(key), json.Number(value);
+    const std::pair<const char*, bool> flags[] = {
+        {"HasTemperatures", m.HasTemperatures},
+        {"HasDisplacements", m.HasDisplacements},
+        {"HasBeamForces", m.HasBeamForces},
+        {"HasBeamStresses", m.HasBeamStresses},
+        {"HasBeamTangentModulus", m.HasBeamTangentModulus},
+        {"HasTrussForces", m.HasTrussForces},
+        {"HasMembraneForces", m.HasMembraneForces},
+        {"HasBendingForces", m.HasBendingForces},
+        {"HasSoilForces", m.HasSoilForces}};
+    for (const auto& [key, value] : flags) json.Key(key), json.Bool(value);
+    json.Key("StressPoints"), WriteStrings(json, m.StressPoints);
+    json.Key("TangentPoints"), WriteStrings(json, m.TangentPoints);
+
+    json.Key("Times");
+    json.BeginArray();
+    for (std::int32_t i = 0; i < m.TimeCount; ++i) {
+        const TimeStep& step = m.Times[static_cast<std::size_t>(i)];
+        json.BeginObject();
+        json.Key("Time"), json.Number(ShortestText(step.Time));
+        json.Key("Position"), json.Number(step.Position);
+        json.EndObject();
+    }
+    json.EndArray();
+
+    json.Key("Variables");
+    json.BeginArray();
+    for (const auto& v : OfferedVariables(m)) {
+        json.BeginObject();
+        json.Key("Name"), json.String(v.Name);
+        json.Key("Range"), json.String(v.RangeCaption);
+        json.Key("VectorKinds"), WriteStrings(json, v.VectorKinds);
+        json.Key("Bound"), json.Number(v.Bound);
+        json.EndObject();
+    }
+    json.EndArray();
+
+    json.Key("Messages");
+    json.BeginArray();
+    for (const auto& message : messages) {
+        json.BeginObject();
+        json.Key("Text"), json.String(message.Text);
+        json.Key("Icon"), json.String(IconName(message.Icon));
+        json.EndObject();
+    }
+    json.EndArray();
+    json.EndObject();
+    return json.Text() + "\n";
+}
+
+std::string InfoText(const OutputFileModel& m) {
+    std::string out;
+    for (const auto& row : SummaryRows(m))
+        if (row.Enabled) out += row.Caption + std::string(10 - row.Caption.size(), ' ') + row.Value + "\n";
+    out += "Time steps: " + std::to_string(m.TimeCount);
+    if (m.TimeCount > 0) {
+        out += " (first " + TimeText(m.Times.front().Time) + ", last " +
+               TimeText(m.Times[static_cast<std::size_t>(m.TimeCount - 1)].Time) + ")";
+    }
+    out += "\n";
+    auto variables = OfferedVariables(m);
+    out += variables.empty() ? "Variables: none\n" : "Variables:\n";
+    for (const auto& v : variables) {
+        out += "  " + v.Name;
+        if (v.NeedsRange) out += "  [" + v.RangeCaption + " 1.." + std::to_string(v.Bound) + "]";
+        if (!v.VectorKinds.empty()) {
+            out += "  vectors:";
+            for (std::size_t i = 0; i < v.VectorKinds.size(); ++i)
+                out += (i ? ", " : " ") + v.VectorKinds[i];
+        }
+        out += "\n";
+    }
+    return Latin1ToUtf8(out);
+}
+
+}  // namespace
+
+int RunInfo(const std::vector<std::string>& args) {
+    std::string file;
+    bool json = false;
+    bool quiet = false;
+    for (const auto& arg : args) {
+        if (arg == "--json") {
+            json = true;
+        } else if (arg == "--quiet") {
+            quiet = true;
+        } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
+            std::fprintf(stderr, "voraxextract-cli info: unknown option '%s'\n", arg.c_str());
+            return kExitUsage;
+        } else if (file.empty()) {
+            file = arg;
+        } else {
+            std::fprintf(stderr, "voraxextract-cli info: more than one file given\n");
+            return kExitUsage;
+        }
+    }
+    if (file.empty()) {
+        std::fprintf(stderr, "usage: voraxextract-cli info FILE [--json]\n");
+        return kExitUsage;
+    }
+
+    OutputFileModel model;
+    ConsoleServices console(/*echoMessages=*/!json, /*showProgress=*/!quiet);
+    model.FilePath = file;
+    model.Reset();
+    auto services = console.Get();
+    ReadOutputFile(model, services);
+    console.ClearProgress();
+
+    std::string out = json ? InfoJson(model, console.Messages()) : InfoText(model);
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return std::fflush(stdout) == 0 ? kExitOk : kExitMessage;
+}
+
+}  // namespace vx::cli

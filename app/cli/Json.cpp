@@ -1,0 +1,38 @@
+#include "app/cli/Json.h"
+
+#include <cstdio>
+
+#include "app/cli/ConsoleServices.h"
+
+namespace vx::cli {
+
+void JsonWriter::Key(std::string_view key) {
+    String(key);
+    m_out += ':';
+    m_afterKey = true;
+}
+
+void JsonWriter::String(std::string_view latin1) {
+    Separate();
+    m_out += '"';
+    for (char c : Latin1ToUtf8(latin1)) {
+        switch (c) {
+            case '"': m_out += "\\\""; break;
+            case '\\': m_out += "\\\\"; break;
+            case '\n': m_out += "\\n"; break;
+            case '\r': m_out += "\\r"; break;
+            case '\t': m_out += "\\t"; break;
+            default:
+                if (static_cast<unsigned char>(c) < 0x20) {
+                    char buf[8];
+                    std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(c));
+                    m_out += buf;
+                } else {
+                    m_out += c;
+                }
+        }
+    }
+    m_out += '"';
+}
+
+}  // namespace vx::cli
