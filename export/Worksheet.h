@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "reader/ExtractionRequest.h"
+#include "reader/OutputFileModel.h"
+#include "reader/Services.h"
+#include "reader/ValueTable.h"
+
+namespace vx {
+
+// The word that names the vectors on the sheet ("Node", "Beam", "Fiber", ...); empty
+// for a name in no row.
+std::string_view RecordLabel(std::string_view variable);
+
+// Writes the sheet of one extraction: a heading block (variable, vector kind), then
+// the times across and the vectors down (TimesInColumns) or the other way round, with
+// the value of vector k at time t taken from table row Vectors[k], column t. Checks the
+// 256-column and 65536-row limits before the file is touched; shows its own messages
+// and never passes a failure on.
+void WriteWorksheet(const std::string& path, const ExtractionRequest& request,
+                    const OutputFileModel& model, const ValueTable& table, Services& services);
+
+// What Save does once its request is built: read the values (temperatures or a
+// structural variable) and, unless the user asked to stop meanwhile, write the sheet.
+void ExtractAndWrite(const OutputFileModel& model, const ExtractionRequest& request,
+                     ValueTable& table, Services& services);
+
+}  // namespace vx

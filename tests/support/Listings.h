@@ -1,0 +1,45 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "reader/OutputFileModel.h"
+#include "tools/listinggen/ListingGenerator.h"
+
+namespace vx::test {
+
+// A dynamic or static listing holding every kind of result block.
+inline gen::ListingSpec EveryBlockSpec(int ndim, gen::AnalysisKind kind = gen::AnalysisKind::Dynamic) {
+    gen::ListingSpec spec;
+    spec.kind = kind;
+    spec.ndim = ndim;
+    spec.nodes = 13;
+    spec.trusses = 3;
+    spec.beams = 4;
+    spec.beamPoints = 3;
+    spec.shells = 2;
+    spec.shellSurfaces = 4;
+    spec.soils = 2;
+    spec.fibers = 12;
+    spec.stressPoints = {{2, 1}, {3, 2}};
+    spec.tangentPoints = {{4, 3}};
+    spec.steps = 5;
+    return spec;
+}
+
+inline gen::ListingSpec ThermalSpec(int nodes = 12, int steps = 6) {
+    gen::ListingSpec spec;
+    spec.kind = gen::AnalysisKind::Thermal;
+    spec.nodes = nodes;
+    spec.solids = 4;
+    spec.steps = steps;
+    return spec;
+}
+
+// Writes the listing to `file` and returns its path as the model takes it.
+inline std::string Generate(const gen::ListingSpec& spec, const std::filesystem::path& file) {
+    gen::WriteListingFile(spec, file.string());
+    return file.string();
+}
+
+}  // namespace vx::test
