@@ -54,6 +54,6 @@ static std::filesystem::path FromEnv(const char* name, const std::filesystem::pa
 
 std::filesystem::path SourceDir() { return FromEnv("VX_SOURCE_DIR", VX_DEFAULT_SOURCE_DIR); }
 
-std::filesystem::path SharedDir() { return FromEnv("VX_SHARED_DIR", SourceDir() / ".." / "shared"); }
+std::filesystem::path SharedDir() { return FromEnv("VX_SHARED_DIR", VX_DEFAULT_SHARED_DIR); }
 
 }  // namespace vx::test

@@ -1,0 +1,185 @@
+// voraxextract-cli driven as a script would drive it: listings converted end to end for
+// every offered variable, the sheets read back by our strict reader and by real ones.
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <map>
+#include <sstream>
+
+#include "biff/ExcelFile.h"
+#include "export/VariableCatalogue.h"
+#include "export/Worksheet.h"
+#include "reader/Reader.h"
+#include "reader/TextRoutines.h"
+#include "tests/support/FakeServices.h"
+#include "tests/support/Listings.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/Tools.h"
+
+namespace vx {
+namespace {
+
+using test::Cell;
+using test::TempDir;
+
+// Where the generator keeps the values a variable reads, for one vector kind.
+struct Source {
+    gen::Block Block;
+    int Field = 0;
+};
+
+Source SourceOf(std::string_view variable, int kind) {
+    using gen::Block;
+    static const std::map<std::string_view, Source> fixed = {
+        {var::Temperature, {Block::Temperature, 0}},
+        {var::EigenValues, {Block::EigenValue, 0}},
+        {var::TrussAxialForce, {Block::Truss, 1}},
+        {var::BeamAxialForce, {Block::Beam, 2}},
+        {var::BeamBendingMoment, {Block::Beam, 3}},
+        {var::BeamBendingMomentMy, {Block::Beam, 3}},
+        {var::BeamBendingMomentMz, {Block::Beam, 4}},
+        {var::BeamBendingMomentMw, {Block::Beam, 5}},
+        {var::BeamStresses, {Block::BeamStress, 0}},
+        {var::BeamTangentModulus, {Block::BeamTangent, 0}},
+        {var::MembraneForceNx, {Block::Membrane, 5}},
+        {var::MembraneForceNy, {Block::Membrane, 7}},
+        {var::MembraneForceNxy, {Block::Membrane, 9}},
+        {var::MembraneForceN1, {Block::Membrane, 11}},
+        {var::MembraneForceN2, {Block::Membrane, 13}},
+        {var::BendingForceMx, {Block::Bending, 5}},
+        {var::BendingForceMy, {Block::Bending, 7}},
+        {var::BendingForceMxy, {Block::Bending, 9}},
+        {var::BendingForceM1, {Block::Bending, 11}},
+        {var::BendingForceM2, {Block::Bending, 13}},
+        {var::SoilAxialForceNx, {Block::Soil, 1}},
+        {var::SoilPressure, {Block::Soil, 2}}};
+    if (variable == var::Displacements) return {Block::Displacements, kind + 1};
+    return fixed.at(variable);
+}
+
+float Expected(const gen::ListingSpec& spec, std::string_view variable, int kind, int step, int record) {
+    Source s = SourceOf(variable, kind);
+    // The vector kind picks a point, a surface or a stress block through the generator's
+    // sub-index; a degree of freedom is a field of its own.
+    int sub = s.Block == gen::Block::Displacements || kind < 0 ? 0 : kind;
+    return gen::ExpectedValue(spec, s.Block, step, record, s.Field, sub);
+}
+
+double ParseRepr(const std::string& text) {
+    double value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
+std::map<std::pair<int, int>, Cell> ByPlace(const std::vector<Cell>& cells) {
+    std::map<std::pair<int, int>, Cell> map;
+    for (const auto& c : cells) map[{c.Row, c.Col}] = c;
+    return map;
+}
+
+OutputFileModel Scan(const std::string& path) {
+    OutputFileModel model;
+    model.FilePath = path;
+    test::FakeServices host;
+    auto services = host.Get();
+    ReadOutputFile(model, services);
+    return model;
+}
+
+// Exports one variable and vector kind for every step and the whole range, then checks
+// every cell of the sheet; `truth` gives the value the listing holds (null: the sheet's
+// shape only).
+void ExportAndCheck(const std::string& listing, const OutputFileModel& model, const OfferedVariable& v,
+                    int kind, bool columns, const gen::ListingSpec* truth, const TempDir& dir) {
+    SCOPED_TRACE(v.Name + " kind " + std::to_string(kind) + (columns ? " columns" : " rows"));
+    auto out = dir.Path() / "sheet.xls";
+    std::vector<std::string> args = {"export", listing, "-o", out.string(), "--variable", v.Name,
+                                     "--all-steps", columns ? "--columns" : "--rows", "--quiet"};
+    if (kind >= 0) args.insert(args.end(), {"--vector-index", std::to_string(kind)});
+    const int vectors = v.NeedsRange ? v.Bound : 1;
+    if (v.NeedsRange) args.insert(args.end(), {"--from", "1", "--to", std::to_string(v.Bound)});
+    auto run = test::RunCli(args);
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Err, "");
+    EXPECT_EQ(run.Out, "");
+
+    std::vector<Cell> cells;
+    std::string error;
+    ASSERT_TRUE(test::DumpCells(out, cells, error)) << error;
+    const int steps = model.TimeCount;
+    ASSERT_EQ(cells.size(), static_cast<std::size_t>(4 + 1 + steps + vectors + steps * vectors));
+    auto sheet = ByPlace(cells);
+    auto at = [&](int row, int col) -> const Cell& { return sheet[std::make_pair(row, col)]; };
+    EXPECT_EQ(at(1, 1).Value, "Variable");
+    EXPECT_EQ(at(1, 2).Value, v.Name);
+    EXPECT_EQ(at(2, 2).Value, kind >= 0 ? v.VectorKinds[static_cast<std::size_t>(kind)] : "");
+    EXPECT_EQ(at(3, 1).Value, columns ? std::string(RecordLabel(v.Name)) : "Time");
+    for (int t = 1; t <= steps; ++t) {
+        const Cell& time = columns ? at(3, t + 1) : at(t + 3, 1);
+        EXPECT_EQ(time.Type, "number");
+        EXPECT_EQ(ParseRepr(time.Value),
+                  RoundToSixDecimals(model.Times[static_cast<std::size_t>(t - 1)].Time));
+    }
+    for (int k = 1; k <= vectors; ++k) {
+        const Cell& label = columns ? at(k + 3, 1) : at(3, k + 1);
+        EXPECT_EQ(label.Value, std::string(RecordLabel(v.Name)) + " " + std::to_string(k));
+        if (!truth) continue;
+        for (int t = 1; t <= steps; ++t) {
+            const Cell& value = columns ? at(k + 3, t + 1) : at(t + 3, k + 1);
+            ASSERT_EQ(value.Type, "number");
+            EXPECT_EQ(ParseRepr(value.Value),
+                      RoundToSixDecimals(Expected(*truth, v.Name, kind, t, k)))
+                << "vector " << k << " step " << t;
+        }
+    }
+}
+
+// With a truth: every vector kind in rows and the last one in columns. Without: every
+// variable once, the layouts taking turns.
+void ConvertEveryVariable(const std::string& listing, const gen::ListingSpec* truth) {
+    TempDir dir;
+    auto model = Scan(listing);
+    auto offered = OfferedVariables(model);
+    ASSERT_FALSE(offered.empty());
+    bool columns = false;
+    for (const auto& v : offered) {
+        const int kinds = static_cast<int>(v.VectorKinds.size());
+        if (!truth) {
+            ExportAndCheck(listing, model, v, kinds ? 0 : -1, columns = !columns, truth, dir);
+            continue;
+        }
+        for (int kind = kinds ? 0 : -1; kind < std::max(kinds, 0); ++kind)
+            ExportAndCheck(listing, model, v, kind, /*columns=*/false, truth, dir);
+        ExportAndCheck(listing, model, v, kinds ? kinds - 1 : -1, /*columns=*/true, truth, dir);
+    }
+}
+
+class CliEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!test::HaveXlsDump()) GTEST_SKIP() << "xls-dump or python3 missing";
+    }
+};
+
+TEST_F(CliEndToEnd, EveryExampleConvertsForEveryOfferedVariable) {
+    for (const char* example : {"thermal.out", "static2d.out", "dynamic3d.out"}) {
+        SCOPED_TRACE(example);
+        ConvertEveryVariable((test::SourceDir() / "examples" / example).string(), nullptr);
+    }
+}
+
+TEST_F(CliEndToEnd, SheetsHoldExactlyTheValuesTheListingsHold) {
+    TempDir dir;
+    auto dynamic = test::EveryBlockSpec(3);
+    auto statics = test::EveryBlockSpec(2, gen::AnalysisKind::Static);
+    statics.lineEnding = gen::LineEnding::LF;
+    auto thermal = test::ThermalSpec(13, 4);
+    thermal.lineEnding = gen::LineEnding::CR;
+    for (const auto* spec : {&dynamic, &statics, &thermal}) {
+        auto listing = test::Generate(*spec, dir.Path() / "listing.out");
+        ConvertEveryVariable(listing, spec);
+    }
+}
+
+}  // namespace
+}  // namespace vx
