@@ -25,7 +25,11 @@ public:
     void Clear();
 
     bool Selected(std::int32_t index) const { return m_selected.at(static_cast<std::size_t>(index)); }
-    void SetSelected(std::int32_t index, bool selected) { m_selected.at(static_cast<std::size_t>(index)) = selected; }
+    void SetSelected(std::int32_t index, bool selected) {
+        std::vector<bool>::reference slot = m_selected.at(static_cast<std::size_t>(index));
+        if (slot != selected) ++m_selectionRevision;
+        slot = selected;
+    }
 
     // The item under the focus (-1: none).
     std::int32_t ListIndex() const { return m_listIndex; }
@@ -36,6 +40,8 @@ public:
 
     // Counts changes, so that a view can tell when to refill itself.
     std::uint64_t Revision() const { return m_revision; }
+    // Counts changes of the highlighting alone.
+    std::uint64_t SelectionRevision() const { return m_selectionRevision; }
 
 private:
     std::vector<std::string> m_items;
@@ -43,6 +49,7 @@ private:
     std::int32_t m_listIndex = -1;
     bool m_redraw = true;
     std::uint64_t m_revision = 0;
+    std::uint64_t m_selectionRevision = 0;
 };
 
 }  // namespace vx

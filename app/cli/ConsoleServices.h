@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Text.h"
 #include "reader/Services.h"
 
 namespace vx::cli {
@@ -45,7 +46,5 @@ private:
     std::vector<RecordedMessage> m_messages;
 };
 
-// Latin-1 bytes of a listing as UTF-8 for terminals and JSON.
-std::string Latin1ToUtf8(std::string_view text);
 
 }  // namespace vx::cli

@@ -1,0 +1,582 @@
+#include "window/FrmExtract.h"
+
+#include "common/Text.h"
+#include "export/ExportRequest.h"
+#include "export/VariableCatalogue.h"
+#include "export/Worksheet.h"
+#include "reader/FileSummary.h"
+#include "reader/Reader.h"
+#include "reader/TextRoutines.h"
+#include "timelists/ModListBox.h"
+#include "timelists/TimeLists.h"
+#include "window/FormLayout.h"
+
+namespace vx {
+
+namespace {
+
+constexpr std::string_view kSettingsSection = "Files";
+constexpr std::string_view kOpenFilter = "Vorax Output Files (*.out)|*.out|All Files (*.*)|*.*";
+constexpr std::string_view kSaveFilter = "Excel File (*.xls)|*.xls|All Files (*.*)|*.*";
+constexpr std::string_view kSaveInProgress =
+    "Save is in progress. Do you want to exit and abbort current process?";
+
+// Counts a handler as running for its whole length, however it ends.
+class BusyScope {
+public:
+    explicit BusyScope(int& busy) : m_busy(busy) { ++m_busy; }
+    ~BusyScope() { End(); }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+    void End() {
+        if (m_ended) return;
+        m_ended = true;
+        --m_busy;
+    }
+
+private:
+    int& m_busy;
+    bool m_ended = false;
+};
+
+std::size_t CharacterCount(std::string_view utf8) {
+    std::size_t count = 0;
+    for (unsigned char c : utf8) count += (c & 0xC0) != 0x80 ? 1 : 0;
+    return count;
+}
+
+}  // namespace
+
+FrmExtract::FrmExtract(Platform& platform) : m_platform(platform) {
+    for (const auto& layout : FormLayout())
+        if (Control* c = FindControl(layout.Name, layout.Index)) c->SetText(std::string(layout.Caption));
+    optTime[0].Value = true;
+    for (int i = 0; i < 3; ++i) txtVectors[static_cast<std::size_t>(i)].OnChange = [this, i] { txtVectors_Change(i); };
+    cboVariables.OnClick = [this] { cboVariables_Click(); };
+    lstHidden.SetVisible(false);
+}
+
+Label& FrmExtract::SummaryValue(int row) {
+    Label* values[10] = {&lblVersion, &lblAnalysis, &lblProblem, &lblNodes, &lblSolids,
+                         &lblTrusses, &lblBeams,    &lblShells,  &lblSoils, &lblFibers};
+    return *values[row];
+}
+
+std::vector<Control*> FrmExtract::Controls() {
+    std::vector<Control*> all = {&lblFile,       &txtFileName,  &cmdFile,       &lblTimes[0],   &lstAvailable,
+                                 &lblTimes[1],   &lstSelected,  &cmdDelete,     &cmdClear,      &fraVariables,
+                                 &lblVariables[0], &cboVariables, &lblVariables[1], &cboVectors, &fraVectors};
+    for (int i = 0; i < 3; ++i) {
+        all.push_back(&lblVectors[static_cast<std::size_t>(i)]);
+        all.push_back(&txtVectors[static_cast<std::size_t>(i)]);
+    }
+    for (Control* c : std::initializer_list<Control*>{&cmdSave, &cmdClose, &lstHidden, &fraSummary})
+        all.push_back(c);
+    for (int i = 0; i < 10; ++i) {
+        all.push_back(&lblSummary[static_cast<std::size_t>(i)]);
+        all.push_back(&SummaryValue(i));
+    }
+    for (Control* c : std::initializer_list<Control*>{&fraTime, &optTime[0], &optTime[1], &picProgress, &cmdHelp,
+                                                      &sbMain, &mnuListClear, &mnuListSep1, &mnuListAdd,
+                                                      &mnuListDelete, &mnuListSep2, &mnuListAll})
+        all.push_back(c);
+    return all;
+}
+
+Control* FrmExtract::FindControl(std::string_view name, int index) {
+    std::string wanted(name);
+    if (index >= 0) wanted += "(" + std::to_string(index) + ")";
+    for (Control* c : Controls())
+        if (c->Name() == wanted) return c;
+    return nullptr;
+}
+
+std::string FrmExtract::HelpFile() {
+    std::string folder = m_platform.Host.ProgramFolder();
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    return folder + std::string(AppTitle) + ".chm";
+}
+
+// --- start-up, size, keys and closing ---------------------------------------------
+
+void FrmExtract::Form_Load() {
+    Caption = std::string(AppTitle);
+    for (Control* c : std::initializer_list<Control*>{
+             &cmdDelete, &cmdClear, &cmdSave, &lblTimes[0], &lblTimes[1], &lstAvailable, &lstSelected,
+             &fraVariables, &lblVariables[0], &lblVariables[1], &cboVariables, &cboVectors, &fraVectors,
+             &lblVectors[0], &lblVectors[1], &lblVectors[2], &txtVectors[0], &txtVectors[1], &txtVectors[2],
+             &fraSummary})
+        c->SetEnabled(false);
+    for (auto& label : lblSummary) label.SetEnabled(false);
+    fraTime.SetEnabled(false);
+    optTime[0].SetEnabled(false);
+    optTime[1].SetEnabled(false);
+
+    auto& settings = m_platform.Settings;
+    InitOpenDir = settings.GetSetting(AppTitle, kSettingsSection, "InitOpenDir", "");
+    InitSaveDir = settings.GetSetting(AppTitle, kSettingsSection, "InitSaveDir", "");
+
+    picProgress.SetVisible(false);
+}
+
+void FrmExtract::Form_Resize(int panel2Left, int innerWidth, bool minimized) {
+    if (minimized) return;
+    if (auto place = ProgressPlacement(panel2Left, innerWidth)) ProgressRect = *place;
+}
+
+void FrmExtract::Form_KeyDown(int keyCode, int shift) {
+    if (keyCode == kKeyF1) m_platform.Help.ShowHelp(HelpFile());
+    if (Busy()) return;
+    if (keyCode == kKeyA && shift == kShiftCtrl) {
+        SelectAllItems(lstAvailable);
+        AllTimesSelected = true;
+    } else {
+        AllTimesSelected = false;
+    }
+}
+
+void FrmExtract::Form_QueryUnload(bool& cancel) {
+    if (SaveRunning) {
+        cancel = true;
+        MsgAnswer answer = CenteredMsgBox(kSaveInProgress, MsgButtons::YesNo, MsgIcon::Question, AppTitle);
+        if (answer == MsgAnswer::Yes) {
+            m_platform.Help.CloseHelp(HelpFile());
+            AbortRequested = true;
+        }
+        return;
+    }
+    if (Busy()) {
+        // A file is being read, or Save is between its dialog and its run: the window
+        // closes as soon as that handler has finished.
+        cancel = true;
+        m_closePending = true;
+        return;
+    }
+    m_platform.Help.CloseHelp(HelpFile());
+}
+
+void FrmExtract::Form_Unload() {
+    m_platform.Settings.SaveSetting(AppTitle, kSettingsSection, "InitOpenDir", InitOpenDir);
+    m_platform.Settings.SaveSetting(AppTitle, kSettingsSection, "InitSaveDir", InitSaveDir);
+}
+
+void FrmExtract::cmdHelp_Click() { m_platform.Help.ShowHelp(HelpFile()); }
+
+void FrmExtract::cmdClose_Click() { m_platform.Host.Unload(); }
+
+// --- opening a file ----------------------------------------------------------------
+
+void FrmExtract::cmdFile_Click() {
+    if (Busy()) return;
+    FileDialogSetup setup;
+    setup.InitDir = InitOpenDir;
+    setup.Filter = std::string(kOpenFilter);
+    setup.FilterIndex = 1;
+    setup.HideReadOnly = true;
+    FileDialogChoice choice;
+    if (!m_platform.Dialogs.ShowOpen(setup, choice)) return;
+
+    BusyScope busy(m_busy);
+    try {
+        m_model.FilePath = choice.FileName;
+        InitOpenDir = ReplaceAll(choice.FileName, choice.FileTitle, "");
+        m_platform.Host.DoEvents();
+
+        Mouse mouse(m_platform.Pointer);
+        mouse.SetCursor(kHourglassPointer);
+        UpdateProgress(0, "");
+        picProgress.SetVisible(true);
+        ResetFileModel();
+        txtFileName.SetText(m_model.FilePath);
+        {
+            auto services = CoreServices();
+            ReadOutputFile(m_model, services);
+        }
+        picProgress.SetVisible(false);
+        sbMain.Panel1 = choice.FileTitle;
+        FillAvailable();
+        ShowVariables();
+        ShowSummary();
+        lstSelected.Clear();
+        lstHidden.Clear();
+        lblTimes[0].SetEnabled(true);
+        lblTimes[1].SetEnabled(true);
+        lstAvailable.SetEnabled(true);
+        lstSelected.SetEnabled(true);
+        cmdSave.SetEnabled(false);
+    } catch (...) {
+        // Whatever went wrong ends the handler here; the reader has shown its own message.
+        picProgress.SetVisible(false);
+    }
+    busy.End();
+    CloseIfPending();
+}
+
+void FrmExtract::CloseIfPending() {
+    if (!m_closePending) return;
+    m_closePending = false;
+    m_platform.Host.Unload();
+}
+
+void FrmExtract::ResetFileModel() { m_model.Reset(); }
+
+void FrmExtract::FillAvailable() {
+    SetRedraw(lstAvailable, false);
+    lstAvailable.Clear();
+    for (std::int16_t i = 1; i <= m_model.TimeCount; ++i)
+        lstAvailable.AddItem(TimeText(m_model.Times[static_cast<std::size_t>(i - 1)].Time));
+    SetRedraw(lstAvailable, true);
+}
+
+void FrmExtract::ShowSummary() {
+    fraSummary.SetEnabled(true);
+    auto rows = SummaryRows(m_model);
+    for (int i = 0; i < 10; ++i) {
+        const auto& row = rows[static_cast<std::size_t>(i)];
+        SummaryValue(i).SetText(Latin1ToUtf8(row.Value));
+        lblSummary[static_cast<std::size_t>(i)].SetEnabled(row.Enabled);
+    }
+}
+
+// --- the variable catalogue and the range ------------------------------------------
+
+void FrmExtract::SetVariableControls(bool enabled) {
+    for (Control* c : std::initializer_list<Control*>{
+             &fraVariables, &cboVariables, &cboVectors, &lblVariables[0], &lblVariables[1], &fraVectors,
+             &lblVectors[0], &lblVectors[1], &lblVectors[2], &txtVectors[0], &txtVectors[1], &txtVectors[2],
+             &fraTime, &optTime[0], &optTime[1]})
+        c->SetEnabled(enabled);
+}
+
+void FrmExtract::ShowVariables() {
+    fraVariables.SetEnabled(true);
+    cboVariables.SetEnabled(true);
+    lblVariables[0].SetEnabled(true);
+    cboVariables.Clear();
+    if (m_model.AnalysisType == AnalysisStatic || m_model.AnalysisType == AnalysisDynamic) {
+        cboVectors.SetEnabled(true);
+        lblVariables[1].SetEnabled(true);
+    }
+    for (const auto& offered : OfferedVariables(m_model)) cboVariables.AddItem(offered.Name);
+    if (cboVariables.ListCount() == 0) {
+        SetVariableControls(false);
+        return;
+    }
+    SetVariableControls(true);
+    cboVariables.SetListIndex(0);
+}
+
+void FrmExtract::cboVariables_Click() {
+    cboVectors.Clear();
+    const std::string name = cboVariables.Text();
+    bool blank = false;
+    OfferedVariable row;
+    if (DescribeVariable(name, m_model, row)) {
+        fraVectors.SetText(row.RangeCaption);
+        for (const auto& kind : row.VectorKinds) cboVectors.AddItem(Latin1ToUtf8(kind));
+        blank = !row.NeedsRange;
+    }
+    bool haveKinds = cboVectors.ListCount() > 0;
+    lblVariables[1].SetEnabled(haveKinds);
+    cboVectors.SetEnabled(haveKinds);
+    for (Control* c : std::initializer_list<Control*>{&fraVectors, &lblVectors[0], &txtVectors[0], &lblVectors[1],
+                                                      &txtVectors[1], &lblVectors[2], &txtVectors[2]})
+        c->SetEnabled(!blank);
+    for (std::size_t i = 0; i < 3; ++i)
+        if (IsNumeric(txtVectors[i].Text())) SavedVectors[i] = txtVectors[i].Text();
+    for (std::size_t i = 0; i < 3; ++i) {
+        if (blank)
+            txtVectors[i].SetText({});
+        else if (SavedVectors[i])
+            txtVectors[i].SetText(*SavedVectors[i]);
+    }
+    if (haveKinds) cboVectors.SetListIndex(0);
+    cmdSave.SetEnabled(ReadyToSave());
+}
+
+bool FrmExtract::ReadyToSave() {
+    return vx::ReadyToSave(cboVariables.Text(), txtVectors[0].Text(), txtVectors[1].Text(), txtVectors[2].Text(),
+                           static_cast<std::size_t>(lstSelected.ListCount()), m_model);
+}
+
+void FrmExtract::txtVectors_Change(int) { cmdSave.SetEnabled(ReadyToSave()); }
+
+void FrmExtract::txtVectors_GotFocus(int index) {
+    if (!m_platform.Keys.TabDown()) return;
+    auto& box = txtVectors[static_cast<std::size_t>(index)];
+    box.SelStart = 0;
+    box.SelLength = static_cast<int>(CharacterCount(box.Text()));
+}
+
+void FrmExtract::optTime_Click(int index) {
+    optTime[0].Value = index == 0;
+    optTime[1].Value = index == 1;
+}
+
+bool FrmExtract::UserChoosesVariable(std::int32_t index) {
+    if (Busy()) return false;
+    cboVariables.SetListIndex(index);
+    return true;
+}
+
+bool FrmExtract::UserChoosesVector(std::int32_t index) {
+    if (Busy()) return false;
+    cboVectors.SetListIndex(index);
+    return true;
+}
+
+bool FrmExtract::UserTypes(int index, std::string text) {
+    if (Busy()) return false;
+    txtVectors[static_cast<std::size_t>(index)].SetText(std::move(text));
+    return true;
+}
+
+bool FrmExtract::UserChoosesLayout(int index) {
+    if (Busy()) return false;
+    optTime_Click(index);
+    return true;
+}
+
+bool FrmExtract::UserSelects(ListBox& list, std::int32_t index, bool selected) {
+    if (Busy() || index < 0 || index >= list.ListCount()) return false;
+    list.SetSelected(index, selected);
+    return true;
+}
+
+bool FrmExtract::UserFocuses(ListBox& list, std::int32_t index) {
+    if (Busy() || index < -1 || index >= list.ListCount()) return false;
+    list.SetListIndex(index);
+    return true;
+}
+
+// --- the time lists ------------------------------------------------------------------
+
+void FrmExtract::lstAvailable_Click() {
+    if (Busy()) return;
+    AllTimesSelected = false;
+}
+
+void FrmExtract::lstAvailable_DblClick() {
+    if (Busy()) return;
+    AllTimesSelected = false;
+    std::int32_t focus = lstAvailable.ListIndex();
+    if (focus < 0 || focus >= lstAvailable.ListCount()) return;
+    const std::string t = lstAvailable.List(focus);
+    if (t.empty()) return;
+    if (FindItemExact(lstSelected, t) != -1) return;
+    AddTime({lstAvailable, lstSelected, lstHidden}, t);
+    cmdClear.SetEnabled(true);
+    cmdSave.SetEnabled(ReadyToSave());
+}
+
+void FrmExtract::lstAvailable_MouseUp(MouseButton button) {
+    if (Busy() || button != MouseButton::Right) return;
+    PopupSource = 1;
+    mnuListAdd.SetEnabled(GetSelCount(lstAvailable) != 0);
+    mnuListDelete.SetEnabled(false);
+    mnuListClear.SetEnabled(false);
+    mnuListAll.SetEnabled(true);
+    m_platform.Host.PopupMenu();
+}
+
+std::string FrmExtract::lstAvailable_OLEStartDrag() {
+    std::string payload;
+    if (auto items = GetSelectedItems(lstAvailable))
+        for (std::int32_t i : *items) payload += std::to_string(i) + " ";
+    return payload;
+}
+
+void FrmExtract::lstSelected_Click() {
+    if (Busy()) return;
+    cmdDelete.SetEnabled(true);
+}
+
+void FrmExtract::lstSelected_MouseUp(MouseButton button) {
+    if (Busy() || button != MouseButton::Right) return;
+    PopupSource = 2;
+    mnuListAdd.SetEnabled(false);
+    mnuListClear.SetEnabled(lstSelected.ListCount() != 0);
+    mnuListDelete.SetEnabled(GetSelCount(lstSelected) != 0);
+    mnuListAll.SetEnabled(false);
+    m_platform.Host.PopupMenu();
+}
+
+int FrmExtract::lstSelected_OLEDragOver(bool offersText, int requestedEffects) {
+    if (Busy() || !offersText) return kDropEffectNone;
+    return requestedEffects & kDropEffectCopy;
+}
+
+void FrmExtract::lstSelected_OLEDragDrop(const std::optional<std::string>& text) {
+    if (Busy() || !text) return;
+    SetRedraw(lstSelected, false);
+    TimeLists lists{lstAvailable, lstSelected, lstHidden};
+    if (AllTimesSelected) {
+        AddAllTimes(lists);
+        cmdClear.SetEnabled(true);
+        cmdSave.SetEnabled(ReadyToSave());
+    } else if (!text->empty()) {
+        // Our own payload always names Available items; of text dropped from elsewhere,
+        // only pieces that are whole numbers naming an item add anything.
+        for (std::string_view piece : SplitWords(*text)) {
+            std::int32_t index = 0;
+            if (AvailableItemAt(lstAvailable, piece, index)) AddTime(lists, lstAvailable.List(index));
+        }
+        cmdClear.SetEnabled(true);
+        cmdSave.SetEnabled(ReadyToSave());
+    }
+    SetRedraw(lstSelected, true);
+}
+
+void FrmExtract::AddTimes() {
+    SetRedraw(lstSelected, false);
+    TimeLists lists{lstAvailable, lstSelected, lstHidden};
+    if (AllTimesSelected) {
+        AddAllTimes(lists);
+    } else if (auto items = GetSelectedItems(lstAvailable)) {
+        for (std::int32_t i : *items) AddTime(lists, lstAvailable.List(i));
+    }
+    cmdClear.SetEnabled(true);
+    cmdSave.SetEnabled(ReadyToSave());
+    SetRedraw(lstSelected, true);
+}
+
+void FrmExtract::mnuListAdd_Click() {
+    if (Busy() || PopupSource != 1) return;
+    AddTimes();
+}
+
+void FrmExtract::mnuListAll_Click() {
+    if (Busy() || PopupSource != 1) return;
+    SelectAllItems(lstAvailable);
+    AllTimesSelected = true;
+}
+
+void FrmExtract::DeleteSelected() {
+    if (auto items = GetSelectedItems(lstSelected)) {
+        for (auto it = items->rbegin(); it != items->rend(); ++it) {
+            lstSelected.RemoveItem(*it);
+            lstHidden.RemoveItem(*it);
+        }
+    }
+    cmdDelete.SetEnabled(false);
+    if (lstSelected.ListCount() == 0) {
+        cmdClear.SetEnabled(false);
+        cmdSave.SetEnabled(false);
+    }
+}
+
+void FrmExtract::ClearSelected() {
+    lstSelected.Clear();
+    lstHidden.Clear();
+    cmdClear.SetEnabled(false);
+    cmdDelete.SetEnabled(false);
+    cmdSave.SetEnabled(false);
+}
+
+void FrmExtract::cmdDelete_Click() {
+    if (Busy()) return;
+    DeleteSelected();
+}
+
+void FrmExtract::mnuListDelete_Click() {
+    if (Busy() || PopupSource != 2) return;
+    DeleteSelected();
+}
+
+void FrmExtract::cmdClear_Click() {
+    if (Busy()) return;
+    ClearSelected();
+}
+
+void FrmExtract::mnuListClear_Click() {
+    if (Busy() || PopupSource != 2) return;
+    ClearSelected();
+}
+
+// --- the export run ------------------------------------------------------------------
+
+void FrmExtract::ReturnToIdle() {
+    SaveRunning = false;
+    cmdSave.SetEnabled(true);
+    picProgress.SetVisible(false);
+    sbMain.Panel1.clear();
+}
+
+void FrmExtract::cmdSave_Click() {
+    if (Busy() || !cmdSave.Enabled()) return;
+    FileDialogSetup setup;
+    setup.InitDir = InitSaveDir;
+    setup.Filter = std::string(kSaveFilter);
+    setup.FilterIndex = 1;
+    setup.OverwritePrompt = true;
+    setup.HideReadOnly = true;
+    FileDialogChoice choice;
+    if (!m_platform.Dialogs.ShowSave(setup, choice)) return;
+
+    BusyScope busy(m_busy);
+    InitSaveDir = ReplaceAll(choice.FileName, choice.FileTitle, "");
+    m_platform.Host.DoEvents();
+
+    AbortRequested = false;
+    SaveRunning = true;
+    cmdSave.SetEnabled(false);
+    Mouse mouse(m_platform.Pointer);
+    mouse.SetCursor(kHourglassPointer);
+
+    ExtractionRequest request;
+    std::string reason;
+    bool built = BuildVectors(cboVariables.Text(), txtVectors[0].Text(), txtVectors[1].Text(),
+                              txtVectors[2].Text(), request.Vectors, reason) &&
+                 BuildSelectedTimes(lstHidden.Items(), request.SelectedTimes, reason);
+    if (!built) {
+        // A request that cannot be built ends the run without a word.
+        ReturnToIdle();
+        busy.End();
+        CloseIfPending();
+        return;
+    }
+    request.Variable = cboVariables.Text();
+    request.VectorKind = Utf8ToLatin1(cboVectors.Text());
+    request.VectorKindIndex = static_cast<std::int16_t>(cboVectors.ListIndex());
+    request.TimesInColumns = optTime[1].Value;
+    request.OutputPath = choice.FileName;
+    picProgress.SetVisible(true);
+
+    try {
+        auto services = CoreServices();
+        ExtractAndWrite(m_model, request, m_table, services);
+    } catch (...) {
+        // The reader and the layout report their own failures; nothing else may reach here.
+    }
+
+    ReturnToIdle();
+    busy.End();
+    if (AbortRequested) {
+        m_closePending = false;
+        m_platform.Host.Unload();
+    }
+    CloseIfPending();
+}
+
+// --- services ----------------------------------------------------------------------
+
+MsgAnswer FrmExtract::CenteredMsgBox(std::string_view prompt, MsgButtons buttons, MsgIcon icon,
+                                     std::string_view title) {
+    return m_platform.Boxes.Show(prompt, buttons, icon, title, !m_platform.Host.Minimized());
+}
+
+MsgAnswer FrmExtract::MsgBox(std::string_view prompt, MsgButtons buttons, MsgIcon icon) {
+    return CenteredMsgBox(Latin1ToUtf8(prompt), buttons, icon, AppTitle);
+}
+
+void FrmExtract::UpdateProgress(float sngPercent, std::string_view szText) {
+    auto& host = m_platform.Host;
+    sbMain.Panel1 = Latin1ToUtf8(szText);
+    std::string text = ProgressText(sngPercent);
+    LastProgress = LayoutProgress(sngPercent, host.ProgressSurface(), host.MeasureProgressText(text));
+    host.PaintProgress(LastProgress);
+    host.DoEvents();
+}
+
+}  // namespace vx

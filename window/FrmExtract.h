@@ -1,0 +1,191 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "reader/OutputFileModel.h"
+#include "reader/Services.h"
+#include "reader/ValueTable.h"
+#include "timelists/ListBox.h"
+#include "window/Controls.h"
+#include "window/Platform.h"
+#include "window/Progress.h"
+
+namespace vx {
+
+// Drop effects of a drag.
+inline constexpr int kDropEffectNone = 0;
+inline constexpr int kDropEffectCopy = 1;
+inline constexpr int kDropEffectMove = 2;
+
+// Key codes and shift states the window reacts to.
+inline constexpr int kKeyA = 65;
+inline constexpr int kKeyF1 = 112;
+inline constexpr int kShiftCtrl = 2;
+
+enum class MouseButton { Left, Right, Middle };
+
+// The one window of the program, without any toolkit: its controls, its fields and
+// its event handlers. The desktop view forwards the user's actions to the handlers
+// and shows the controls' states; the platform comes in through `Platform`.
+//
+// The window is also what the reader and the export report to: message boxes centred
+// on it, and UpdateProgress, which paints the progress bar and lets pending events run.
+//
+// While a file is read or an export runs, pending events run inside every progress
+// report. The handlers of the user's own actions are then ignored (the pointer shows
+// the hourglass): only help and the close request are answered, so that nothing can
+// change the listing or the request under the running operation.
+class FrmExtract : public MessageBoxService, public ProgressService {
+public:
+    explicit FrmExtract(Platform& platform);
+    FrmExtract(const FrmExtract&) = delete;
+    FrmExtract& operator=(const FrmExtract&) = delete;
+
+    // --- the controls -------------------------------------------------------------
+    std::string Caption;
+    Label lblFile{"lblFile"};
+    TextBox txtFileName{"txtFileName"};
+    Button cmdFile{"cmdFile"};
+    std::array<Label, 2> lblTimes{Label{"lblTimes(0)"}, Label{"lblTimes(1)"}};
+    ListBox lstAvailable{"lstAvailable"};
+    ListBox lstSelected{"lstSelected"};
+    ListBox lstHidden{"lstHidden"};
+    Button cmdDelete{"cmdDelete"};
+    Button cmdClear{"cmdClear"};
+    Frame fraVariables{"fraVariables"};
+    std::array<Label, 2> lblVariables{Label{"lblVariables(0)"}, Label{"lblVariables(1)"}};
+    ComboBox cboVariables{"cboVariables"};
+    ComboBox cboVectors{"cboVectors"};
+    Frame fraVectors{"fraVectors"};
+    std::array<Label, 3> lblVectors{Label{"lblVectors(0)"}, Label{"lblVectors(1)"}, Label{"lblVectors(2)"}};
+    std::array<TextBox, 3> txtVectors{TextBox{"txtVectors(0)"}, TextBox{"txtVectors(1)"},
+                                      TextBox{"txtVectors(2)"}};
+    Button cmdSave{"cmdSave"};
+    Button cmdClose{"cmdClose"};
+    Button cmdHelp{"cmdHelp"};
+    Frame fraSummary{"fraSummary"};
+    std::array<Label, 10> lblSummary{Label{"lblSummary(0)"}, Label{"lblSummary(1)"}, Label{"lblSummary(2)"},
+                                     Label{"lblSummary(3)"}, Label{"lblSummary(4)"}, Label{"lblSummary(5)"},
+                                     Label{"lblSummary(6)"}, Label{"lblSummary(7)"}, Label{"lblSummary(8)"},
+                                     Label{"lblSummary(9)"}};
+    Label lblVersion{"lblVersion"}, lblAnalysis{"lblAnalysis"}, lblProblem{"lblProblem"}, lblNodes{"lblNodes"},
+        lblSolids{"lblSolids"}, lblTrusses{"lblTrusses"}, lblBeams{"lblBeams"}, lblShells{"lblShells"},
+        lblSoils{"lblSoils"}, lblFibers{"lblFibers"};
+    Frame fraTime{"fraTime"};
+    std::array<OptionButton, 2> optTime{OptionButton{"optTime(0)"}, OptionButton{"optTime(1)"}};
+    Control picProgress{"picProgress"};
+    StatusBar sbMain{"sbMain"};
+    MenuItem mnuListClear{"mnuListClear", "&Clear"};
+    MenuItem mnuListSep1{"mnuListSep1", "-", true};
+    MenuItem mnuListAdd{"mnuListAdd", "&Add"};
+    MenuItem mnuListDelete{"mnuListDelete", "&Delete"};
+    MenuItem mnuListSep2{"mnuListSep2", "-", true};
+    MenuItem mnuListAll{"mnuListAll", "Select &All"};
+
+    // The value label of summary row i (0 to 9).
+    Label& SummaryValue(int row);
+    // Every control, and one by name and array index (-1 for a single control).
+    std::vector<Control*> Controls();
+    Control* FindControl(std::string_view name, int index = -1);
+
+    // --- window-level fields -------------------------------------------------------
+    std::string InitOpenDir;
+    std::string InitSaveDir;
+    std::array<std::optional<std::string>, 3> SavedVectors;
+    std::int16_t PopupSource = 0;  // 1 Available, 2 Selected, 0 before any pop-up
+    bool AllTimesSelected = false;
+    bool SaveRunning = false;
+    bool AbortRequested = false;
+    // Where the progress bar stands inside the status bar, in twips.
+    TwipRect ProgressRect{7080, 2520, 1095, 255};
+    // The last picture painted on the progress bar.
+    ProgressPicture LastProgress;
+
+    // The listing's summary and the last values read: window-wide, for the program's life.
+    OutputFileModel& FileModel() { return m_model; }
+    const ValueTable& Values() const { return m_table; }
+    // True while a file is read or an export runs.
+    bool Busy() const { return m_busy > 0; }
+    // The help file: the program's folder and "VoraxExtract.chm".
+    std::string HelpFile();
+
+    // --- event handlers ------------------------------------------------------------
+    void Form_Load();
+    void Form_Resize(int panel2Left, int innerWidth, bool minimized);
+    void Form_KeyDown(int keyCode, int shift);
+    // The close request; `cancel` refuses it.
+    void Form_QueryUnload(bool& cancel);
+    void Form_Unload();
+
+    void cmdFile_Click();
+    void cmdSave_Click();
+    void cmdDelete_Click();
+    void cmdClear_Click();
+    void cmdHelp_Click();
+    void cmdClose_Click();
+
+    void cboVariables_Click();
+    void txtVectors_Change(int index);
+    void txtVectors_GotFocus(int index);
+    void optTime_Click(int index);
+
+    void lstAvailable_Click();
+    void lstAvailable_DblClick();
+    void lstAvailable_MouseUp(MouseButton button);
+    // The drag payload: the index of every highlighted item, each followed by a space.
+    std::string lstAvailable_OLEStartDrag();
+    void lstSelected_Click();
+    void lstSelected_MouseUp(MouseButton button);
+    // The effect allowed for a drag over the Selected list.
+    int lstSelected_OLEDragOver(bool offersText, int requestedEffects);
+    // `text` is the dropped plain text, none when the payload offers none.
+    void lstSelected_OLEDragDrop(const std::optional<std::string>& text);
+
+    void mnuListAdd_Click();
+    void mnuListAll_Click();
+    void mnuListDelete_Click();
+    void mnuListClear_Click();
+
+    // --- what the user does to controls that hold their own state --------------------
+    // The view calls these rather than changing the controls itself; each is refused
+    // (returns false) while the window is busy, and the view then shows the model again.
+    bool UserChoosesVariable(std::int32_t index);
+    bool UserChoosesVector(std::int32_t index);
+    bool UserTypes(int index, std::string text);
+    bool UserChoosesLayout(int index);
+    // The user's highlighting of a list item.
+    bool UserSelects(ListBox& list, std::int32_t index, bool selected);
+    bool UserFocuses(ListBox& list, std::int32_t index);
+
+    // --- services for the reader and the export ------------------------------------
+    MsgAnswer MsgBox(std::string_view prompt, MsgButtons buttons, MsgIcon icon) override;
+    void UpdateProgress(float sngPercent, std::string_view szText) override;
+    MsgAnswer CenteredMsgBox(std::string_view prompt, MsgButtons buttons, MsgIcon icon, std::string_view title);
+
+private:
+    void ResetFileModel();
+    void ShowVariables();
+    void ShowSummary();
+    bool ReadyToSave();
+    void FillAvailable();
+    void AddTimes();  // adds the highlighted or all Available times, as a menu Add does
+    void DeleteSelected();
+    void ClearSelected();
+    void ReturnToIdle();
+    void CloseIfPending();
+    void SetVariableControls(bool enabled);
+    Services CoreServices() { return Services{*this, *this, AbortRequested}; }
+
+    Platform& m_platform;
+    OutputFileModel m_model;
+    ValueTable m_table;
+    int m_busy = 0;
+    bool m_closePending = false;  // a close request arrived while a handler was busy
+};
+
+}  // namespace vx
