@@ -1,0 +1,109 @@
+#pragma once
+
+#include <map>
+#include <memory>
+
+#include <QLabel>
+#include <QWidget>
+
+#include "window/FrmExtract.h"
+#include "window/Platform.h"
+
+class QComboBox;
+class QLineEdit;
+class QMenu;
+
+namespace vx::desktop {
+
+class ProgressWidget;
+class TimeListWidget;
+
+// The services the desktop supplies to the window; tests replace any of them.
+struct DesktopServices {
+    FileDialogs* Dialogs = nullptr;
+    MessageBoxes* Boxes = nullptr;
+    SettingsStore* Settings = nullptr;
+    HelpViewer* Help = nullptr;
+    PointerControl* Pointer = nullptr;
+};
+
+// The window on screen: one widget per control of the window model, laid out from
+// the model's twip positions in proportion to the window's size. It forwards what the
+// user does to the model's handlers and shows the model's state after each of them;
+// it holds no rules of its own.
+class MainWindow : public QWidget, private WindowHost, private KeyboardState {
+    Q_OBJECT
+public:
+    // Services left out are the real ones.
+    explicit MainWindow(DesktopServices services = {}, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    FrmExtract& Form() { return *m_form; }
+    // The widget of a control of the model, by name and array index.
+    QWidget* WidgetOf(std::string_view name, int index = -1);
+    ProgressWidget* Progress() { return m_progress; }
+    QLabel* StatusText() { return m_panel1; }
+    QMenu* ListMenu() { return m_menu; }
+    // Shows the model's state on every widget.
+    void Refresh();
+    // Pixels per twip, horizontally and vertically, at the current size.
+    double ScaleX() const { return m_scaleX; }
+    double ScaleY() const { return m_scaleY; }
+
+    // The action the pop-up menu takes when it is shown, instead of asking the user;
+    // for tests and demonstrations. Empty: the user chooses.
+    std::function<QAction*(QMenu&)> ChoosePopupItem;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // WindowHost
+    void DoEvents() override;
+    void Unload() override;
+    bool Minimized() override;
+    void PopupMenu() override;
+    std::string ProgramFolder() override;
+    Extent ProgressSurface() override;
+    Extent MeasureProgressText(std::string_view text) override;
+    void PaintProgress(const ProgressPicture& picture) override;
+    // KeyboardState
+    bool TabDown() override;
+
+    void BuildWidgets();
+    void Connect();
+    void LayOut();
+    // Runs a handler of the model for a user's action and shows the outcome.
+    template <typename F>
+    void Handle(F&& handler);
+    void PullSelection(TimeListWidget* widget, ListBox& list);
+    void ShowList(TimeListWidget* widget, const ListBox& list);
+
+    struct Owned;
+    std::unique_ptr<Owned> m_owned;
+    std::unique_ptr<Platform> m_platform;
+    std::unique_ptr<FrmExtract> m_form;
+
+    std::map<Control*, QWidget*> m_widgets;
+    QWidget* m_statusBar = nullptr;
+    QLabel* m_panel1 = nullptr;
+    QLabel* m_panel2 = nullptr;
+    ProgressWidget* m_progress = nullptr;
+    TimeListWidget* m_available = nullptr;
+    TimeListWidget* m_selected = nullptr;
+    QComboBox* m_variables = nullptr;
+    QComboBox* m_vectors = nullptr;
+    QLineEdit* m_boxes[3] = {};
+    QMenu* m_menu = nullptr;
+    std::map<const ListBox*, std::pair<std::uint64_t, std::uint64_t>> m_shownLists;
+    std::map<const ComboBox*, std::uint64_t> m_shownCombos;
+    double m_scaleX = 1, m_scaleY = 1;
+    bool m_refreshing = false;
+    bool m_focusByTab = false;
+    bool m_unloaded = false;
+};
+
+}  // namespace vx::desktop

@@ -1,0 +1,105 @@
+// voraxextract-shots: runs the real window through its key states and saves a
+// screenshot of each, so that anyone can look at the window without clicking.
+//
+//   voraxextract-shots OUTDIR [LISTING]
+//
+// Run it on a display (scripts/screenshots starts one with Xvfb). The file dialogs are
+// answered by the program; everything else is the window as users get it.
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QWindow>
+#include <cstdio>
+
+#include "desktop/MainWindow.h"
+#include "desktop/QtServices.h"
+#include "desktop/TimeListWidget.h"
+
+namespace {
+
+class ScriptedDialogs : public vx::FileDialogs {
+public:
+    ScriptedDialogs(QString open, QString save) : m_open(std::move(open)), m_save(std::move(save)) {}
+    bool ShowOpen(const vx::FileDialogSetup&, vx::FileDialogChoice& choice) override { return Answer(m_open, choice); }
+    bool ShowSave(const vx::FileDialogSetup&, vx::FileDialogChoice& choice) override { return Answer(m_save, choice); }
+
+private:
+    static bool Answer(const QString& path, vx::FileDialogChoice& choice) {
+        choice.FileName = path.toStdString();
+        choice.FileTitle = QFileInfo(path).fileName().toStdString();
+        return true;
+    }
+    QString m_open, m_save;
+};
+
+// The window as the screen shows it; the window's own rendering where no screen can
+// be read (the offscreen platform).
+void Shoot(vx::desktop::MainWindow& window, const QString& file) {
+    // Give the display server time to show what was painted.
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 150) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    QPixmap pixmap;
+    if (QScreen* screen = window.screen(); screen && QGuiApplication::platformName() == "xcb") {
+        QRect frame = window.frameGeometry();
+        pixmap = screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+    }
+    if (pixmap.isNull()) pixmap = window.grab();
+    if (!pixmap.save(file)) std::fprintf(stderr, "voraxextract-shots: cannot write %s\n", qPrintable(file));
+    std::printf("%s\n", qPrintable(file));
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: voraxextract-shots OUTDIR [LISTING]\n");
+        return 2;
+    }
+    QDir out(QString::fromLocal8Bit(argv[1]));
+    out.mkpath(".");
+    QString listing = argc > 2 ? QString::fromLocal8Bit(argv[2])
+                               : QString(VX_SOURCE_DIR) + "/examples/dynamic3d.out";
+    ScriptedDialogs dialogs(QFileInfo(listing).absoluteFilePath(), out.filePath("export.xls"));
+    vx::desktop::DesktopServices services;
+    services.Dialogs = &dialogs;
+    vx::desktop::MainWindow window(services);
+    window.move(40, 40);
+    window.show();
+    QApplication::processEvents();
+    Shoot(window, out.filePath("1-start.png"));
+
+    static_cast<QPushButton*>(window.WidgetOf("cmdFile"))->click();
+    Shoot(window, out.filePath("2-file-open.png"));
+
+    // Times by double-click and by a drop of the highlighted ones.
+    auto& form = window.Form();
+    form.UserFocuses(form.lstAvailable, 1);
+    form.lstAvailable_DblClick();
+    for (int i : {3, 4}) form.UserSelects(form.lstAvailable, i, true);
+    form.lstSelected_OLEDragDrop(form.lstAvailable_OLEStartDrag());
+    form.UserTypes(1, "10");
+    form.UserChoosesLayout(1);
+    window.Refresh();
+    Shoot(window, out.filePath("3-times-selected.png"));
+
+    // The export, caught while it runs.
+    bool caught = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (form.SaveRunning && !caught) {
+            caught = true;
+            Shoot(window, out.filePath("4-export-running.png"));
+        }
+    });
+    watch.start(0);
+    static_cast<QPushButton*>(window.WidgetOf("cmdSave"))->click();
+    watch.stop();
+    Shoot(window, out.filePath("5-export-done.png"));
+    return caught ? 0 : 1;
+}
