@@ -16,6 +16,7 @@
 #include <QWindowStateChangeEvent>
 
 #include "desktop/ProgressWidget.h"
+#include "desktop/help/ChmHelp.h"
 #include "desktop/QtServices.h"
 #include "desktop/TimeListWidget.h"
 #include "window/FormLayout.h"
@@ -61,39 +62,41 @@ int ShiftState(Qt::KeyboardModifiers modifiers) {
            (modifiers & Qt::AltModifier ? 4 : 0);
 }
 
-// Help that has nothing to show: it says so.
-class MissingHelp : public HelpViewer {
+// The program's help: the help file shown in help windows of our own. A file that
+// cannot be shown is reported in the window's message box.
+class QtHelpViewer : public HelpViewer {
 public:
-    explicit MissingHelp(MessageBoxes*& boxes) : m_boxes(boxes) {}
-    void ShowHelp(const std::string& file) override {
-        m_boxes->Show("The help file " + file + " could not be opened.", MsgButtons::Ok, MsgIcon::Exclamation,
-                      AppTitle, true);
-    }
-    void CloseHelp(const std::string&) override {}
+    QtHelpViewer(QWidget* owner, std::function<void(const QString&)> report)
+        : m_owner(owner), m_help(std::move(report)) {}
+    void ShowHelp(const std::string& file) override { m_help.ShowHelp(m_owner, QString::fromStdString(file)); }
+    void CloseHelp(const std::string&) override { m_help.CloseHelp(); }
 
 private:
-    MessageBoxes*& m_boxes;
+    QWidget* m_owner;
+    help::ChmHelp m_help;
 };
 
 }  // namespace
 
 struct MainWindow::Owned {
-    explicit Owned(QWidget* owner) : Dialogs(owner), Boxes(owner), Help(BoxesInUse) {}
+    Owned(QWidget* owner, std::function<void(const QString&)> reportHelp)
+        : Dialogs(owner), Boxes(owner), Help(owner, std::move(reportHelp)) {}
     QtFileDialogs Dialogs;
     QtMessageBoxes Boxes;
     QtSettingsStore Settings;
     QtPointer Pointer;
-    MessageBoxes* BoxesInUse = nullptr;
-    MissingHelp Help;
+    QtHelpViewer Help;
 };
 
 MainWindow::MainWindow(DesktopServices services, QWidget* parent)
-    : QWidget(parent), m_owned(std::make_unique<Owned>(this)) {
+    : QWidget(parent),
+      m_owned(std::make_unique<Owned>(this, [this](const QString& message) {
+          m_form->CenteredMsgBox(message.toStdString(), MsgButtons::Ok, MsgIcon::Exclamation, AppTitle);
+      })) {
     if (!services.Dialogs) services.Dialogs = &m_owned->Dialogs;
     if (!services.Boxes) services.Boxes = &m_owned->Boxes;
     if (!services.Settings) services.Settings = &m_owned->Settings;
     if (!services.Pointer) services.Pointer = &m_owned->Pointer;
-    m_owned->BoxesInUse = services.Boxes;
     if (!services.Help) services.Help = &m_owned->Help;
     m_platform = std::make_unique<Platform>(Platform{*services.Dialogs, *services.Boxes, *services.Settings,
                                                      *services.Help, *services.Pointer, *this, *this});

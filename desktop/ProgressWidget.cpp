@@ -7,6 +7,11 @@ namespace vx::desktop {
 ProgressWidget::ProgressWidget(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setObjectName("picProgress");
+    // Plain pixels in two colours, so that the not-xor bar turns each of them into
+    // exactly the other colour.
+    QFont plain = font();
+    plain.setStyleStrategy(QFont::NoAntialias);
+    setFont(plain);
 }
 
 void ProgressWidget::Show(const ProgressPicture& picture) {

@@ -1,0 +1,273 @@
+// The help file as the build leaves it: opened with the viewer's own archive reader,
+// its contents, index, pages, links and pictures checked against the pages in help/.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "desktop/help/ChmArchive.h"
+#include "tests/support/TempDir.h"
+
+namespace vx::help {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kHelpFile = VX_HELP_FILE;
+const fs::path kSourceDir = VX_HELP_SOURCE_DIR;
+
+// What the project compiles into the archive, keyed by archive path ("/images/a.png").
+std::map<std::string, fs::path> SourceFiles(const std::set<std::string>& extensions) {
+    std::map<std::string, fs::path> files;
+    for (const auto& entry : fs::recursive_directory_iterator(kSourceDir)) {
+        if (!entry.is_regular_file() || !extensions.count(entry.path().extension().string()))
+            continue;
+        files["/" + entry.path().lexically_relative(kSourceDir).generic_string()] = entry.path();
+    }
+    return files;
+}
+
+std::map<std::string, fs::path> Pages() {
+    return SourceFiles({".html"});
+}
+
+std::vector<std::string> Captures(const std::string& text, const std::regex& pattern) {
+    std::vector<std::string> found;
+    for (std::sregex_iterator it(text.begin(), text.end(), pattern), end; it != end; ++it)
+        found.push_back((*it)[1].str());
+    return found;
+}
+
+// Every href and src of a page: links, the style sheet and the pictures.
+std::vector<std::string> LinksOf(const std::string& html) {
+    static const std::regex kLink(R"re(\b(?:href|src)\s*=\s*"([^"]*)")re", std::regex::icase);
+    return Captures(html, kLink);
+}
+
+std::string TitleOf(const std::string& html) {
+    static const std::regex kTitle(R"(<title>([^<]*)</title>)", std::regex::icase);
+    auto titles = Captures(html, kTitle);
+    return titles.empty() ? std::string() : titles.front();
+}
+
+bool DefinesAnchor(const std::string& html, const std::string& anchor) {
+    return html.find("id=\"" + anchor + "\"") != std::string::npos ||
+           html.find("name=\"" + anchor + "\"") != std::string::npos;
+}
+
+void Flatten(const std::vector<TocEntry>& entries, std::vector<TocEntry>& out) {
+    for (const auto& entry : entries) {
+        out.push_back({entry.Title, entry.Local, {}});
+        Flatten(entry.Children, out);
+    }
+}
+
+class HelpFileTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { s_archive = std::make_unique<ChmArchive>(kHelpFile.string()); }
+    static void TearDownTestSuite() { s_archive.reset(); }
+
+    static const ChmArchive& Archive() { return *s_archive; }
+
+    // Whether `local` ("/page.html#anchor") names an object of the archive and, when it
+    // has an anchor, a page that defines it.
+    static ::testing::AssertionResult Leads(const std::string& local) {
+        const auto [object, anchor] = SplitAnchor(local);
+        if (!Archive().Contains(object))
+            return ::testing::AssertionFailure() << object << " is not in the archive";
+        if (!anchor.empty() && !DefinesAnchor(Archive().Read(object), anchor))
+            return ::testing::AssertionFailure() << object << " defines no anchor " << anchor;
+        return ::testing::AssertionSuccess();
+    }
+
+    static std::unique_ptr<ChmArchive> s_archive;
+};
+
+std::unique_ptr<ChmArchive> HelpFileTest::s_archive;
+
+TEST_F(HelpFileTest, HeaderNamesTitleContentsAndStartPage) {
+    EXPECT_EQ(Archive().Title(), "VoraxExtract Help");
+    EXPECT_EQ(Archive().ContentsObject(), "/VoraxExtract.hhc");
+    EXPECT_EQ(Archive().DefaultTopic(), "/index.html");
+}
+
+TEST_F(HelpFileTest, CarriesEverySourceFileByteForByte) {
+    const auto files = SourceFiles({".html", ".css", ".png", ".hhc", ".hhk"});
+    ASSERT_GE(files.size(), 14u);
+    const auto objects = Archive().Objects();
+    for (const auto& [object, source] : files) {
+        SCOPED_TRACE(object);
+        EXPECT_NE(std::find(objects.begin(), objects.end(), object), objects.end()) << "not listed";
+        ASSERT_TRUE(Archive().Contains(object));
+        // Pages and pictures lie in compressed blocks of their own size; a reader that
+        // stops early or reads across a block wrongly shows here.
+        EXPECT_EQ(Archive().Read(object), test::ReadBytes(source));
+    }
+}
+
+TEST_F(HelpFileTest, ContentsListEveryPageOnceUnderItsOwnTitle) {
+    std::vector<TocEntry> entries;
+    Flatten(Archive().TableOfContents(), entries);
+    std::map<std::string, int> pageEntries;
+    for (const auto& entry : entries) {
+        SCOPED_TRACE(entry.Title);
+        EXPECT_FALSE(entry.Title.empty());
+        const auto [object, anchor] = SplitAnchor(entry.Local);
+        if (!anchor.empty()) continue;
+        ++pageEntries[object];
+        ASSERT_TRUE(Archive().Contains(object)) << object;
+        EXPECT_EQ(entry.Title, TitleOf(Archive().Read(object))) << "the page's own title differs";
+    }
+    std::set<std::string> listed, written;
+    for (const auto& [page, count] : pageEntries) {
+        listed.insert(page);
+        EXPECT_EQ(count, 1) << page << " stands more than once";
+    }
+    for (const auto& [page, source] : Pages()) written.insert(page);
+    EXPECT_EQ(listed, written) << "every page in help/ has one entry and every entry a page";
+
+    const auto top = Archive().TableOfContents();
+    ASSERT_FALSE(top.empty());
+    EXPECT_EQ(top.front().Local, "/index.html") << "the contents page heads the contents";
+}
+
+TEST_F(HelpFileTest, EveryContentsAndIndexEntryLeadsToAPageAndAnchor) {
+    std::vector<TocEntry> contents;
+    Flatten(Archive().TableOfContents(), contents);
+    for (const auto& entry : contents)
+        EXPECT_TRUE(Leads(entry.Local)) << "contents: " << entry.Title;
+
+    std::vector<TocEntry> index;
+    Flatten(ParseSitemap(Archive().Read("/VoraxExtract.hhk")), index);
+    ASSERT_GE(index.size(), 40u);
+    for (const auto& entry : index) {
+        auto local = ResolveLink("/VoraxExtract.hhk", entry.Local);
+        ASSERT_TRUE(local) << "index: " << entry.Title;
+        EXPECT_TRUE(Leads(*local)) << "index: " << entry.Title;
+    }
+}
+
+TEST_F(HelpFileTest, EveryLinkAndPictureOfEveryPageResolvesInsideTheArchive) {
+    std::set<std::string> used;
+    for (const auto& [page, source] : Pages()) {
+        const std::string html = Archive().Read(page);
+        for (const auto& link : LinksOf(html)) {
+            SCOPED_TRACE(page + " -> " + link);
+            auto local = ResolveLink(page, link);
+            ASSERT_TRUE(local) << "the help links only into itself";
+            EXPECT_TRUE(Leads(*local));
+            used.insert(SplitAnchor(*local).Object);
+        }
+    }
+    // Nothing carried for nothing: every style sheet and picture is used by some page.
+    for (const auto& [object, source] : SourceFiles({".css", ".png"}))
+        EXPECT_TRUE(used.count(object)) << object << " is used by no page";
+}
+
+// Width and height from a PNG's IHDR chunk, which follows the 8-byte signature.
+std::pair<unsigned, unsigned> PngSize(const std::string& png) {
+    auto big = [&](std::size_t at) {
+        unsigned value = 0;
+        for (std::size_t i = 0; i < 4; ++i)
+            value = value << 8 | static_cast<unsigned char>(png.at(at + i));
+        return value;
+    };
+    return {big(16), big(20)};
+}
+
+TEST_F(HelpFileTest, PicturesAreShownAtTheirOwnSize) {
+    // A picture stretched by a stale width or height reads badly; every <img> states
+    // the size of the picture it shows.
+    static const std::regex kImage(R"re(<img\s[^>]*>)re", std::regex::icase);
+    static const std::regex kAttribute(R"re(\b(src|width|height)\s*=\s*"([^"]*)")re",
+                                       std::regex::icase);
+    int images = 0;
+    for (const auto& [page, source] : Pages()) {
+        const std::string html = Archive().Read(page);
+        for (std::sregex_iterator it(html.begin(), html.end(), kImage), end; it != end;
+             ++it, ++images) {
+            const std::string tag = it->str();
+            std::map<std::string, std::string> attributes;
+            for (std::sregex_iterator a(tag.begin(), tag.end(), kAttribute), aend; a != aend; ++a) {
+                std::string name = (*a)[1].str();
+                for (char& c : name)
+                    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+                attributes[name] = (*a)[2].str();
+            }
+            SCOPED_TRACE(page + ": " + tag);
+            ASSERT_TRUE(attributes.count("src") && attributes.count("width") &&
+                        attributes.count("height"));
+            const auto [width, height] =
+                PngSize(Archive().Read(*ResolveLink(page, attributes["src"])));
+            EXPECT_EQ(attributes["width"], std::to_string(width));
+            EXPECT_EQ(attributes["height"], std::to_string(height));
+        }
+    }
+    EXPECT_GE(images, 2);
+}
+
+TEST_F(HelpFileTest, PagesAreAsciiWithTheirCharacterSetDeclared) {
+    for (const auto& [object, source] : SourceFiles({".html", ".css", ".hhc", ".hhk", ".hhp"})) {
+        const std::string bytes = test::ReadBytes(source);
+        auto wide =
+            std::find_if(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) != 0; });
+        EXPECT_EQ(wide, bytes.end()) << object << ": byte " << (wide - bytes.begin())
+                                     << " is not ASCII; write an entity instead";
+        if (source.extension() == ".html") {
+            EXPECT_NE(bytes.find("charset=iso-8859-1"), std::string::npos) << object;
+        }
+    }
+}
+
+TEST(ChmArchiveTest, FailuresNameTheFileAndTheReason) {
+    test::TempDir dir;
+    auto reason = [](const fs::path& path) -> std::string {
+        try {
+            ChmArchive archive(path.string());
+        } catch (const ChmError& failure) {
+            EXPECT_EQ(failure.File(), path.string());
+            EXPECT_EQ(std::string(failure.what()), path.string() + ": " + failure.Reason());
+            return failure.Reason();
+        }
+        return "opened";
+    };
+    EXPECT_EQ(reason(dir.Path() / "VoraxExtract.chm"), "no such file or directory");
+    EXPECT_EQ(reason(dir.Path()), "it is a folder");
+    EXPECT_EQ(reason(dir.Write("VoraxExtract.chm", "<html>not compiled</html>")),
+              "it is not a compiled HTML help file");
+    EXPECT_EQ(reason(dir.Write("empty.chm", "")), "it is not a compiled HTML help file");
+    // A help file cut short, as by an interrupted copy: chmlib alone would hand back
+    // garbage for the pages beyond the cut.
+    const std::string whole = test::ReadBytes(kHelpFile);
+    for (std::size_t size :
+         {std::size_t{0x60}, whole.size() / 3, whole.size() / 2, whole.size() - 1}) {
+        SCOPED_TRACE(size);
+        EXPECT_EQ(reason(dir.Write("cut.chm", whole.substr(0, size))),
+                  "it is damaged: it ends before its contents do");
+    }
+    EXPECT_EQ(reason(dir.Write("whole.chm", whole)), "opened");
+}
+
+TEST(ChmArchiveTest, MissingObjectIsNamedAndNotFound) {
+    ChmArchive archive(kHelpFile.string());
+    EXPECT_FALSE(archive.Contains("/no-such-page.html"));
+    EXPECT_TRUE(archive.Contains("index.html")) << "a path without its leading slash is absolute";
+    try {
+        archive.Read("/no-such-page.html");
+        ADD_FAILURE() << "read an object that is not there";
+    } catch (const ChmError& failure) {
+        EXPECT_EQ(failure.File(), kHelpFile.string());
+        EXPECT_NE(failure.Reason().find("/no-such-page.html"), std::string::npos)
+            << failure.Reason();
+    }
+}
+
+}  // namespace
+}  // namespace vx::help
