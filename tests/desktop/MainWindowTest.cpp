@@ -150,6 +150,23 @@ TEST_F(DesktopTest, OpeningPickingTimesAndSavingThroughTheWidgets) {
                              "--quiet"});
     ASSERT_EQ(run.Status, 0) << run.Err;
     EXPECT_EQ(test::ReadBytes(sheet), test::ReadBytes(cliSheet));
+
+    // And LibreOffice opens it with those values.
+    if (!test::HaveXlsDump() || !test::HaveLibreOffice()) GTEST_SKIP() << "xls-dump or LibreOffice missing";
+    std::vector<test::Cell> cells;
+    std::string csv, error;
+    ASSERT_TRUE(test::DumpCells(sheet, cells, error)) << error;
+    ASSERT_TRUE(test::LibreOfficeCsv(sheet, csv, error)) << error;
+    EXPECT_NE(csv.find("Truss Axial Force"), std::string::npos) << csv;
+    int numbers = 0;
+    for (const auto& cell : cells) {
+        if (cell.Type != "number") continue;
+        ++numbers;
+        std::string value = cell.Value;  // 60.0 as the strict reader prints it, 60 in the CSV
+        if (value.size() > 2 && value.compare(value.size() - 2, 2, ".0") == 0) value.resize(value.size() - 2);
+        EXPECT_NE(csv.find(value), std::string::npos) << value << " not in\n" << csv;
+    }
+    EXPECT_EQ(numbers, 4 + 3 * 4) << "four times and three trusses at each";
 }
 
 TEST_F(DesktopTest, KeysMenusAndFocusGoThroughTheModelsRules) {
@@ -205,6 +222,28 @@ TEST_F(DesktopTest, KeysMenusAndFocusGoThroughTheModelsRules) {
     ASSERT_FALSE(m_fake.HelpCalls.empty());
     EXPECT_EQ(m_fake.HelpCalls.back(),
               "show " + QApplication::applicationDirPath().toStdString() + "/VoraxExtract.chm");
+}
+
+// With the real help: F1 shows the help file beside the program, and closing the
+// window closes the help.
+TEST(RealHelp, F1ShowsTheHelpAndClosingTheWindowClosesIt) {
+    test::FakePlatform fake;
+    DesktopServices services{&fake, &fake, &fake, nullptr, &fake};
+    MainWindow window(services);
+    window.show();
+    window.WidgetOf("cmdFile")->setFocus();
+    QTest::keyClick(window.WidgetOf("cmdFile"), Qt::Key_F1);
+    auto helpWindows = [] {
+        int shown = 0;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            shown += w->isVisible() && w->windowTitle() == "VoraxExtract Help" ? 1 : 0;
+        return shown;
+    };
+    EXPECT_TRUE(fake.Boxes.empty()) << fake.Boxes.front().Prompt;
+    EXPECT_EQ(helpWindows(), 1);
+    window.close();
+    QApplication::processEvents();
+    EXPECT_EQ(helpWindows(), 0);
 }
 
 TEST_F(DesktopTest, ClosingDuringAnExportAsksThenStopsAndCloses) {

@@ -101,5 +101,22 @@ int main(int argc, char* argv[]) {
     static_cast<QPushButton*>(window.WidgetOf("cmdSave"))->click();
     watch.stop();
     Shoot(window, out.filePath("5-export-done.png"));
-    return caught ? 0 : 1;
+
+    // F1: the help beside the window.
+    window.WidgetOf("cmdHelp")->setFocus();
+    form.Form_KeyDown(vx::kKeyF1, 0);
+    QWidget* help = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w->windowTitle() == "VoraxExtract Help") help = w;
+    if (help) {
+        help->setGeometry(380, 100, 620, 460);
+        help->raise();
+        QElapsedTimer settle;
+        settle.start();
+        while (settle.elapsed() < 300) QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QPixmap screen = QGuiApplication::platformName() == "xcb" ? window.screen()->grabWindow(0) : help->grab();
+        screen.save(out.filePath("6-help.png"));
+        std::printf("%s\n", qPrintable(out.filePath("6-help.png")));
+    }
+    return caught && help ? 0 : 1;
 }
