@@ -491,8 +491,11 @@ Extent MainWindow::MeasureProgressText(std::string_view text) {
 }
 
 void MainWindow::PaintProgress(const ProgressPicture& picture) {
-    m_panel1->setText(Q(m_form->sbMain.Panel1));
-    m_panel1->repaint();
+    QString status = Q(m_form->sbMain.Panel1);
+    if (m_panel1->text() != status) {
+        m_panel1->setText(status);
+        m_panel1->repaint();
+    }
     m_progress->Show(picture);
 }
 

@@ -15,8 +15,15 @@ ProgressWidget::ProgressWidget(QWidget* parent) : QWidget(parent) {
 }
 
 void ProgressWidget::Show(const ProgressPicture& picture) {
+    // A picture that would paint the very same pixels as the one on screen is not
+    // painted again: reports come far more often than the bar moves by a pixel.
+    auto pixels = [](const ProgressPicture& p) { return static_cast<int>(p.BarWidth); };
+    bool same = picture.Text == m_picture.Text && picture.BarFilled == m_picture.BarFilled &&
+                pixels(picture) == pixels(m_picture) && picture.TextX == m_picture.TextX &&
+                picture.TextY == m_picture.TextY && picture.Surface.Width == m_picture.Surface.Width &&
+                picture.Surface.Height == m_picture.Surface.Height;
     m_picture = picture;
-    repaint();  // at once: the caller goes on working before events run
+    if (!same) repaint();  // at once: the caller goes on working before events run
 }
 
 QColor ProgressWidget::ForeColour() const { return palette().color(QPalette::Highlight); }

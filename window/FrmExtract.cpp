@@ -1,5 +1,7 @@
 #include "window/FrmExtract.h"
 
+#include <filesystem>
+
 #include "common/Text.h"
 #include "export/ExportRequest.h"
 #include "export/VariableCatalogue.h"
@@ -39,6 +41,12 @@ private:
     int& m_busy;
     bool m_ended = false;
 };
+
+// Whether two paths name one file (the same path, a link, another name of it).
+bool IsSameFile(const std::string& a, const std::string& b) {
+    std::error_code error;
+    return !a.empty() && !b.empty() && std::filesystem::equivalent(a, b, error) && !error;
+}
 
 std::size_t CharacterCount(std::string_view utf8) {
     std::size_t count = 0;
@@ -516,6 +524,12 @@ void FrmExtract::cmdSave_Click() {
 
     BusyScope busy(m_busy);
     InitSaveDir = ReplaceAll(choice.FileName, choice.FileTitle, "");
+    if (IsSameFile(choice.FileName, m_model.FilePath)) {
+        // The listing is never changed: saving over it would replace it by the sheet.
+        CenteredMsgBox(choice.FileName + " is the listing that is open. Choose another file for the spreadsheet.",
+                       MsgButtons::Ok, MsgIcon::Exclamation, AppTitle);
+        return;
+    }
     m_platform.Host.DoEvents();
 
     AbortRequested = false;

@@ -419,6 +419,17 @@ TEST_F(WindowTest, RequestsThatCannotBeBuiltEndSilentlyAndWriteNothing) {
     ASSERT_TRUE(form.cmdSave.Enabled());
     Save(sheet);
     EXPECT_FALSE(fs::exists(sheet));
+    // The listing itself is never the sheet.
+    std::string listingBytes = test::ReadBytes(Example("dynamic3d.out"));
+    ChooseVariable("Displacements");
+    Range("1", "5", "1");
+    DoubleClick(0);
+    Save(Example("dynamic3d.out"));
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_NE(Boxes()[0].find("is the listing that is open"), std::string::npos);
+    EXPECT_EQ(test::ReadBytes(Example("dynamic3d.out")), listingBytes);
+    EXPECT_TRUE(form.cmdSave.Enabled());
+    m_fake.Boxes.clear();
     // Cancelling the dialog keeps the folder it had.
     std::string before = form.InitSaveDir;
     m_fake.SaveAnswers.push_back("");
