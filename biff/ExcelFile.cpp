@@ -41,15 +41,24 @@ constexpr std::uint8_t kEof[] = {0x0A, 0x00, 0x00, 0x00};
 // Sign, 309 integer digits of the largest double, point, six decimals.
 constexpr std::size_t kFixedTextSize = 320;
 
+// Fields are little-endian; on a little-endian machine they are stored as they are.
 std::uint8_t* Put16(std::uint8_t* at, std::uint16_t value) {
-    at[0] = static_cast<std::uint8_t>(value & 0xFF);
-    at[1] = static_cast<std::uint8_t>(value >> 8);
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(at, &value, 2);
+    } else {
+        at[0] = static_cast<std::uint8_t>(value & 0xFF);
+        at[1] = static_cast<std::uint8_t>(value >> 8);
+    }
     return at + 2;
 }
 
 std::uint8_t* PutDouble(std::uint8_t* at, double value) {
-    auto bits = std::bit_cast<std::uint64_t>(value);
-    for (int i = 0; i < 8; ++i) at[i] = static_cast<std::uint8_t>(bits >> (8 * i));
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(at, &value, 8);
+    } else {
+        auto bits = std::bit_cast<std::uint64_t>(value);
+        for (int i = 0; i < 8; ++i) at[i] = static_cast<std::uint8_t>(bits >> (8 * i));
+    }
     return at + 8;
 }
 
@@ -214,13 +223,55 @@ void RemoveExisting(const std::filesystem::path& file) {
     if (::unlink(path) != 0 && errno != ENOENT) throw FailureFromErrno(errno);
 }
 
+// RoundToSixDecimals without text, where that is exact: for a double m * 2^e whose m
+// (without trailing zero bits) is short, as every single's is, value * 10^6 is
+// m * 5^6 * 2^(e + 6) exactly; rounding that to an integer D, halves to even as the
+// six-decimal text does, and dividing D by 10^6 (both exact, one rounding) gives the
+// double nearest to D / 10^6, which is what reading the text back gives. False when the
+// value is outside this path (long mantissas, or D beyond 2^53).
+inline bool MillionthsExactly(double value, double& result) {
+    constexpr int kMantissaBits = 52;
+    const auto bits = std::bit_cast<std::uint64_t>(value);
+    const bool negative = (bits >> 63) != 0;
+    const auto biased = static_cast<int>((bits >> kMantissaBits) & 0x7FF);
+    std::uint64_t mantissa = bits & ((std::uint64_t{1} << kMantissaBits) - 1);
+    if (biased == 0x7FF) return false;
+    if (biased == 0 && mantissa == 0) {
+        result = value;  // zero keeps its sign, as "-0.000000" does
+        return true;
+    }
+    int exponent = biased == 0 ? 1 - 1075 : biased - 1075;
+    if (biased != 0) mantissa |= std::uint64_t{1} << kMantissaBits;
+    const int zeros = std::countr_zero(mantissa);
+    mantissa >>= zeros;
+    exponent += zeros;
+    if (mantissa >= (std::uint64_t{1} << 40)) return false;
+    const std::uint64_t scaled = mantissa * 15625;  // m * 5^6, below 2^54
+    const int shift = exponent + 6;
+    std::uint64_t millionths = 0;
+    if (shift >= 0) {
+        if (shift >= 53 || scaled > (((std::uint64_t{1} << 53) - 1) >> shift)) return false;
+        millionths = scaled << shift;
+    } else if (-shift < 64) {
+        const int k = -shift;
+        millionths = scaled >> k;
+        const std::uint64_t rest = scaled & ((std::uint64_t{1} << k) - 1);
+        const std::uint64_t half = std::uint64_t{1} << (k - 1);
+        if (rest > half || (rest == half && (millionths & 1) != 0)) ++millionths;
+    }  // else: below half a millionth, so 0
+    const double magnitude = static_cast<double>(millionths) / 1e6;
+    result = negative ? -magnitude : magnitude;
+    return true;
+}
+
 }  // namespace
 
 double RoundToSixDecimals(double value) {
     if (!std::isfinite(value)) return value;
+    double result = 0.0;
+    if (MillionthsExactly(value, result)) return result;
     char text[kFixedTextSize];
     auto [end, ec] = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
-    double result = 0.0;
     std::from_chars(text, end, result, std::chars_format::fixed);
     return result;
 }
@@ -321,7 +372,8 @@ bool ExcelFile::WriteValue(std::int32_t ValueType, std::int32_t CellFontUsed,
             const double number = ToDouble(vValue);
             // Infinity and NaN have no six-decimal text to read back as a number.
             if (!std::isfinite(number)) Raise(fail::TypeMismatch);
-            const double stored = RoundToSixDecimals(number);
+            double stored = 0.0;
+            if (!MillionthsExactly(number, stored)) stored = RoundToSixDecimals(number);
             PutDouble(PutCellHeader(Append(19), kRecNumber, 15, row, col, attrs), stored);
             break;
         }

@@ -46,8 +46,9 @@ bool BuildVectors(std::string_view variable, std::string_view from, std::string_
             reason = "Step 0 gives no vector list";
             return false;
         }
-        const std::int32_t q = RoundToInt32(*toValue - *fromValue) / s;  // truncates toward zero
-        const std::int32_t count = q + 1;
+        // Truncates toward zero. In 64 bits: -2147483648 / -1 does not fit 32 bits.
+        const std::int64_t q = std::int64_t{RoundToInt32(*toValue - *fromValue)} / s;
+        const std::int64_t count = q + 1;
         if (count < 1 || count > INT16_MAX) {
             reason = "From, To and Step give " + std::to_string(count) +
                      " vectors; between 1 and 32767 are possible";

@@ -1,5 +1,6 @@
 #include "export/StructuralValues.h"
 
+#include <algorithm>
 #include <new>
 #include <string>
 
@@ -8,7 +9,9 @@
 #include "reader/LineReader.h"
 #include "reader/Markers.h"
 #include "reader/Reader.h"
+#include "reader/StepReading.h"
 #include "reader/TextRoutines.h"
+#include "reader/ValueText.h"
 
 namespace vx {
 
@@ -78,73 +81,151 @@ bool MakePlan(const OutputFileModel& m, const ExtractionRequest& request, Readin
     return true;
 }
 
-class StructuralReader {
-public:
-    StructuralReader(const OutputFileModel& model, const ExtractionRequest& request, ValueTable& table,
-                     Services& services, const ReadingPlan& plan)
-        : m_model(model), m_request(request), m_table(table), m_services(services), m_plan(plan),
-          m_in(model.FilePath) {}
+// Rows that are not kept are passed over in bulk when at least this many come together;
+// fewer are read one by one.
+constexpr std::int32_t kMinRowsToSkip = 8;
 
-    void Run(std::int32_t timeCount) {
-        const std::string caption = "Reading " + m_request.Variable + "...";
+// Reads one column (one selected step) of the table. Several columns are read at once,
+// each through its own line reader, so everything here is const apart from the column.
+class ColumnReader {
+public:
+    ColumnReader(const OutputFileModel& model, const ExtractionRequest& request, ValueTable& table,
+                 const ReadingPlan& plan)
+        : m_model(model), m_request(request), m_table(table), m_plan(plan) {}
+
+    void Read(ColumnReading& reading, std::int32_t t) const {
+        LineReader& in = reading.In;
+        std::int16_t step = m_request.SelectedTimes[static_cast<std::size_t>(t - 1)];
+        if (step < 1 || step > static_cast<std::int32_t>(m_model.Times.size()))
+            Raise(fail::SubscriptOutOfRange);
+        std::string_view line;
+        in.Seek(m_model.Times[static_cast<std::size_t>(step - 1)].Position);
+        for (std::int32_t block = 0; block <= m_plan.BlocksToSkip; ++block) {
+            // The search is bounded only by the end of the file: a step without
+            // the block takes the next one, from a later step.
+            if (in.ReadLineContaining(m_plan.Header, line) != LineReader::Search::Found)
+                Raise(fail::InputPastEndOfFile);
+        }
+        reading.Reported = true;
+        Advance(in, line, m_plan.Lead);
         // Fibre mode packs five fibres on a line.
         const std::int32_t recordLines = m_plan.Pairs ? (m_plan.Rows + 4) / 5 : m_plan.Rows;
-        for (std::int32_t t = 1; t <= timeCount; ++t) {
-            if (m_services.AbortRequested) return;
-            std::int16_t step = m_request.SelectedTimes[static_cast<std::size_t>(t - 1)];
-            if (step < 1 || step > static_cast<std::int32_t>(m_model.Times.size()))
-                Raise(fail::SubscriptOutOfRange);
-            m_line = {};
-            m_in.Seek(m_model.Times[static_cast<std::size_t>(step - 1)].Position);
-            for (std::int32_t block = 0; block <= m_plan.BlocksToSkip; ++block) {
-                // The search is bounded only by the end of the file: a step without
-                // the block takes the next one, from a later step.
-                if (m_in.ReadLineContaining(m_plan.Header, m_line) != LineReader::Search::Found)
-                    Raise(fail::InputPastEndOfFile);
-            }
-            m_services.Progress.UpdateProgress(
-                static_cast<float>(static_cast<double>(t) / static_cast<double>(timeCount)), caption);
-            Advance(m_plan.Lead);
-            // The record counter is a 16-bit field.
-            if (recordLines > INT16_MAX) Raise(fail::Overflow);
-            for (std::int32_t r = 1; r <= recordLines; ++r) {
-                SplitWords(m_line, m_words);
-                if (m_plan.Pairs)
-                    StorePairs(r, t);
-                else if (m_words.size() > m_plan.Word)
-                    m_table.Set(r, t, RoundToSingle(NumericPrefix(m_words[m_plan.Word])));
-                Advance(m_plan.Stride);
-            }
-        }
+        // The record counter is a 16-bit field.
+        if (recordLines > INT16_MAX) Raise(fail::Overflow);
+        if (m_plan.Pairs)
+            ReadFibres(reading, line, t, recordLines);
+        else
+            ReadRecords(reading, line, t, recordLines);
     }
 
 private:
-    // Reads `count` lines; at the end of the file the current line stays as it is.
-    void Advance(std::int32_t count) {
+    // Reads `count` lines; at the end of the file the current line stays as it is. True
+    // when `line` is another line than before.
+    static bool Advance(LineReader& in, std::string_view& line, std::int32_t count) {
+        bool moved = false;
         for (std::int32_t i = 0; i < count; ++i) {
-            if (m_in.AtEnd()) return;
-            m_line = m_in.ReadLine();
+            if (in.AtEnd()) return moved;
+            line = in.ReadLine();
+            moved = true;
+        }
+        return moved;
+    }
+
+    // One value per record line. Every record's word is converted, kept or not, since a
+    // number too large for a single ends the reading wherever it stands; long stretches
+    // of rows the table does not keep are only checked for such numbers. Past the end of
+    // the file every record left takes the last line again: it is converted once, not
+    // once per record (a last line can be very long).
+    void ReadRecords(ColumnReading& reading, std::string_view line, std::int32_t t, std::int32_t rows) const {
+        const std::vector<std::int32_t>& kept = m_table.KeptRows();
+        std::size_t nextKept = 0;
+        std::int32_t readSingly = 0;  // rows up to this one are read one by one
+        bool fresh = true;            // `line` has not been converted yet
+        bool hasWord = false;
+        float value = 0.0f;
+        for (std::int32_t r = 1;; ++r) {
+            if (fresh) {
+                std::string_view word;
+                hasWord = NthWord(line, m_plan.Word, word);
+                if (hasWord) value = SingleValue(word);
+                fresh = false;
+            }
+            if (hasWord) m_table.Set(r, t, value);
+            if (r == rows) break;
+            if (m_table.KeepsEveryRow() || r < readSingly || m_plan.Stride < 1) {
+                fresh = Advance(reading.In, line, m_plan.Stride);
+                continue;
+            }
+            while (nextKept < kept.size() && kept[nextKept] <= r) ++nextKept;
+            const std::int32_t following = nextKept < kept.size() ? kept[nextKept] : rows + 1;
+            if (following - r - 1 < kMinRowsToSkip) {
+                fresh = Advance(reading.In, line, m_plan.Stride);
+                continue;
+            }
+            if (!SkipRows(reading, line, r, following, rows)) {
+                readSingly = following - 1;
+                fresh = Advance(reading.In, line, m_plan.Stride);
+                continue;
+            }
+            if (following > rows) break;
+            r = following - 1;
+            fresh = true;
+        }
+        Advance(reading.In, line, m_plan.Stride);
+    }
+
+    // Up to five "fibre value" pairs a line; the second word of pair j is fibre
+    // (r-1)*5 + j. A line taken again past the end of the file is split once, and each
+    // of its values converted once.
+    void ReadFibres(ColumnReading& reading, std::string_view line, std::int32_t t, std::int32_t lines) const {
+        float values[5] = {};
+        bool converted[5] = {};
+        bool fresh = true;
+        for (std::int32_t r = 1; r <= lines; ++r) {
+            if (fresh) {
+                SplitWords(line, reading.Words, 10);
+                std::fill(std::begin(converted), std::end(converted), false);
+            }
+            for (std::size_t j = 1; j <= 5; ++j) {
+                const std::int32_t fibre = (r - 1) * 5 + static_cast<std::int32_t>(j);
+                if (reading.Words.size() < 2 * j || fibre > m_plan.Rows) continue;
+                if (!converted[j - 1]) values[j - 1] = SingleValue(reading.Words[2 * j - 1]);
+                converted[j - 1] = true;
+                m_table.Set(fibre, t, values[j - 1]);
+            }
+            fresh = Advance(reading.In, line, m_plan.Stride);
         }
     }
 
-    // Up to five "fibre value" pairs; the second word of pair j is fibre (r-1)*5 + j.
-    void StorePairs(std::int32_t r, std::int32_t t) {
-        for (std::int32_t j = 1; j <= 5; ++j) {
-            std::int32_t fibre = (r - 1) * 5 + j;
-            if (m_words.size() >= static_cast<std::size_t>(2 * j) && fibre <= m_plan.Rows)
-                m_table.Set(fibre, t,
-                            RoundToSingle(NumericPrefix(m_words[static_cast<std::size_t>(2 * j - 1)])));
+    // Passes over the rows after r up to the next kept one, `following` (rows + 1 when
+    // none is left), and leaves `line` on the line of row `following`. False, with the
+    // reader back on row r, when the rows must be read one by one: a number in them
+    // might not fit, or the file ends before row `following`.
+    bool SkipRows(ColumnReading& reading, std::string_view& line, std::int32_t r, std::int32_t following,
+                  std::int32_t rows) const {
+        LineReader& in = reading.In;
+        const std::int64_t stride = m_plan.Stride;
+        const bool last = following > rows;
+        const std::int64_t lines = last ? (rows - r) * stride : (following - r) * stride - 1;
+        const std::int64_t start = in.Position();
+        if (line.data() != reading.Saved.data()) reading.Saved.assign(line);
+        WordNumberGuard guard;
+        const std::int64_t skipped = in.SkipLines(lines, [&](std::string_view bytes) { guard.Feed(bytes); });
+        // After the end of the file the remaining rows repeat its last line, which the
+        // guard has seen; before a kept row the line of that row must exist.
+        if (guard.Clear() && (last || (skipped == lines && !in.AtEnd()))) {
+            if (!last) line = in.ReadLine();
+            return true;
         }
+        in.Seek(start);
+        line = reading.Saved;
+        return false;
     }
 
     const OutputFileModel& m_model;
     const ExtractionRequest& m_request;
     ValueTable& m_table;
-    Services& m_services;
     const ReadingPlan& m_plan;
-    LineReader m_in;
-    std::string_view m_line;
-    WordList m_words;
 };
 
 void Read(const OutputFileModel& model, const ExtractionRequest& request, ValueTable& table,
@@ -155,9 +236,19 @@ void Read(const OutputFileModel& model, const ExtractionRequest& request, ValueT
     const auto timeCount = static_cast<std::int32_t>(request.SelectedTimes.size());
     // A table without rows or columns cannot be made.
     if (plan.Rows < 1 || timeCount < 1) Raise(fail::SubscriptOutOfRange);
-    table.Resize(plan.Rows, timeCount);
-    StructuralReader reader(model, request, table, services, plan);
-    reader.Run(timeCount);
+    // Records past 32767 are never read (the record counter is 16-bit) nor asked for
+    // (vector numbers are 16-bit): a listing that claims two billion nodes must not cost
+    // gigabytes of zeros. Of the others only the records the request names are kept; a
+    // request naming none keeps all.
+    const std::int32_t rows = std::min<std::int32_t>(plan.Rows, INT16_MAX);
+    if (request.Vectors.empty())
+        table.Resize(rows, timeCount);
+    else
+        table.Resize(rows, timeCount, request.Vectors);
+    LineReader in(model.FilePath);
+    const ColumnReader reader(model, request, table, plan);
+    ReadColumns(in, model.FilePath, timeCount, "Reading " + request.Variable + "...", services, table,
+                [&reader](ColumnReading& reading, std::int32_t t) { reader.Read(reading, t); });
 }
 
 }  // namespace

@@ -1,15 +1,21 @@
 #include "reader/LineReader.h"
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#elif defined(__SSE2__)
 #include <emmintrin.h>
+#endif
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
 
 #include "common/Failure.h"
+#include "reader/VectorLevel.h"
 
 namespace vx {
 
@@ -44,20 +50,160 @@ const char* FindLastTerminator(const char* begin, const char* end) {
     return cr ? static_cast<const char*>(cr) : static_cast<const char*>(lf);
 }
 
-// Finds `needle` in [p, end). memchr on the needle's last byte, which in markers is a
-// letter or a sign and so far rarer than the spaces that most markers begin with.
+// How rare a byte is in a listing, roughly: spaces and digits fill the number tables,
+// signs, points and the exponent letters come with every number, the rest is text.
+int Rarity(char c) {
+    if (c == ' ') return 0;
+    if (c >= '0' && c <= '9') return 1;
+    if (c == '.' || c == '-' || c == '+' || c == 'E' || c == 'D') return 2;
+    return 3;
+}
+
+// The place in `needle` whose byte memchr should look for: the rarest, the last of equals.
+std::size_t PivotOf(std::string_view needle) {
+    std::size_t pivot = needle.size() - 1;
+    for (std::size_t i = needle.size(); i-- > 0;)
+        if (Rarity(needle[i]) > Rarity(needle[pivot])) pivot = i;
+    return pivot;
+}
+
+// Finds `needle` in [p, end). memchr on the needle's rarest byte, then a compare: a
+// header that ends in a digit would otherwise stop at every number of a table.
 const char* FindMarker(const char* p, const char* end, std::string_view needle) {
     const std::size_t n = needle.size();
-    const char last = needle[n - 1];
-    const char* q = p + (n - 1);
-    while (q < end) {
-        const void* hit = std::memchr(q, last, static_cast<std::size_t>(end - q));
+    if (static_cast<std::size_t>(end - p) < n) return nullptr;
+    const std::size_t pivot = PivotOf(needle);
+    const char key = needle[pivot];
+    const char* q = p + pivot;
+    const char* const last = end - (n - pivot) + 1;  // one past the last place the pivot can be
+    while (q < last) {
+        const void* hit = std::memchr(q, key, static_cast<std::size_t>(last - q));
         if (!hit) return nullptr;
         const char* h = static_cast<const char*>(hit);
-        if (std::memcmp(h - (n - 1), needle.data(), n - 1) == 0) return h - (n - 1);
+        if (std::memcmp(h - pivot, needle.data(), n) == 0) return h - pivot;
         q = h + 1;
     }
     return nullptr;
+}
+
+// The place after the terminator at `at` (after the LF of a CR LF).
+inline const char* AfterTerminator(const char* at, const char* end) {
+    return at + (*at == '\r' && at + 1 < end && at[1] == '\n' ? 2 : 1);
+}
+
+// Counts the terminators of one 64-byte block, given which of its bytes are CR and LF:
+// a CR, and an LF that does not follow a CR, so CR LF once. `carry` is 1 when the byte
+// before the block is a CR. True when the `wanted`-th terminator is in the block; `at`
+// then points to it, else to the block's last terminator (or is left as it was).
+inline bool CountBlock(const char* p, std::uint64_t crMask, std::uint64_t lfMask, std::uint64_t& carry,
+                       std::int64_t wanted, std::int64_t& found, const char*& at) {
+    std::uint64_t ends = crMask | (lfMask & ~((crMask << 1) | carry));
+    carry = crMask >> 63;
+    for (; ends != 0; ends &= ends - 1) {
+        at = p + __builtin_ctzll(ends);
+        if (++found == wanted) return true;
+    }
+    return false;
+}
+
+// The blocks of [p, p + 64 * count); returns the place after the last block looked at.
+const char* CountBlocksPortable(const char* p, std::size_t count, std::uint64_t& carry, std::int64_t wanted,
+                                std::int64_t& found, const char*& at) {
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (; count > 0; --count, p += 64) {
+        std::uint64_t crMask = 0, lfMask = 0;
+        for (int k = 0; k < 4; ++k) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+            crMask |= std::uint64_t{static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr)))} << (16 * k);
+            lfMask |= std::uint64_t{static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)))} << (16 * k);
+        }
+        if (CountBlock(p, crMask, lfMask, carry, wanted, found, at)) return p + 64;
+    }
+#else
+    for (; count > 0; --count, p += 64) {
+        std::uint64_t crMask = 0, lfMask = 0;
+        for (int i = 0; i < 64; ++i) {
+            crMask |= std::uint64_t{p[i] == '\r'} << i;
+            lfMask |= std::uint64_t{p[i] == '\n'} << i;
+        }
+        if (CountBlock(p, crMask, lfMask, carry, wanted, found, at)) return p + 64;
+    }
+#endif
+    return p;
+}
+
+#if defined(__x86_64__)
+#define VX_X86_VECTOR_PATHS 1
+// The same, 32 bytes at a time, for processors with AVX2.
+__attribute__((target("avx2"))) const char* CountBlocksAvx2(const char* p, std::size_t count,
+                                                              std::uint64_t& carry, std::int64_t wanted,
+                                                              std::int64_t& found, const char*& at) {
+    const __m256i cr = _mm256_set1_epi8('\r');
+    const __m256i lf = _mm256_set1_epi8('\n');
+    for (; count > 0; --count, p += 64) {
+        const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+        const std::uint64_t crMask =
+            std::uint64_t{static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, cr)))} |
+            std::uint64_t{static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, cr)))} << 32;
+        const std::uint64_t lfMask =
+            std::uint64_t{static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, lf)))} |
+            std::uint64_t{static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, lf)))} << 32;
+        if (CountBlock(p, crMask, lfMask, carry, wanted, found, at)) return p + 64;
+    }
+    return p;
+}
+
+// The same, 64 bytes at a time, for processors with AVX-512BW.
+__attribute__((target("avx512bw"))) const char* CountBlocksAvx512(const char* p, std::size_t count,
+                                                                   std::uint64_t& carry, std::int64_t wanted,
+                                                                   std::int64_t& found, const char*& at) {
+    const __m512i cr = _mm512_set1_epi8('\r');
+    const __m512i lf = _mm512_set1_epi8('\n');
+    for (; count > 0; --count, p += 64) {
+        const __m512i v = _mm512_loadu_si512(p);
+        if (CountBlock(p, _mm512_cmpeq_epi8_mask(v, cr), _mm512_cmpeq_epi8_mask(v, lf), carry, wanted, found, at))
+            return p + 64;
+    }
+    return p;
+}
+#endif
+
+// The terminators of lines in [p, end), counted 64 bytes at a time. Stops at the
+// `wanted`-th one and returns the place just after it; otherwise returns the place
+// after the last one found, or p. `found` receives the count. The caller makes sure
+// that p starts a line and that a CR at end - 1 is not half of a CR LF whose LF is not
+// held.
+const char* FindLineEnds(const char* p, const char* end, std::int64_t wanted, std::int64_t& found) {
+    found = 0;
+    const char* const begin = p;
+    const char* at = nullptr;  // the last terminator found
+    std::uint64_t carry = 0;
+    const auto blocks = static_cast<std::size_t>(end - p) / 64;
+#if defined(VX_X86_VECTOR_PATHS)
+    const int level = ActiveVectorLevel();
+    p = level == kAvx512Vectors ? CountBlocksAvx512(p, blocks, carry, wanted, found, at)
+        : level == kAvx2Vectors ? CountBlocksAvx2(p, blocks, carry, wanted, found, at)
+                                : CountBlocksPortable(p, blocks, carry, wanted, found, at);
+#else
+    p = CountBlocksPortable(p, blocks, carry, wanted, found, at);
+#endif
+    if (found < wanted) {
+        // The bytes after the last whole block; an LF right after a CR there is its half.
+        if (carry != 0 && p < end && *p == '\n') ++p;
+        while (p < end) {
+            if (*p == '\r' || *p == '\n') {
+                at = p;
+                if (++found == wanted) break;
+                p = AfterTerminator(p, end);
+            } else {
+                ++p;
+            }
+        }
+    }
+    return at ? AfterTerminator(at, end) : begin;
 }
 
 }  // namespace
@@ -109,8 +255,11 @@ bool LineReader::Fill() {
         m_buffer.reset(bigger);
         m_capacity = capacity;
     }
+    // Reads of kReadSize, or as large as the unfinished line held, so that searches that
+    // look at a long line again after each read cost no more than reading it.
+    const std::size_t want = std::min(m_capacity - m_end, std::max(kReadSize, m_end));
     for (;;) {
-        ssize_t got = ::pread(m_fd, m_buffer.get() + m_end, m_capacity - m_end,
+        ssize_t got = ::pread(m_fd, m_buffer.get() + m_end, want,
                               m_bufferOffset + static_cast<std::int64_t>(m_end));
         if (got > 0) {
             m_end += static_cast<std::size_t>(got);
@@ -204,6 +353,37 @@ LineReader::Search LineReader::ReadLineContaining(std::string_view marker, std::
         if (Position() - start >= budget) return Search::Paused;
         Fill();
     }
+}
+
+std::int64_t LineReader::SkipLines(std::int64_t count, Visitor visit, void* context) {
+    std::int64_t skipped = 0;
+    while (skipped < count && !AtEnd()) {
+        const char* base = m_buffer.get();
+        // A CR in the last byte held may be the first half of CR LF: leave it for the
+        // next round, unless the file ends there.
+        std::size_t limit = m_end;
+        if (!m_eof && base[limit - 1] == '\r') --limit;
+        std::int64_t found = 0;
+        const char* after = FindLineEnds(base + m_begin, base + limit, count - skipped, found);
+        const auto taken = static_cast<std::size_t>(after - base);
+        if (taken > m_begin) {
+            visit(context, std::string_view(base + m_begin, taken - m_begin));
+            m_begin = taken;
+        }
+        skipped += found;
+        if (skipped == count) break;
+        if (m_eof) {
+            // Nothing more to read: what is left is the last line, without a terminator.
+            if (m_begin < m_end) {
+                visit(context, std::string_view(base + m_begin, m_end - m_begin));
+                m_begin = m_end;
+                ++skipped;
+            }
+            break;
+        }
+        Fill();
+    }
+    return skipped;
 }
 
 }  // namespace vx

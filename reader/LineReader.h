@@ -4,15 +4,16 @@
 #include <filesystem>
 #include <memory>
 #include <string_view>
+#include <type_traits>
 
 namespace vx {
 
 // Sequential, read-only line access to a listing with byte positions and seek.
 //
 // A line ends at CR, at CR LF, or at LF alone; the terminator is not part of the line.
-// Reads go through one large buffer and lines are found with memchr-class searches, so
-// a line costs no allocation and no per-character call; the buffer grows only when a
-// single line is longer than it. The file is opened read-only and never written.
+// Reads of kReadSize bytes go through one buffer and lines are found with memchr-class
+// and vector searches, so a line costs no allocation and no per-character call; the
+// buffer grows only when a single line is longer than it. The file is opened read-only and never written.
 //
 // Failures (opening, reading, reading past the end) are thrown as vx::Failure.
 class LineReader {
@@ -52,7 +53,30 @@ public:
     Search ReadLineContaining(std::string_view marker, std::string_view& line,
                               std::int64_t budget = INT64_MAX);
 
+    // Skips `count` lines exactly as `count` calls of ReadLine would, stopping early at
+    // the end of the file, and returns how many lines were skipped. The skipped bytes,
+    // terminators included, are handed to `visit` in file order, in one or more pieces,
+    // before the reader moves past them. Lines are counted many bytes at a time, so a
+    // long stretch of lines costs little more than reading it.
+    template <typename Visit>
+    std::int64_t SkipLines(std::int64_t count, Visit&& visit) {
+        return SkipLines(count, &CallVisit<std::remove_reference_t<Visit>>,
+                         const_cast<void*>(static_cast<const void*>(&visit)));
+    }
+
+    using Visitor = void (*)(void* context, std::string_view bytes);
+    std::int64_t SkipLines(std::int64_t count, Visitor visit, void* context);
+
+    // How many bytes one read asks the file for: small enough that a block is still in
+    // the processor's cache when it is searched, large enough that reads are few.
+    static constexpr std::size_t kReadSize = std::size_t{256} << 10;
+
 private:
+    template <typename Visit>
+    static void CallVisit(void* context, std::string_view bytes) {
+        (*static_cast<Visit*>(context))(bytes);
+    }
+
     // Moves the unread bytes to the front, reads more behind them, and grows the buffer
     // when it is full of one unfinished line. Returns false at the end of the file.
     bool Fill();

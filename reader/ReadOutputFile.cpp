@@ -51,7 +51,7 @@ void ReadHeader(OutputFileModel& model) {
     model.Version = std::string(TrimSpaces(piece));
 
     FindLineContaining(in, marker::Ndim, line);
-    model.Ndim = WholeWordInt16(WordAt(SplitWords(line), 1));
+    model.Ndim = WholeWordInt16(WordAt(SplitWords(line, 2), 1));
 
     while (!HasAnalysisKeyword(line)) line = in.ReadLine();
     if (Contains(line, marker::Temperat))

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <new>
 #include <string>
 
@@ -5,7 +6,9 @@
 #include "reader/LineReader.h"
 #include "reader/Markers.h"
 #include "reader/Reader.h"
+#include "reader/StepReading.h"
 #include "reader/TextRoutines.h"
+#include "reader/ValueText.h"
 
 namespace vx {
 
@@ -20,8 +23,87 @@ constexpr std::size_t kTemperatureWidth = 6;
 float PairTemperature(std::string_view line, std::size_t j) {
     std::size_t start = j * kPairWidth + kNodeWidth;
     if (start >= line.size()) return 0.0f;
-    return RoundToSingle(NumericPrefix(line.substr(start, kTemperatureWidth)));
+    return SingleValue(line.substr(start, kTemperatureWidth));
 }
+
+// Lines of nodes the table does not keep are passed over in bulk when at least this many
+// come together; fewer are read one by one.
+constexpr std::int32_t kMinLinesToSkip = 4;
+// The last line whose nodes all stay below the limit of the 16-bit node counter.
+constexpr std::int32_t kLastLineBelowLimit = (INT16_MAX - 1) / 5;
+
+// Reads one column (one selected step) of the table. Several columns are read at once,
+// each through its own line reader, so everything here is const apart from the column.
+class TemperatureColumns {
+public:
+    TemperatureColumns(const OutputFileModel& model, const ExtractionRequest& request, ValueTable& table)
+        : m_model(model), m_request(request), m_table(table), m_nodes(model.NodeCount),
+          m_lines(m_nodes / 5 + (m_nodes % 5 != 0 ? 1 : 0)) {}
+
+    void Read(ColumnReading& reading, std::int32_t t) const {
+        LineReader& in = reading.In;
+        std::int16_t step = m_request.SelectedTimes[static_cast<std::size_t>(t - 1)];
+        if (step < 1 || step > static_cast<std::int32_t>(m_model.Times.size()))
+            Raise(fail::SubscriptOutOfRange);
+        std::string_view line;
+        in.Seek(m_model.Times[static_cast<std::size_t>(step - 1)].Position);
+        if (in.ReadLineContaining(marker::TemperatureHeader, line) != LineReader::Search::Found)
+            Raise(fail::InputPastEndOfFile);
+        reading.Reported = true;
+
+        std::int32_t n = 1;  // the node counter is a 16-bit field
+        std::size_t nextKept = 0;
+        std::int32_t readSingly = 0;  // lines up to this one are read one by one
+        for (std::int32_t l = 1; l <= m_lines; ++l) {
+            if (l > readSingly && !m_table.KeepsEveryRow()) {
+                const std::int32_t run = LinesWithoutKeptNodes(l, nextKept);
+                if (run >= kMinLinesToSkip) {
+                    if (SkipLines(in, run)) {
+                        l += run - 1;
+                        n += 5 * run;
+                        continue;
+                    }
+                    readSingly = l + run - 1;
+                }
+            }
+            line = in.ReadLine();
+            std::int32_t pairs = (l == m_lines && m_nodes % 5 != 0) ? m_nodes % 5 : 5;
+            for (std::int32_t j = 0; j < pairs; ++j) {
+                m_table.Set(n, t, PairTemperature(line, static_cast<std::size_t>(j)));
+                if (++n > INT16_MAX) Raise(fail::Overflow);
+            }
+        }
+    }
+
+private:
+    // How many lines from line l on hold no node the table keeps and stay below the
+    // node counter's limit. `nextKept` moves on through the kept rows.
+    std::int32_t LinesWithoutKeptNodes(std::int32_t l, std::size_t& nextKept) const {
+        const std::vector<std::int32_t>& kept = m_table.KeptRows();
+        const std::int32_t firstNode = 5 * (l - 1) + 1;
+        while (nextKept < kept.size() && kept[nextKept] < firstNode) ++nextKept;
+        const std::int32_t end = nextKept < kept.size() ? (kept[nextKept] - 1) / 5 + 1 : m_lines + 1;
+        return std::min(end, kLastLineBelowLimit + 1) - l;
+    }
+
+    // Passes over `count` lines of unkept nodes; false, with the reader where it was,
+    // when they must be read one by one (a field that might not fit, or the end of the
+    // file, which reading them reports).
+    static bool SkipLines(LineReader& in, std::int32_t count) {
+        const std::int64_t start = in.Position();
+        FieldNumberGuard guard;
+        if (in.SkipLines(count, [&](std::string_view bytes) { guard.Feed(bytes); }) == count && guard.Clear())
+            return true;
+        in.Seek(start);
+        return false;
+    }
+
+    const OutputFileModel& m_model;
+    const ExtractionRequest& m_request;
+    ValueTable& m_table;
+    const std::int32_t m_nodes;
+    const std::int32_t m_lines;
+};
 
 void Read(const OutputFileModel& model, const ExtractionRequest& request, ValueTable& table,
           Services& services) {
@@ -29,34 +111,20 @@ void Read(const OutputFileModel& model, const ExtractionRequest& request, ValueT
     const auto timeCount = static_cast<std::int32_t>(request.SelectedTimes.size());
     // A table without rows or columns cannot be made.
     if (model.NodeCount < 1 || timeCount < 1) Raise(fail::SubscriptOutOfRange);
-    table.Resize(model.NodeCount, timeCount);
+    // Nodes past 32767 are never stored (the node counter is 16-bit) nor read (vector
+    // numbers are 16-bit): a listing that claims two billion nodes must not cost
+    // gigabytes of zeros. Of the others only the nodes the request names are kept; a
+    // request naming none keeps all.
+    const std::int32_t rows = std::min<std::int32_t>(model.NodeCount, INT16_MAX);
+    if (request.Vectors.empty())
+        table.Resize(rows, timeCount);
+    else
+        table.Resize(rows, timeCount, request.Vectors);
 
     LineReader in(model.FilePath);
-    const std::string caption = "Reading " + request.Variable + "...";
-    const std::int32_t nodes = model.NodeCount;
-    const std::int32_t lines = nodes / 5 + (nodes % 5 != 0 ? 1 : 0);
-    std::string_view line;
-    for (std::int32_t t = 1; t <= timeCount; ++t) {
-        if (services.AbortRequested) return;
-        std::int16_t step = request.SelectedTimes[static_cast<std::size_t>(t - 1)];
-        if (step < 1 || step > static_cast<std::int32_t>(model.Times.size()))
-            Raise(fail::SubscriptOutOfRange);
-        in.Seek(model.Times[static_cast<std::size_t>(step - 1)].Position);
-        if (in.ReadLineContaining(marker::TemperatureHeader, line) != LineReader::Search::Found)
-            Raise(fail::InputPastEndOfFile);
-        services.Progress.UpdateProgress(
-            static_cast<float>(static_cast<double>(t) / static_cast<double>(timeCount)), caption);
-
-        std::int32_t n = 1;  // the node counter is a 16-bit field
-        for (std::int32_t l = 1; l <= lines; ++l) {
-            line = in.ReadLine();
-            std::int32_t pairs = (l == lines && nodes % 5 != 0) ? nodes % 5 : 5;
-            for (std::int32_t j = 0; j < pairs; ++j) {
-                table.Set(n, t, PairTemperature(line, static_cast<std::size_t>(j)));
-                if (++n > INT16_MAX) Raise(fail::Overflow);
-            }
-        }
-    }
+    const TemperatureColumns columns(model, request, table);
+    ReadColumns(in, model.FilePath, timeCount, "Reading " + request.Variable + "...", services, table,
+                [&columns](ColumnReading& reading, std::int32_t t) { columns.Read(reading, t); });
 }
 
 }  // namespace

@@ -22,7 +22,7 @@ void ReadInputEcho(LineReader& in, OutputFileModel& model, ScanProgress& progres
         if (IsExactly(line, marker::Convergence)) return;
 
         if (Contains(line, marker::ThereAre)) {
-            SplitWords(line, words);
+            SplitWords(line, words, 4);
             if (Contains(line, marker::Nodes)) model.NodeCount = WholeWordInt32(WordAt(words, 3));
             if (Contains(line, marker::TrussElements))
                 model.TrussCount = WholeWordInt16(WordAt(words, 3));
@@ -34,7 +34,7 @@ void ReadInputEcho(LineReader& in, OutputFileModel& model, ScanProgress& progres
                 model.SoilCount = WholeWordInt16(WordAt(words, 3));
         }
         if (Contains(line, marker::EachOfThemHas)) {
-            SplitWords(line, words);
+            SplitWords(line, words, 5);
             model.BeamPointCount = WholeWordInt16(WordAt(words, 4));
         }
         if (Contains(line, marker::LongitudinalFibers)) {
@@ -45,7 +45,7 @@ void ReadInputEcho(LineReader& in, OutputFileModel& model, ScanProgress& progres
             model.FiberCount = RoundToInt16(NumericPrefix(rest));
         }
         if (Contains(line, marker::IntegrationPoints)) {
-            SplitWords(line, words);
+            SplitWords(line, words, 1);
             model.ShellSurfaceCount = WholeWordInt16(WordAt(words, 0));
         }
         if (Contains(line, marker::GeometricGroup)) {

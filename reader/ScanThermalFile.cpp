@@ -41,7 +41,7 @@ void Scan(OutputFileModel& model, Services& services) {
         }
         line = in.ReadLine();
         if (Contains(line, marker::ThereAre)) {
-            SplitWords(line, words);
+            SplitWords(line, words, 4);
             if (Contains(line, marker::Nodes)) model.NodeCount = WholeWordInt32(WordAt(words, 3));
             if (Contains(line, marker::SolidElements))
                 model.SolidCount = WholeWordInt16(WordAt(words, 3));

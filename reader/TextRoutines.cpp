@@ -8,11 +8,11 @@
 
 namespace vx {
 
-void SplitWords(std::string_view text, WordList& words) {
+void SplitWords(std::string_view text, WordList& words, std::size_t maxWords) {
     words.clear();
     const char* p = text.data();
     const char* const end = p + text.size();
-    while (p < end) {
+    while (p < end && words.size() < maxWords) {
         while (p < end && (*p == ' ' || *p == '\t')) ++p;
         const char* start = p;
         while (p < end && *p != ' ' && *p != '\t') ++p;
@@ -20,9 +20,9 @@ void SplitWords(std::string_view text, WordList& words) {
     }
 }
 
-WordList SplitWords(std::string_view text) {
+WordList SplitWords(std::string_view text, std::size_t maxWords) {
     WordList words;
-    SplitWords(text, words);
+    SplitWords(text, words, maxWords);
     return words;
 }
 

@@ -15,9 +15,11 @@ using WordList = std::vector<std::string_view>;
 
 // Tabs count as spaces; the text is cut at every space and the empty pieces are
 // dropped. The views point into `text`. `words` is cleared first, so one list can be
-// reused line after line without allocating.
-void SplitWords(std::string_view text, WordList& words);
-WordList SplitWords(std::string_view text);
+// reused line after line without allocating. Only the first `maxWords` words are kept:
+// a reader that wants word n asks for n + 1, so that a line of millions of words (a
+// damaged listing, a file of another program) costs no more than its first few.
+void SplitWords(std::string_view text, WordList& words, std::size_t maxWords = SIZE_MAX);
+WordList SplitWords(std::string_view text, std::size_t maxWords = SIZE_MAX);
 
 // Word n of a split line; a line with too few words is a read failure (9).
 std::string_view WordAt(const WordList& words, std::size_t n);

@@ -18,7 +18,7 @@ void IndexTimeSteps(LineReader& in, OutputFileModel& model, ScanProgress& progre
                LineReader::Search::Paused)
             progress.Tick(in.Position(), kReadingTimes);
         if (found == LineReader::Search::Found) {
-            SplitWords(line, words);
+            SplitWords(line, words, 3);
             TimeStep step;
             step.Position = in.Position();
             step.Time = RoundToSingle(NumericPrefix(WordAt(words, 2)));

@@ -1,5 +1,6 @@
 #include "reader/ValueTable.h"
 
+#include <algorithm>
 #include <new>
 
 #include "common/Failure.h"
@@ -7,37 +8,63 @@
 namespace vx {
 
 void ValueTable::Resize(std::int32_t rows, std::int32_t columns) {
+    Resize(rows, columns, {});
+}
+
+void ValueTable::Resize(std::int32_t rows, std::int32_t columns, const std::vector<std::int16_t>& keep) {
     if (rows < 0 || columns < 0) Raise(fail::SubscriptOutOfRange);
     m_values.clear();
     m_values.shrink_to_fit();
-    m_rows = m_columns = 0;
+    m_slots.clear();
+    m_slots.shrink_to_fit();
+    m_kept.clear();
+    m_rows = m_columns = m_stored = 0;
     try {
-        m_values.assign(static_cast<std::size_t>(rows) * static_cast<std::size_t>(columns), 0.0f);
+        std::int32_t stored = rows;
+        if (!keep.empty()) {
+            m_slots.assign(static_cast<std::size_t>(rows) + 1, -1);
+            for (std::int16_t row : keep)
+                if (row >= 1 && row <= rows) m_slots[static_cast<std::size_t>(row)] = 0;
+            stored = 0;
+            for (std::int32_t row = 1; row <= rows; ++row) {
+                if (m_slots[static_cast<std::size_t>(row)] < 0) continue;
+                m_slots[static_cast<std::size_t>(row)] = stored++;
+                m_kept.push_back(row);
+            }
+        }
+        m_values.assign(static_cast<std::size_t>(stored) * static_cast<std::size_t>(columns), 0.0f);
+        m_stored = stored;
     } catch (const std::bad_alloc&) {
+        m_slots.clear();
+        m_kept.clear();
         Raise(fail::OutOfMemory);
     }
     m_rows = rows;
     m_columns = columns;
 }
 
-std::size_t ValueTable::Index(std::int32_t row, std::int32_t column) const {
+std::int64_t ValueTable::Index(std::int32_t row, std::int32_t column) const {
     if (row < 1 || row > m_rows || column < 1 || column > m_columns)
         Raise(fail::SubscriptOutOfRange);
-    return static_cast<std::size_t>(column - 1) * static_cast<std::size_t>(m_rows) +
-           static_cast<std::size_t>(row - 1);
+    const std::int32_t slot = m_slots.empty() ? row - 1 : m_slots[static_cast<std::size_t>(row)];
+    if (slot < 0) return -1;
+    return static_cast<std::int64_t>(column - 1) * m_stored + slot;
 }
 
 float ValueTable::At(std::int32_t row, std::int32_t column) const {
-    return m_values[Index(row, column)];
+    const std::int64_t at = Index(row, column);
+    return at < 0 ? 0.0f : m_values[static_cast<std::size_t>(at)];
 }
 
 void ValueTable::Set(std::int32_t row, std::int32_t column, float value) {
-    m_values[Index(row, column)] = value;
+    const std::int64_t at = Index(row, column);
+    if (at >= 0) m_values[static_cast<std::size_t>(at)] = value;
 }
 
-float* ValueTable::ColumnData(std::int32_t column) {
+void ValueTable::ClearColumn(std::int32_t column) {
     if (column < 1 || column > m_columns) Raise(fail::SubscriptOutOfRange);
-    return m_values.data() + static_cast<std::size_t>(column - 1) * static_cast<std::size_t>(m_rows);
+    auto first = m_values.begin() + static_cast<std::ptrdiff_t>(column - 1) * m_stored;
+    std::fill(first, first + m_stored, 0.0f);
 }
 
 }  // namespace vx

@@ -8,10 +8,18 @@ namespace vx {
 // The values of one extraction: row r is the r-th record of the block read (a node,
 // an element or a fibre), column t the t-th selected time, both numbered from 1.
 // Reading or writing outside the table is a failure (9, subscript out of range).
+//
+// A table may keep only some of its rows, the ones a request names: an extraction of
+// 255 nodes of a 30000-node listing then holds 255 rows per column, not 30000. A row
+// that is not kept is still inside the table: writing it does nothing and reading it
+// gives 0, the value of an entry that was never read.
 class ValueTable {
 public:
-    // Discards the contents and makes a rows x columns table of zeros.
+    // Discards the contents and makes a rows x columns table of zeros that keeps every row.
     void Resize(std::int32_t rows, std::int32_t columns);
+    // The same, keeping only the rows listed (in any order, repeats allowed; numbers
+    // outside 1..rows are left out).
+    void Resize(std::int32_t rows, std::int32_t columns, const std::vector<std::int16_t>& keep);
     void Clear() { Resize(0, 0); }
 
     std::int32_t Rows() const { return m_rows; }
@@ -20,15 +28,23 @@ public:
     float At(std::int32_t row, std::int32_t column) const;
     void Set(std::int32_t row, std::int32_t column, float value);
 
-    // Column t as a contiguous run of Rows() values (t checked), for fast filling.
-    float* ColumnData(std::int32_t column);
+    // Whether every row is kept, and when not, the kept rows in increasing order.
+    bool KeepsEveryRow() const { return m_slots.empty(); }
+    const std::vector<std::int32_t>& KeptRows() const { return m_kept; }
+
+    // Sets every entry of column t to 0 (t checked).
+    void ClearColumn(std::int32_t column);
 
 private:
-    std::size_t Index(std::int32_t row, std::int32_t column) const;
+    // Where entry (row, column) is stored, or -1 for a row that is not kept.
+    std::int64_t Index(std::int32_t row, std::int32_t column) const;
 
     std::int32_t m_rows = 0;
     std::int32_t m_columns = 0;
-    std::vector<float> m_values;  // column after column
+    std::int32_t m_stored = 0;          // rows stored per column
+    std::vector<std::int32_t> m_slots;  // row -> place in a column, -1 when not kept; empty: all
+    std::vector<std::int32_t> m_kept;
+    std::vector<float> m_values;        // column after column
 };
 
 }  // namespace vx

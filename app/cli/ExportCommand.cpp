@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -157,12 +159,22 @@ bool SelectTimes(const ExportOptions& o, const OutputFileModel& model, std::vect
     return true;
 }
 
+// True when `output` names the very file `listing` is (the same path, a link to it, or
+// another name of it). Saving there would replace the listing by the sheet.
+bool IsTheListing(const std::string& output, const std::string& listing) {
+    struct stat a {}, b {};
+    return ::stat(output.c_str(), &a) == 0 && ::stat(listing.c_str(), &b) == 0 &&
+           a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 }  // namespace
 
 int RunExport(const std::vector<std::string>& args) {
     ExportOptions o;
     std::string error;
     if (!ParseArgs(args, o, error)) return Refuse(error);
+    if (IsTheListing(o.Output, o.File))
+        return Refuse("the output file '" + o.Output + "' is the listing itself, which is never overwritten");
 
     ConsoleServices console(/*echoMessages=*/true, /*showProgress=*/!o.Quiet);
     OutputFileModel model;

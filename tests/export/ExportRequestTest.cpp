@@ -37,6 +37,7 @@ TEST(BuildVectors, RunsThatEndSilentlyGiveTheirReason) {
         {"1", "32767", "-1", "between 1 and 32767"},
         {"2.5", "3", "1", "gives more than"},
         {"1", "10", "40000", "cannot be used: Overflow"},
+        {"2147483648", "0", "-1", "between 1 and 32767"},  // -2147483648 / -1 is no 32-bit number
     };
     for (const auto& c : cases) {
         std::vector<std::int16_t> vectors = {42};

@@ -1,0 +1,50 @@
+// vorax-bench-measure: runs one command once and prints its wall-clock time in seconds
+// and its peak resident memory in kilobytes, for scripts/bench.
+//
+//   vorax-bench-measure OUT -- COMMAND [ARGUMENTS...]
+//
+// The command's standard output goes to OUT (/dev/null to drop it). Prints
+// "SECONDS PEAK_KB STATUS" on one line; exits with 1 when the command could not run.
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+int main(int argc, char** argv) {
+    if (argc < 4 || std::strcmp(argv[2], "--") != 0) {
+        std::fprintf(stderr, "usage: vorax-bench-measure OUT -- COMMAND [ARGUMENTS...]\n");
+        return 2;
+    }
+    const int out = ::open(argv[1], O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (out < 0) {
+        std::perror(argv[1]);
+        return 1;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t child = ::fork();
+    if (child < 0) {
+        std::perror("fork");
+        return 1;
+    }
+    if (child == 0) {
+        ::dup2(out, STDOUT_FILENO);
+        ::execvp(argv[3], argv + 3);
+        std::perror(argv[3]);
+        ::_exit(127);
+    }
+    int status = 0;
+    struct rusage usage {};
+    if (::wait4(child, &status, 0, &usage) != child) {
+        std::perror("wait4");
+        return 1;
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    std::printf("%.4f %ld %d\n", seconds, usage.ru_maxrss, code);
+    return code == 127 ? 1 : 0;
+}

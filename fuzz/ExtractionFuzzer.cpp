@@ -1,0 +1,123 @@
+// A fuzzed listing with a fuzzed request: the listing is scanned as the window opens
+// it, then one export runs as Save runs it (temperatures or a structural variable, then
+// the worksheet). The request's choices are taken from the end of the input, the
+// listing is the rest. Most requests are ones the window could make; some name any
+// variable and any vector kind, as a listing that changed since its scan would make
+// them look.
+
+#include <fuzzer/FuzzedDataProvider.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "export/ExportRequest.h"
+#include "export/VariableCatalogue.h"
+#include "export/Worksheet.h"
+#include "fuzz/FuzzSupport.h"
+#include "reader/Reader.h"
+
+namespace {
+
+std::string ReadWhole(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+unsigned Get16(const std::string& bytes, std::size_t at) {
+    return static_cast<unsigned char>(bytes[at]) |
+           static_cast<unsigned>(static_cast<unsigned char>(bytes[at + 1])) << 8;
+}
+
+// A sheet left on disk, finished or stopped by a failure, is a whole record stream:
+// BOF first, records that fill the file exactly, EOF last.
+void CheckSheet(const std::string& bytes) {
+    VX_FUZZ_CHECK(bytes.size() >= 12);
+    VX_FUZZ_CHECK(bytes.compare(0, 8, std::string("\x09\x00\x04\x00\x02\x00\x0A\x00", 8)) == 0);
+    std::size_t at = 0, last = 0;
+    while (at + 4 <= bytes.size()) {
+        last = at;
+        at += 4 + Get16(bytes, at + 2);
+    }
+    VX_FUZZ_CHECK(at == bytes.size());
+    VX_FUZZ_CHECK(Get16(bytes, last) == 0x000A && Get16(bytes, last + 2) == 0);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace vx;
+    static fuzz::MemoryFile file("listing.out");
+    static const std::string sheet =
+        "/dev/shm/vx-fuzz-extraction-" + std::to_string(::getpid()) + ".xls";
+
+    FuzzedDataProvider in(data, size);
+    const bool anyVariable = in.ConsumeBool();
+    const auto variablePick = in.ConsumeIntegral<std::uint8_t>();
+    const auto kindPick = in.ConsumeIntegral<std::uint8_t>();
+    const int timeCount = in.ConsumeIntegralInRange<int>(1, 6);
+    std::vector<std::uint8_t> stepPicks;
+    for (int i = 0; i < timeCount; ++i) stepPicks.push_back(in.ConsumeIntegral<std::uint8_t>());
+    const int from = in.ConsumeIntegralInRange<int>(-1, 40);
+    const int to = in.ConsumeIntegralInRange<int>(-1, 40);
+    const int step = in.ConsumeIntegralInRange<int>(-3, 3);
+    const bool columns = in.ConsumeBool();
+    const int abortAfter = in.ConsumeIntegralInRange<int>(0, 3);
+    const std::string listing = in.ConsumeRemainingBytesAsString();
+
+    OutputFileModel model;
+    model.FilePath = file.Set(listing);
+    model.Reset();
+    fuzz::Host host;
+    auto services = host.Get();
+    ReadOutputFile(model, services);
+    fuzz::CheckModel(model, listing.size());
+
+    ExtractionRequest request;
+    const auto offered = OfferedVariables(model);
+    if (!anyVariable && !offered.empty()) {
+        const auto& v = offered[variablePick % offered.size()];
+        request.Variable = v.Name;
+        if (!v.VectorKinds.empty()) {
+            request.VectorKindIndex = static_cast<std::int16_t>(kindPick % v.VectorKinds.size());
+            request.VectorKind = v.VectorKinds[static_cast<std::size_t>(request.VectorKindIndex)];
+        }
+    } else {
+        const auto& names = AllVariableNames();
+        request.Variable = std::string(names[variablePick % names.size()]);
+        request.VectorKindIndex = static_cast<std::int16_t>(kindPick % 9) - 1;
+        request.VectorKind = "kind";
+    }
+    for (auto pick : stepPicks) {
+        request.SelectedTimes.push_back(model.TimeCount > 0 && !anyVariable
+                                            ? static_cast<std::int16_t>(1 + pick % model.TimeCount)
+                                            : static_cast<std::int16_t>(pick % 4));
+    }
+    std::string reason;
+    if (!BuildVectors(request.Variable, std::to_string(from), std::to_string(to),
+                      std::to_string(step), request.Vectors, reason))
+        request.Vectors = {1};
+    request.TimesInColumns = columns;
+    request.OutputPath = sheet;
+
+    host.MessageCount = 0;
+    host.AbortAfterReports = abortAfter;
+    ValueTable table;
+    ExtractAndWrite(model, request, table, services);
+    // The extraction and the layout each show at most one message.
+    VX_FUZZ_CHECK(host.MessageCount <= 2);
+    VX_FUZZ_CHECK(table.Rows() >= 0 && table.Columns() >= 0);
+
+    VX_FUZZ_CHECK(ReadWhole(file.Path()) == listing);  // the listing is never written
+    std::error_code ec;
+    if (std::filesystem::exists(sheet, ec)) {
+        CheckSheet(ReadWhole(sheet));
+        std::filesystem::remove(sheet, ec);
+    }
+    return 0;
+}

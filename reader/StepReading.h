@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "reader/LineReader.h"
+#include "reader/Services.h"
+#include "reader/TextRoutines.h"
+#include "reader/ValueTable.h"
+
+// Reading the columns of an extraction, one selected time step each, several at once.
+namespace vx {
+
+// What a column reader works with: a line reader of its own, room it may keep from one
+// column to the next, and the mark of the point where progress is reported.
+struct ColumnReading {
+    explicit ColumnReading(LineReader& in) : In(in) {}
+    LineReader& In;
+    WordList Words;
+    std::string Saved;
+    // Set by the column reader once it has found the block it reads: the point where
+    // reading one step after the other reports progress.
+    bool Reported = false;
+};
+
+// Fills columns 1..`columns` of `table`, calling readColumn(reading, t) for each column
+// t. readColumn writes column t of the table and nothing else, sets reading.Reported
+// when it gets to the progress point, and throws the failure that ends the reading.
+//
+// Columns are read on worker threads, each with its own LineReader (the first one is
+// `first`, the others open `path`), while the calling thread hands the results to the
+// host in column order, exactly as reading the columns one after the other would: for
+// each column, the abort flag is tested first and ends the reading when set; a failure
+// before the progress point is thrown; then the progress report (t / columns with
+// `caption`); then a failure after it is thrown. A column that failed keeps what was
+// read before the failure; every column after the end of the reading is all zeros.
+void ReadColumns(LineReader& first, const std::string& path, std::int32_t columns,
+                 std::string_view caption, Services& services, ValueTable& table,
+                 const std::function<void(ColumnReading&, std::int32_t)>& readColumn);
+
+// How many threads ReadColumns uses; 0, the default, means one per processor (at most
+// four) and 1 reads every column on the calling thread.
+void SetExtractionThreads(int count);
+
+}  // namespace vx

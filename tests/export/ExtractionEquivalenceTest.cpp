@@ -1,0 +1,437 @@
+// The extractions as they run (columns read on several threads, rows the request does
+// not name passed over in bulk, numbers converted directly, tables holding only the
+// requested rows) against the plain reading: line after line, every word split and
+// converted with the text routines. Listings come from the generator, with every line
+// ending, and are then damaged in the ways that make the fast paths step aside.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <random>
+
+#include "biff/ExcelFile.h"
+#include "common/Failure.h"
+#include "export/StructuralValues.h"
+#include "reader/Markers.h"
+#include "reader/Reader.h"
+#include "reader/StepReading.h"
+#include "reader/TextRoutines.h"
+#include "reader/VectorLevel.h"
+#include "tests/support/FakeServices.h"
+#include "tests/support/Listings.h"
+#include "tests/support/TempDir.h"
+
+namespace vx {
+namespace {
+
+using gen::LineEnding;
+using test::FakeServices;
+using test::TempDir;
+
+constexpr std::size_t kNoAbort = std::numeric_limits<std::size_t>::max();
+
+struct PlainLine {
+    std::size_t Start = 0, Length = 0;  // the text, without its terminator
+};
+
+std::vector<PlainLine> SplitPlainly(const std::string& bytes) {
+    std::vector<PlainLine> lines;
+    for (std::size_t i = 0; i < bytes.size();) {
+        std::size_t j = i;
+        while (j < bytes.size() && bytes[j] != '\r' && bytes[j] != '\n') ++j;
+        lines.push_back({i, j - i});
+        if (j < bytes.size()) j += bytes[j] == '\r' && j + 1 < bytes.size() && bytes[j + 1] == '\n' ? 2 : 1;
+        i = j;
+    }
+    return lines;
+}
+
+// What an extraction gave: entry [t][r] (both from 1), the messages and the progress.
+struct Reading {
+    std::vector<std::vector<float>> Values;
+    std::vector<std::string> Messages;
+    std::vector<float> Reports;
+};
+
+// Where a variable's records stand in a step, as the listing lays them out.
+struct Layout {
+    std::string Header;
+    int Lead = 0;    // lines from the header to the first record
+    int Stride = 1;  // lines from one record to the next
+    std::size_t Word = 0;
+    int Rows = 0;
+};
+
+// The plain reading of a structural variable. `abortAfter`: the window's close request
+// comes during that progress report.
+Reading ReadPlainly(const std::string& bytes, const OutputFileModel& model, const Layout& layout,
+                    const std::vector<std::int16_t>& steps, std::size_t abortAfter = kNoAbort) {
+    const auto lines = SplitPlainly(bytes);
+    auto text = [&](std::size_t i) { return std::string_view(bytes).substr(lines[i].Start, lines[i].Length); };
+    Reading out;
+    out.Values.assign(steps.size() + 1, std::vector<float>(static_cast<std::size_t>(layout.Rows) + 1, 0.0f));
+    try {
+        for (std::size_t t = 1; t <= steps.size(); ++t) {
+            if (out.Reports.size() == abortAfter) break;
+            const int step = steps[t - 1];
+            if (step < 1 || step > model.TimeCount) throw Failure(fail::SubscriptOutOfRange);
+            std::size_t i = 0;
+            while (i < lines.size() && static_cast<std::int64_t>(lines[i].Start) < model.Times[step - 1].Position) ++i;
+            while (i < lines.size() && !Contains(text(i), layout.Header)) ++i;
+            if (i == lines.size()) throw Failure(fail::InputPastEndOfFile);
+            out.Reports.push_back(static_cast<float>(static_cast<double>(t) / static_cast<double>(steps.size())));
+            auto advance = [&](int count) {
+                for (int c = 0; c < count && i + 1 < lines.size(); ++c) ++i;  // the last line stays
+            };
+            advance(layout.Lead);
+            for (int r = 1; r <= layout.Rows; ++r) {
+                const WordList words = SplitWords(text(i));
+                if (words.size() > layout.Word)
+                    out.Values[t][static_cast<std::size_t>(r)] = RoundToSingle(NumericPrefix(words[layout.Word]));
+                advance(layout.Stride);
+            }
+        }
+    } catch (const Failure& f) {
+        out.Messages.push_back(FailureText(f.Number(), f.Description()));
+    }
+    return out;
+}
+
+// The plain reading of temperatures: five fixed-width pairs a line.
+Reading ReadTemperaturesPlainly(const std::string& bytes, const OutputFileModel& model,
+                                const std::vector<std::int16_t>& steps) {
+    const auto lines = SplitPlainly(bytes);
+    auto text = [&](std::size_t i) { return std::string_view(bytes).substr(lines[i].Start, lines[i].Length); };
+    const int nodes = model.NodeCount;
+    Reading out;
+    out.Values.assign(steps.size() + 1, std::vector<float>(static_cast<std::size_t>(nodes) + 1, 0.0f));
+    try {
+        for (std::size_t t = 1; t <= steps.size(); ++t) {
+            const int step = steps[t - 1];
+            std::size_t i = 0;
+            while (i < lines.size() && static_cast<std::int64_t>(lines[i].Start) < model.Times[step - 1].Position) ++i;
+            while (i < lines.size() && !Contains(text(i), marker::TemperatureHeader)) ++i;
+            if (i == lines.size()) throw Failure(fail::InputPastEndOfFile);
+            out.Reports.push_back(static_cast<float>(static_cast<double>(t) / static_cast<double>(steps.size())));
+            for (int n = 1; n <= nodes; ++i) {
+                if (i + 1 >= lines.size()) throw Failure(fail::InputPastEndOfFile);
+                const std::string_view line = text(i + 1);
+                for (std::size_t j = 0; j < 5 && n <= nodes; ++j, ++n) {
+                    const std::size_t start = j * 11 + 5;
+                    out.Values[t][static_cast<std::size_t>(n)] =
+                        start < line.size() ? RoundToSingle(NumericPrefix(line.substr(start, 6))) : 0.0f;
+                }
+            }
+        }
+    } catch (const Failure& f) {
+        out.Messages.push_back(FailureText(f.Number(), f.Description()));
+    }
+    return out;
+}
+
+struct Request {
+    std::string Variable;
+    std::int16_t Kind = 0;
+    std::vector<std::int16_t> Vectors;
+    std::vector<std::int16_t> Steps;
+};
+
+// The extraction as it runs, on `threads` threads; rows it does not keep must read 0.
+Reading ReadAsItRuns(const OutputFileModel& model, const Request& r, int rows, int threads,
+                     std::size_t abortAfter = kNoAbort) {
+    ExtractionRequest request;
+    request.Variable = r.Variable;
+    request.VectorKindIndex = r.Kind;
+    request.Vectors = r.Vectors;
+    request.SelectedTimes = r.Steps;
+    FakeServices host;
+    host.OnProgress = [&](std::size_t count) {
+        if (count == abortAfter) host.AbortRequested = true;
+    };
+    ValueTable table;
+    auto services = host.Get();
+    // Each thread count runs with another width of vector instructions, so that every
+    // path the processor has is compared too: 1 thread portable, 2 the widest, 3 AVX2.
+    SetExtractionThreads(threads);
+    LimitVectorLevel(threads == 1 ? kPortableVectors : threads == 3 ? kAvx2Vectors : kAvx512Vectors);
+    if (r.Variable == "Temperature")
+        ReadTemperatures(model, request, table, services);
+    else
+        ReadStructuralValues(model, request, table, services);
+    SetExtractionThreads(0);
+    LimitVectorLevel(kAvx512Vectors);
+
+    Reading out;
+    out.Messages = host.MessageTexts();
+    for (const auto& report : host.Reports) {
+        EXPECT_EQ(report.Text, "Reading " + r.Variable + "...");
+        out.Reports.push_back(report.Fraction);
+    }
+    EXPECT_EQ(table.Rows(), rows);
+    out.Values.assign(r.Steps.size() + 1, std::vector<float>(static_cast<std::size_t>(rows) + 1, 0.0f));
+    for (int t = 1; t <= table.Columns(); ++t) {
+        for (int row = 1; row <= rows; ++row) {
+            const bool kept = std::find(r.Vectors.begin(), r.Vectors.end(), row) != r.Vectors.end();
+            if (kept) out.Values[static_cast<std::size_t>(t)][static_cast<std::size_t>(row)] = table.At(row, t);
+            else EXPECT_EQ(table.At(row, t), 0.0f) << "row " << row << " is not kept";
+        }
+    }
+    return out;
+}
+
+// Compares the rows the request names, bit for bit.
+void ExpectSame(const Reading& actual, const Reading& plain, const Request& r, const std::string& what) {
+    SCOPED_TRACE(what);
+    EXPECT_EQ(actual.Messages, plain.Messages);
+    EXPECT_EQ(actual.Reports, plain.Reports);
+    int differences = 0;
+    for (std::size_t t = 1; t <= r.Steps.size(); ++t) {
+        for (std::int16_t row : r.Vectors) {
+            const float a = actual.Values[t][static_cast<std::size_t>(row)];
+            const float p = plain.Values[t][static_cast<std::size_t>(row)];
+            if (std::bit_cast<std::uint32_t>(a) != std::bit_cast<std::uint32_t>(p) && ++differences <= 5)
+                ADD_FAILURE() << "column " << t << " row " << row << ": " << a << " instead of " << p;
+        }
+    }
+}
+
+std::vector<std::int16_t> Range(int from, int to, int step = 1) {
+    std::vector<std::int16_t> rows;
+    for (int r = from; r <= to; r += step) rows.push_back(static_cast<std::int16_t>(r));
+    return rows;
+}
+
+// Edits line `offset` after the `occurrence`-th line holding `marker` (both from 1).
+std::string EditLine(std::string bytes, std::string_view marker, int occurrence, int offset,
+                     const std::function<std::string(std::string)>& edit) {
+    const auto lines = SplitPlainly(bytes);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (std::string_view(bytes).substr(lines[i].Start, lines[i].Length).find(marker) == std::string_view::npos ||
+            --occurrence > 0)
+            continue;
+        const PlainLine& line = lines[i + static_cast<std::size_t>(offset)];
+        return bytes.replace(line.Start, line.Length, edit(bytes.substr(line.Start, line.Length)));
+    }
+    ADD_FAILURE() << "no line to edit";
+    return bytes;
+}
+
+// Word n of a line replaced by `word` (the separating blanks stay).
+std::function<std::string(std::string)> Word(std::size_t n, std::string word) {
+    return [n, word](std::string line) {
+        std::size_t start = 0;
+        for (std::size_t k = 0;; ++k) {
+            start = line.find_first_not_of(" \t", start);
+            const std::size_t end = std::min(line.find_first_of(" \t", start), line.size());
+            if (k == n) return line.replace(start, end - start, word);
+            start = end;
+        }
+    };
+}
+
+class ExtractionEquivalence : public ::testing::Test {
+protected:
+    // A listing with enough records of each kind that the rows between requested ones
+    // are passed over in bulk, and long enough to take several reads of the file.
+    static gen::ListingSpec Spec(LineEnding ending) {
+        auto spec = test::EveryBlockSpec(3);
+        spec.nodes = 700;
+        spec.beams = 40;
+        spec.shells = 30;
+        spec.steps = 6;
+        spec.lineEnding = ending;
+        return spec;
+    }
+
+    void Open(const std::string& bytes) {
+        m_bytes = bytes;
+        m_model.FilePath = m_dir.Write("listing.out", bytes).string();
+        m_model.Reset();
+        FakeServices host;
+        auto services = host.Get();
+        ReadOutputFile(m_model, services);
+        ASSERT_TRUE(host.Messages.empty()) << host.Messages[0].Text;
+    }
+
+    std::string Generated(const gen::ListingSpec& spec) {
+        return test::ReadBytes(test::Generate(spec, m_dir.Path() / "generated.out"));
+    }
+
+    // Every request against the plain reading, on one thread and on several.
+    void Check(const Layout& layout, Request request, const std::vector<std::vector<std::int16_t>>& selections,
+               const std::string& what) {
+        for (const auto& vectors : selections) {
+            request.Vectors = vectors;
+            const Reading plain = ReadPlainly(m_bytes, m_model, layout, request.Steps);
+            for (int threads : {1, 2, 3})
+                ExpectSame(ReadAsItRuns(m_model, request, layout.Rows, threads), plain, request,
+                           what + ", " + std::to_string(vectors.size()) + " rows from " +
+                               std::to_string(vectors.front()) + ", " + std::to_string(threads) + " threads");
+        }
+    }
+
+    TempDir m_dir;
+    std::string m_bytes;
+    OutputFileModel m_model;
+};
+
+const std::string kDisplacementHeader =
+    "NODE    DOF 1     DOF 2     DOF 3     DOF 4     DOF 5     DOF 6     DOF 7";
+
+TEST_F(ExtractionEquivalence, EveryLineEndingEveryLayoutAndEverySelection) {
+    for (LineEnding ending : {LineEnding::CRLF, LineEnding::CR, LineEnding::LF}) {
+        const auto spec = Spec(ending);
+        Open(Generated(spec));
+        const std::string name = "ending " + std::to_string(static_cast<int>(ending));
+        const std::vector<std::int16_t> all = Range(1, 6), mixed = {6, 2, 2, 5};
+        const std::vector<std::vector<std::int16_t>> nodes = {Range(1, 10), Range(3, 700, 37), {700},
+                                                              Range(1, 700), Range(650, 700)};
+        Check({kDisplacementHeader, 1, 1, 1, 700}, {"Displacements", 0, {}, all}, nodes, name + ", DOF1");
+        Check({kDisplacementHeader, 1, 1, 7, 700}, {"Displacements", 6, {}, mixed}, nodes, name + ", DOF7");
+        Check({"ELEM. PT.    N           MY          MZ          Mw         Mr2", 2, 3, 2, 40},
+              {"Beam Axial Force", 1, {}, all}, {Range(1, 40, 13), Range(1, 3), {40}}, name + ", beams");
+        Check({std::string(marker::MembraneForces), 6, 4, 13, 30}, {"Membrane Force N2", 3, {}, mixed},
+              {Range(1, 30, 10), Range(28, 30), Range(1, 30)}, name + ", shells");
+    }
+}
+
+// Numbers too large for a single end the reading wherever they stand, also in rows the
+// request does not name; words that only look dangerous, or stand in another column,
+// change nothing.
+TEST_F(ExtractionEquivalence, DamagedRecordsGiveThePlainReadingsValuesAndMessages) {
+    const std::string generated = Generated(Spec(LineEnding::CRLF));
+    const Layout dof1{kDisplacementHeader, 1, 1, 1, 700};
+    const Request request{"Displacements", 0, {}, Range(1, 6)};
+    const std::vector<std::vector<std::int16_t>> nodes = {Range(1, 20), Range(5, 700, 50)};
+    const struct {
+        const char* what;
+        std::function<std::string(std::string)> damage;
+    } cases[] = {
+        {"too large in an unrequested row",
+         [](std::string b) { return EditLine(b, kDisplacementHeader, 3, 400, Word(1, "0.1E+40")); }},
+        {"too large in a requested row",
+         [](std::string b) { return EditLine(b, kDisplacementHeader, 4, 5, Word(1, "-1D45")); }},
+        {"beyond a double, in the last row",
+         [](std::string b) { return EditLine(b, kDisplacementHeader, 2, 700, Word(1, "1E+400")); }},
+        {"too large in another column",
+         [](std::string b) { return EditLine(b, kDisplacementHeader, 3, 400, Word(3, "0.1E+40")); }},
+        {"large but fitting, and long",
+         [](std::string b) {
+             b = EditLine(b, kDisplacementHeader, 3, 300, Word(1, "0.1E+38"));
+             return EditLine(b, kDisplacementHeader, 3, 301, Word(1, "-0.000000000000000000000123456789E+20"));
+         }},
+        {"short lines, tabs and an empty line",
+         [](std::string b) {
+             b = EditLine(b, kDisplacementHeader, 2, 100, [](std::string) { return std::string("   100"); });
+             b = EditLine(b, kDisplacementHeader, 2, 200, [](std::string line) {
+                 std::replace(line.begin(), line.end(), ' ', '\t');
+                 return line;
+             });
+             return EditLine(b, kDisplacementHeader, 5, 55, [](std::string line) { return line + "\r\n"; });
+         }},
+        {"mixed line endings",
+         [](std::string b) {
+             for (std::size_t at = b.find("\r\n", b.size() / 3); at != std::string::npos && at < b.size() / 2;
+                  at = b.find("\r\n", at + 997))
+                 b.erase(at + (at % 2), 1);
+             return b;
+         }},
+        {"cut inside the last block", [](std::string b) {
+             const std::size_t last = b.rfind(kDisplacementHeader);
+             return b.substr(0, last + 290 * 99 + 17);
+         }},
+        {"cut at a line end", [](std::string b) {
+             const std::size_t last = b.rfind(kDisplacementHeader);
+             return b.substr(0, b.find("\r\n", last + 640 * 99) + 2);
+         }},
+    };
+    for (const auto& c : cases) {
+        Open(c.damage(generated));
+        Check(dof1, request, nodes, c.what);
+    }
+    // The damage is seen: the first two cases stop with an overflow in their step.
+    Open(cases[0].damage(generated));
+    const Reading plain = ReadPlainly(m_bytes, m_model, dof1, request.Steps);
+    EXPECT_EQ(plain.Messages, std::vector<std::string>{"6: Overflow"});
+    EXPECT_EQ(plain.Reports.size(), 3u);
+}
+
+TEST_F(ExtractionEquivalence, AbortAndFailuresEndTheReadingAtTheSameColumn) {
+    Open(Generated(Spec(LineEnding::LF)));
+    const Layout dof2{kDisplacementHeader, 1, 1, 2, 700};
+    Request request{"Displacements", 1, Range(1, 700, 7), {1, 2, 3, 4, 5, 6, 1, 2, 3, 4, 5, 6, 3}};
+    for (std::size_t abortAfter : {1u, 4u, 12u}) {
+        const Reading plain = ReadPlainly(m_bytes, m_model, dof2, request.Steps, abortAfter);
+        EXPECT_EQ(plain.Reports.size(), abortAfter);
+        for (int threads : {1, 2, 3})
+            ExpectSame(ReadAsItRuns(m_model, request, 700, threads, abortAfter), plain, request,
+                       "abort after " + std::to_string(abortAfter) + ", " + std::to_string(threads) + " threads");
+    }
+    request.Steps = {2, 5, 7, 1};  // no step 7: the reading ends before its report
+    const Reading plain = ReadPlainly(m_bytes, m_model, dof2, request.Steps);
+    EXPECT_EQ(plain.Messages, std::vector<std::string>{"9: Subscript out of range"});
+    for (int threads : {1, 2})
+        ExpectSame(ReadAsItRuns(m_model, request, 700, threads), plain, request, "a step that is not there");
+}
+
+TEST_F(ExtractionEquivalence, TemperaturesPassOverUnrequestedNodesOnlyWhenNothingCanFail) {
+    auto spec = test::ThermalSpec(997, 5);
+    for (LineEnding ending : {LineEnding::CRLF, LineEnding::CR, LineEnding::LF}) {
+        spec.lineEnding = ending;
+        const std::string generated = Generated(spec);
+        const std::string header(marker::TemperatureHeader);
+        const std::pair<const char*, std::function<std::string(std::string)>> cases[] = {
+            {"as generated", [](std::string b) { return b; }},
+            {"an exponent that fits",
+             [&](std::string b) { return EditLine(b, header, 2, 50, [](std::string l) { return l.replace(5, 6, " 1.5E1"); }); }},
+            {"an exponent too large",
+             [&](std::string b) { return EditLine(b, header, 3, 120, [](std::string l) { return l.replace(16, 6, " 9E99 "); }); }},
+            {"cut inside the last table", [&](std::string b) { return b.substr(0, b.rfind(header) + 6000); }},
+        };
+        for (const auto& [what, damage] : cases) {
+            Open(damage(generated));
+            for (const auto& nodes : {Range(1, 12), Range(3, 997, 101), Range(990, 997), Range(1, 997)}) {
+                const Request request{"Temperature", -1, nodes, {5, 1, 3, 3, 2}};
+                const Reading plain = ReadTemperaturesPlainly(m_bytes, m_model, request.Steps);
+                for (int threads : {1, 2})
+                    ExpectSame(ReadAsItRuns(m_model, request, 997, threads), plain, request,
+                               std::string(what) + ", ending " + std::to_string(static_cast<int>(ending)));
+            }
+        }
+    }
+}
+
+// The sheet's numbers: six decimals worked out without text must be what writing the
+// value with six decimals and reading it back gives, ties (k / 128) included.
+TEST(SheetNumbers, SixDecimalsWithoutTextGiveWhatTheTextGives) {
+    auto throughText = [](double value) {
+        char text[400];
+        auto [end, ec] = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
+        double back = 0.0;
+        std::from_chars(text, end, back, std::chars_format::fixed);
+        return back;
+    };
+    std::vector<double> values = {0.0, -0.0, 1e-7, -4.9e-7, 5e-7, 0.0078125, 0.0234375, -0.0390625,
+                                  1.0000005, 9007199254.740991, 9007199254.740993, 1e10, 123456789012.5,
+                                  std::numeric_limits<double>::denorm_min(), std::numeric_limits<float>::max(),
+                                  std::numeric_limits<double>::max()};
+    std::mt19937 random(17);
+    for (int i = 0; i < 300000; ++i) {
+        const double magnitude = std::ldexp(static_cast<double>(random()) / 4294967296.0, static_cast<int>(random() % 90) - 45);
+        const double value = random() % 2 ? -magnitude : magnitude;
+        values.push_back(i % 3 ? static_cast<double>(static_cast<float>(value)) : value);
+        values.push_back(static_cast<double>(static_cast<std::int64_t>(random() % 200000) - 100000) / 128.0);
+    }
+    for (double value : values) {
+        const double expected = throughText(value);
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(RoundToSixDecimals(value)), std::bit_cast<std::uint64_t>(expected))
+            << value;
+    }
+}
+
+}  // namespace
+}  // namespace vx

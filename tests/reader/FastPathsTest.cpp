@@ -1,0 +1,286 @@
+// The fast routines of the extraction against the plain ones they stand in for: the
+// number conversion, word picking, the overflow guards, line skipping and the table
+// that keeps only the requested rows.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <random>
+
+#include "common/Failure.h"
+#include "reader/LineReader.h"
+#include "reader/TextRoutines.h"
+#include "reader/ValueTable.h"
+#include "reader/ValueText.h"
+#include "reader/VectorLevel.h"
+#include "tests/support/TempDir.h"
+
+namespace vx {
+namespace {
+
+using test::TempDir;
+
+// Runs `check` with each width of vector instructions the processor has.
+template <typename F>
+void AtEveryVectorLevel(F&& check) {
+    for (int level = kPortableVectors; level <= DetectedVectorLevel(); ++level) {
+        SCOPED_TRACE("vector level " + std::to_string(level));
+        LimitVectorLevel(level);
+        check();
+    }
+    LimitVectorLevel(kAvx512Vectors);
+}
+
+// The value bits of a conversion, or the number of the failure it ends in.
+struct Outcome {
+    std::uint32_t Bits = 0;
+    int Failure = 0;
+    bool operator==(const Outcome&) const = default;
+};
+
+template <typename F>
+Outcome Convert(F&& convert) {
+    try {
+        return {std::bit_cast<std::uint32_t>(convert()), 0};
+    } catch (const Failure& f) {
+        return {0, f.Number()};
+    }
+}
+
+Outcome Plain(std::string_view text) {
+    return Convert([&] { return RoundToSingle(NumericPrefix(text)); });
+}
+Outcome Fast(std::string_view text) {
+    return Convert([&] { return SingleValue(text); });
+}
+
+std::string RandomText(std::mt19937& random, std::string_view alphabet, std::size_t maxLength) {
+    std::string text(random() % (maxLength + 1), ' ');
+    for (char& c : text) c = alphabet[random() % alphabet.size()];
+    return text;
+}
+
+TEST(SingleValue, GivesThePlainConversionsValueAndFailure) {
+    const std::vector<std::string> texts = {
+        "0.71074E+01", "-0.64848E-02", "  12.5", "1.5E1", "-0", "-0.0E+5", "+.5", "5.", ".", "-", "",
+        "-.E5", "1.2.3", "1E", "1E+", "1E-", "1e5x", "1d-3", "1D+02", "1 5", "- 5", "1. 5", "1 E5", "1E 5",
+        "1E+ 5", "1E5 1", "1E5  x", "1.5   ", "\t-2.25\t", "\n7", "007.0100", "0.000000000000000000000001",
+        "1234567890123456789", "12345678901234567890", "9007199254740993", "9007199254740992E-3",
+        "1E22", "1E23", "1E-22", "1E-23", "123456789E-30", "3.4028234E38", "3.4028236E38", "1E38",
+        "1E39", "-1E39", "1E+0039", "1E308", "1E309", "1E-400", "1E+99999", "0E+99999", "0.1E+00001",
+        "9.99999999999999999999E+37", "0." + std::string(400, '0') + "1",
+        std::string(320, '9'), "1" + std::string(38, '0'), "1" + std::string(39, '0')};
+    for (const std::string& text : texts) EXPECT_EQ(Fast(text), Plain(text)) << '"' << text << '"';
+
+    // Random number-like texts, with blanks, signs and exponent letters anywhere.
+    std::mt19937 random(11);
+    for (int i = 0; i < 200000; ++i) {
+        const std::string text = RandomText(random, i % 2 ? "0123456789.+-eEdD \t" : "0123456789.E+-", 24);
+        ASSERT_EQ(Fast(text), Plain(text)) << '"' << text << '"';
+    }
+    // Printed numbers of every size: the conversion must be exact, not merely close.
+    char text[64];
+    for (int i = 0; i < 200000; ++i) {
+        const double value = std::ldexp(static_cast<double>(random()) / 4294967296.0, static_cast<int>(random() % 260) - 130);
+        std::snprintf(text, sizeof text, i % 3 ? "%.*E" : "%.*f", static_cast<int>(random() % 18), value);
+        ASSERT_EQ(Fast(text), Plain(text)) << text;
+    }
+}
+
+TEST(NthWord, PicksTheWordSplitWordsGives) {
+    std::mt19937 random(3);
+    for (int i = 0; i < 20000; ++i) {
+        const std::string line = RandomText(random, "ab1 \t", 40);
+        const WordList words = SplitWords(line);
+        for (std::size_t n = 0; n <= words.size() + 1; ++n) {
+            std::string_view word;
+            const bool found = NthWord(line, n, word);
+            ASSERT_EQ(found, n < words.size()) << '"' << line << "\" word " << n;
+            if (found) {
+                EXPECT_EQ(word, words[n]);
+                EXPECT_EQ(word.data(), words[n].data());
+            }
+        }
+    }
+}
+
+// Feeds `bytes` to a guard in random pieces and tells its verdict.
+template <typename Guard>
+bool GuardClear(const std::string& bytes, std::mt19937& random) {
+    Guard guard;
+    for (std::size_t at = 0; at < bytes.size();) {
+        const std::size_t piece = std::min<std::size_t>(bytes.size() - at, random() % 150);
+        guard.Feed(std::string_view(bytes).substr(at, piece));
+        at += piece;
+    }
+    return guard.Clear();
+}
+
+// A record line as a listing prints it, with some words that the guard must look into.
+std::string RecordLine(std::mt19937& random, bool risky) {
+    static const char* const kRisky[] = {"1.0E+45", "0.1E+39", "2E45", "1E+100", "1E+020", "-3.5D+40",
+                                         "12345678901234567890", "1.000000000000000001E+30",
+                                         "0.00000000000000000000000000001E+50", "1E+19", "99E+19"};
+    std::string line = std::to_string(random() % 100000);
+    for (int w = 0; w < 7; ++w) {
+        char word[40];
+        if (risky && random() % 6 == 0) {
+            std::snprintf(word, sizeof word, "%s", kRisky[random() % std::size(kRisky)]);
+        } else {
+            std::snprintf(word, sizeof word, "%.5E", (random() % 2 ? -1.0 : 1.0) * random() / 1e4);
+        }
+        line += std::string(1 + random() % 3, random() % 5 ? ' ' : '\t') + word;
+    }
+    return line;
+}
+
+TEST(NumberGuards, NeverClearBytesWhoseWordsCouldFailAndClearOrdinaryRecords) {
+    AtEveryVectorLevel([] {
+        std::mt19937 random(5);
+        for (int round = 0; round < 3000; ++round) {
+            const bool risky = round % 2 == 0;
+            std::string bytes;
+            bool anyFails = false;
+            for (int l = 0; l < 1 + static_cast<int>(random() % 12); ++l) {
+                const std::string line = RecordLine(random, risky);
+                for (std::string_view word : SplitWords(line))
+                    if (Plain(word).Failure != 0) anyFails = true;
+                bytes += line + (random() % 3 ? "\r\n" : "\n");
+            }
+            const bool clear = GuardClear<WordNumberGuard>(bytes, random);
+            if (anyFails) {
+                EXPECT_FALSE(clear) << bytes;
+            }
+            if (!risky) {
+                EXPECT_TRUE(clear) << "ordinary records go the fast way\n" << bytes;
+            }
+        }
+        EXPECT_TRUE(GuardClear<WordNumberGuard>("  1E+19  99E+19 -0.5E+19 1E-99 12345678901234.\r\n", random))
+            << "numbers that are large but fit need no closer look";
+
+        // Across the pieces and the blocks of 64 bytes alike.
+        for (std::size_t pad = 0; pad < 130; ++pad) {
+            const std::string bytes = std::string(pad, ' ') + "0.1E+45";
+            EXPECT_FALSE(GuardClear<WordNumberGuard>(bytes, random)) << pad;
+            // Too large through its digits, with an exponent that alone would pass.
+            const std::string digits = std::string(pad, ' ') + "40000000000000000000E+19";
+            ASSERT_EQ(Plain(digits).Failure, fail::Overflow);
+            EXPECT_FALSE(GuardClear<WordNumberGuard>(digits, random)) << pad;
+            EXPECT_TRUE(GuardClear<WordNumberGuard>(std::string(pad, ' ') + "0.1E+19 1E-45", random)) << pad;
+        }
+
+        // Temperature fields: six characters, so only an exponent can make them fail.
+        EXPECT_TRUE(GuardClear<FieldNumberGuard>("    1  20.5    2 -13.0    3999999\r\n", random));
+        for (const char* field : {"  1E+5", "  9e99", " 1 D45", "1.0d+1"})
+            EXPECT_FALSE(GuardClear<FieldNumberGuard>(std::string("    1") + field + "\r\n", random)) << field;
+    });
+}
+
+struct Skipped {
+    std::int64_t Lines = 0;
+    std::int64_t Position = 0;
+    std::string Bytes;
+};
+
+// The lines of a text with every kind of ending, some long enough to cross the reader's
+// blocks, and a last line with or without an ending.
+std::string MixedLines(std::mt19937& random, std::size_t lines) {
+    static const char* const kEnds[] = {"\r\n", "\r", "\n"};
+    std::string bytes;
+    for (std::size_t i = 0; i < lines; ++i) {
+        std::size_t length = random() % 50 == 0 ? random() % (3 * LineReader::kReadSize) : random() % 120;
+        bytes += std::string(length, "xy 1."[random() % 5]);
+        bytes += kEnds[random() % 3];
+    }
+    if (random() % 2) bytes += "last";
+    return bytes;
+}
+
+TEST(LineReaderSkipLines, EndsWhereReadingTheLinesEndsAndHandsOverEveryByte) {
+    AtEveryVectorLevel([] {
+        TempDir dir;
+        std::mt19937 random(9);
+        for (int round = 0; round < 12; ++round) {
+            const std::string bytes = MixedLines(random, 400 + random() % 400);
+            const auto file = dir.Write("mixed.out", bytes);
+            LineReader plain(file), fast(file);
+            for (int leg = 0; leg < 40 && !plain.AtEnd(); ++leg) {
+                const std::int64_t count = random() % 4 ? random() % 60 : random() % 5000;
+                Skipped expected, actual;
+                expected.Position = plain.Position();
+                for (; expected.Lines < count && !plain.AtEnd(); ++expected.Lines) plain.ReadLine();
+                const std::int64_t start = fast.Position();
+                ASSERT_EQ(start, expected.Position);
+                actual.Lines = fast.SkipLines(count, [&](std::string_view b) { actual.Bytes += b; });
+                ASSERT_EQ(actual.Lines, expected.Lines) << "round " << round << " leg " << leg;
+                ASSERT_EQ(fast.Position(), plain.Position()) << "round " << round << " leg " << leg;
+                EXPECT_EQ(actual.Bytes, bytes.substr(static_cast<std::size_t>(start),
+                                                     static_cast<std::size_t>(fast.Position() - start)));
+                EXPECT_EQ(fast.AtEnd(), plain.AtEnd());
+                if (!plain.AtEnd()) {
+                    ASSERT_EQ(fast.ReadLine(), plain.ReadLine());
+                }
+            }
+        }
+    });
+}
+
+// A CR LF split between two reads of the file is one line end, whether the skip stops
+// at that line or runs on.
+TEST(LineReaderSkipLines, CrLfAcrossReadsIsOneLineEnd) {
+    TempDir dir;
+    for (std::size_t cut = 0; cut < 3; ++cut) {
+        std::string bytes(LineReader::kReadSize - 1 - cut, 'a');
+        bytes += "\r\n\nnext\r\n";
+        const auto file = dir.Write("cut.out", bytes);
+        for (std::int64_t count : {1, 2, 3, 4}) {
+            LineReader in(file);
+            EXPECT_EQ(in.SkipLines(count, [](std::string_view) {}), std::min<std::int64_t>(count, 3));
+            if (count < 3) {
+                EXPECT_EQ(in.ReadLine(), count == 1 ? "" : "next");
+            } else {
+                EXPECT_TRUE(in.AtEnd());
+            }
+        }
+    }
+}
+
+TEST(ValueTable, KeepsOnlyTheRequestedRowsYetAnswersForEveryRow) {
+    ValueTable table;
+    table.Resize(10, 3, {7, 2, 7, 0, 11, -3});
+    EXPECT_EQ(table.Rows(), 10);
+    EXPECT_EQ(table.Columns(), 3);
+    EXPECT_FALSE(table.KeepsEveryRow());
+    EXPECT_EQ(table.KeptRows(), (std::vector<std::int32_t>{2, 7}));
+    table.Set(7, 2, 1.5f);
+    table.Set(2, 3, -2.0f);
+    table.Set(5, 1, 9.0f);  // not kept: nothing happens
+    EXPECT_EQ(table.At(7, 2), 1.5f);
+    EXPECT_EQ(table.At(2, 3), -2.0f);
+    EXPECT_EQ(table.At(5, 1), 0.0f);
+    EXPECT_EQ(table.At(7, 1), 0.0f);
+    auto failure = [](auto&& call) {
+        try {
+            call();
+        } catch (const Failure& f) {
+            return f.Number();
+        }
+        return 0;
+    };
+    for (auto [row, column] : {std::pair{0, 1}, {11, 1}, {1, 0}, {1, 4}}) {
+        EXPECT_EQ(failure([&] { (void)table.At(row, column); }), fail::SubscriptOutOfRange);
+        EXPECT_EQ(failure([&] { table.Set(row, column, 1.0f); }), fail::SubscriptOutOfRange);
+    }
+    EXPECT_EQ(failure([&] { table.ClearColumn(4); }), fail::SubscriptOutOfRange);
+    table.ClearColumn(2);
+    EXPECT_EQ(table.At(7, 2), 0.0f);
+    EXPECT_EQ(table.At(2, 3), -2.0f);
+
+    table.Resize(4, 2);  // a new table keeps every row again
+    EXPECT_TRUE(table.KeepsEveryRow());
+    table.Set(3, 2, 4.0f);
+    EXPECT_EQ(table.At(3, 2), 4.0f);
+}
+
+}  // namespace
+}  // namespace vx
