@@ -36,11 +36,14 @@ Failure FailureFromErrno(int errnoValue) {
     switch (errnoValue) {
         case ENOENT: return Failure(fail::FileNotFound);
         case ENOTDIR: return Failure(fail::PathNotFound);
-        case EACCES:
-        case EPERM:
+        // Another program holding the file is "Permission denied"; a place that refuses
+        // the user (a read-only folder or file) is an access error, as on the desktops
+        // whose numbering this is.
         case EBUSY:
         case ETXTBSY:
         case EWOULDBLOCK: return Failure(fail::PermissionDenied);
+        case EACCES:
+        case EPERM:
         case EISDIR:
         case EROFS:
         case ENXIO:

@@ -101,7 +101,7 @@ TEST(ExcelFileLifecycle, AFileLockedByAnotherProgramIsPermissionDenied) {
     EXPECT_EQ(ReadBytes(file), kEmptySheet);
 }
 
-TEST(ExcelFileLifecycle, AReadOnlyFolderIsPermissionDenied) {
+TEST(ExcelFileLifecycle, AReadOnlyFolderIsAnAccessErrorNotALock) {
     TempDir dir;
     const auto folder = dir.Path() / "readonly";
     fs::create_directory(folder);
@@ -114,9 +114,9 @@ TEST(ExcelFileLifecycle, AReadOnlyFolderIsPermissionDenied) {
         return ::geteuid() != 0 || (::setgid(65534) == 0 && ::setuid(65534) == 0);
     };
     EXPECT_EQ(FailureInChild(unprivileged, [&] { ExcelFile().CreateFile(existing); }),
-              fail::PermissionDenied);
+              fail::PathFileAccessError);
     EXPECT_EQ(FailureInChild(unprivileged, [&] { ExcelFile().CreateFile(folder / "new.xls"); }),
-              fail::PermissionDenied);
+              fail::PathFileAccessError);
     EXPECT_EQ(ReadBytes(existing), "keep");
 }
 
