@@ -65,19 +65,6 @@ TEST_F(WorksheetTest, TimesInRowsPicksTheRequestedVectors) {
     EXPECT_TRUE(m_host.Messages.empty());
 }
 
-TEST_F(WorksheetTest, EigenValueInColumns) {
-    if (!test::HaveXlsDump()) GTEST_SKIP();
-    m_request.Variable = "Eigen Values";
-    m_request.Vectors = {1};
-    m_request.SelectedTimes = {2, 1};
-    m_request.TimesInColumns = true;
-    EXPECT_EQ(Write(), Cells({{1, 1, "label", "Variable"}, {1, 2, "label", "Eigen Values"},
-                              {2, 1, "label", "Vector"},   {2, 2, "label", ""},
-                              {3, 1, "label", "Value"},    {3, 2, "number", "120.5"},
-                              {3, 3, "number", "60.0"},    {4, 1, "label", "Value 1"},
-                              {4, 2, "number", "1.25"},    {4, 3, "number", "1.5"}}));
-}
-
 TEST_F(WorksheetTest, LimitsAreCheckedBeforeTheFileIsTouched) {
     m_request.Variable = "Displacements";
     m_request.Vectors.assign(256, 1);

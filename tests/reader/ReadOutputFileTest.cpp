@@ -2,6 +2,7 @@
 
 #include "reader/Reader.h"
 #include "tests/support/FakeServices.h"
+#include "tests/support/Listings.h"
 #include "tests/support/TempDir.h"
 
 namespace vx {
@@ -10,14 +11,7 @@ namespace {
 using test::FakeServices;
 using test::TempDir;
 
-std::string Lines(std::initializer_list<std::string_view> lines, std::string_view end = "\r\n") {
-    std::string bytes;
-    for (auto l : lines) {
-        bytes += l;
-        bytes += end;
-    }
-    return bytes;
-}
+using test::Lines;
 
 struct Reading {
     OutputFileModel Model;
@@ -269,32 +263,6 @@ TEST_F(ReadOutputFileTest, TooManyTimeStepsOverflowTheStepCounter) {
     auto overflows = ReadText(bytes);
     EXPECT_EQ(overflows.Host.MessageTexts(), std::vector<std::string>{"Read File Error 6: Overflow"});
     EXPECT_EQ(overflows.Model.TimeCount, 0);
-}
-
-TEST_F(ReadOutputFileTest, LineEndingsDoNotChangeTheResult) {
-    std::string crlf = StructuralEcho() + Lines({"CONVERGENCE HAS BEEN OBTAINED.", "  TIME = 3",
-                                                 "TOTAL DISPLACEMENTS.", "CONVERGENCE HAS BEEN OBTAINED.",
-                                                 "  TIME = 4"});
-    auto withEnding = [&](std::string_view end) {
-        std::string bytes;
-        for (std::size_t i = 0; i < crlf.size(); ++i) {
-            if (crlf.compare(i, 2, "\r\n") == 0) {
-                bytes += end;
-                ++i;
-            } else {
-                bytes += crlf[i];
-            }
-        }
-        return ReadText(bytes).Model;
-    };
-    auto a = withEnding("\r\n"), b = withEnding("\r"), c = withEnding("\n");
-    for (const auto* m : {&b, &c}) {
-        EXPECT_EQ(m->NodeCount, a.NodeCount);
-        EXPECT_EQ(m->FiberCount, a.FiberCount);
-        ASSERT_EQ(m->TimeCount, 2);
-        EXPECT_EQ(m->Times[1].Time, 4.0f);
-        EXPECT_TRUE(m->HasDisplacements);
-    }
 }
 
 }  // namespace

@@ -55,26 +55,6 @@ void Extract(Extraction& e, std::vector<std::int16_t> steps) {
     ReadTemperatures(e.Model, e.Request, e.Table, services);
 }
 
-TEST(ReadTemperatures, ReadsEveryNodeOfEachSelectedStepInRequestOrder) {
-    TempDir dir;
-    for (int nodes : {10, 12}) {
-        Extraction e;
-        Open(e, dir.Write("t.out", ThermalListing(nodes, 9)));
-        Extract(e, {5, 2, 9, 2});
-        ASSERT_TRUE(e.Host.Messages.empty());
-        ASSERT_EQ(e.Table.Rows(), nodes);
-        ASSERT_EQ(e.Table.Columns(), 4);
-        const int steps[] = {5, 2, 9, 2};
-        for (int t = 1; t <= 4; ++t)
-            for (int n = 1; n <= nodes; ++n)
-                EXPECT_FLOAT_EQ(e.Table.At(n, t), static_cast<float>(steps[t - 1] * 100 + n / 10.0))
-                    << "node " << n << " column " << t;
-        ASSERT_EQ(e.Host.Reports.size(), 4u);
-        EXPECT_EQ(e.Host.Reports[0].Text, "Reading Temperature...");
-        EXPECT_FLOAT_EQ(e.Host.Reports[1].Fraction, 0.5f);
-    }
-}
-
 TEST(ReadTemperatures, FieldsAreFixedColumnsAndShortLinesGiveZero) {
     TempDir dir;
     std::string bytes =

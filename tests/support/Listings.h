@@ -1,7 +1,9 @@
 #pragma once
 
 #include <filesystem>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 #include "reader/OutputFileModel.h"
 #include "tools/listinggen/ListingGenerator.h"
@@ -34,6 +36,13 @@ inline gen::ListingSpec ThermalSpec(int nodes = 12, int steps = 6) {
     spec.solids = 4;
     spec.steps = steps;
     return spec;
+}
+
+// Hand-written listing text: each line followed by `end`.
+inline std::string Lines(std::initializer_list<std::string_view> lines, std::string_view end = "\r\n") {
+    std::string bytes;
+    for (auto l : lines) (bytes += l) += end;
+    return bytes;
 }
 
 // Writes the listing to `file` and returns its path as the model takes it.
