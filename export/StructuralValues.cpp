@@ -232,19 +232,7 @@ void Read(const OutputFileModel& model, const ExtractionRequest& request, ValueT
           Services& services) {
     ReadingPlan plan;
     if (!MakePlan(model, request, plan)) return;
-    if (request.SelectedTimes.size() > static_cast<std::size_t>(INT16_MAX)) Raise(fail::Overflow);
-    const auto timeCount = static_cast<std::int32_t>(request.SelectedTimes.size());
-    // A table without rows or columns cannot be made.
-    if (plan.Rows < 1 || timeCount < 1) Raise(fail::SubscriptOutOfRange);
-    // Records past 32767 are never read (the record counter is 16-bit) nor asked for
-    // (vector numbers are 16-bit): a listing that claims two billion nodes must not cost
-    // gigabytes of zeros. Of the others only the records the request names are kept; a
-    // request naming none keeps all.
-    const std::int32_t rows = std::min<std::int32_t>(plan.Rows, INT16_MAX);
-    if (request.Vectors.empty())
-        table.Resize(rows, timeCount);
-    else
-        table.Resize(rows, timeCount, request.Vectors);
+    const std::int32_t timeCount = PrepareTable(table, plan.Rows, request);
     LineReader in(model.FilePath);
     const ColumnReader reader(model, request, table, plan);
     ReadColumns(in, model.FilePath, timeCount, "Reading " + request.Variable + "...", services, table,
@@ -255,16 +243,7 @@ void Read(const OutputFileModel& model, const ExtractionRequest& request, ValueT
 
 void ReadStructuralValues(const OutputFileModel& model, const ExtractionRequest& request,
                           ValueTable& table, Services& services) {
-    try {
-        Read(model, request, table, services);
-    } catch (const Failure& failure) {
-        services.Messages.MsgBox(FailureText(failure.Number(), failure.Description()), MsgButtons::Ok,
-                                 MsgIcon::None);
-    } catch (const std::bad_alloc&) {
-        Failure failure(fail::OutOfMemory);
-        services.Messages.MsgBox(FailureText(failure.Number(), failure.Description()), MsgButtons::Ok,
-                                 MsgIcon::None);
-    }
+    ReportingFailures(services, [&] { Read(model, request, table, services); });
 }
 
 }  // namespace vx

@@ -107,19 +107,7 @@ private:
 
 void Read(const OutputFileModel& model, const ExtractionRequest& request, ValueTable& table,
           Services& services) {
-    if (request.SelectedTimes.size() > static_cast<std::size_t>(INT16_MAX)) Raise(fail::Overflow);
-    const auto timeCount = static_cast<std::int32_t>(request.SelectedTimes.size());
-    // A table without rows or columns cannot be made.
-    if (model.NodeCount < 1 || timeCount < 1) Raise(fail::SubscriptOutOfRange);
-    // Nodes past 32767 are never stored (the node counter is 16-bit) nor read (vector
-    // numbers are 16-bit): a listing that claims two billion nodes must not cost
-    // gigabytes of zeros. Of the others only the nodes the request names are kept; a
-    // request naming none keeps all.
-    const std::int32_t rows = std::min<std::int32_t>(model.NodeCount, INT16_MAX);
-    if (request.Vectors.empty())
-        table.Resize(rows, timeCount);
-    else
-        table.Resize(rows, timeCount, request.Vectors);
+    const std::int32_t timeCount = PrepareTable(table, model.NodeCount, request);
 
     LineReader in(model.FilePath);
     const TemperatureColumns columns(model, request, table);
@@ -131,16 +119,7 @@ void Read(const OutputFileModel& model, const ExtractionRequest& request, ValueT
 
 void ReadTemperatures(const OutputFileModel& model, const ExtractionRequest& request,
                       ValueTable& table, Services& services) {
-    try {
-        Read(model, request, table, services);
-    } catch (const Failure& failure) {
-        services.Messages.MsgBox(FailureText(failure.Number(), failure.Description()), MsgButtons::Ok,
-                                 MsgIcon::None);
-    } catch (const std::bad_alloc&) {
-        Failure failure(fail::OutOfMemory);
-        services.Messages.MsgBox(FailureText(failure.Number(), failure.Description()), MsgButtons::Ok,
-                                 MsgIcon::None);
-    }
+    ReportingFailures(services, [&] { Read(model, request, table, services); });
 }
 
 }  // namespace vx

@@ -10,6 +10,9 @@
 #include <thread>
 #include <vector>
 
+#include "common/Failure.h"
+#include "reader/Reader.h"
+
 namespace vx {
 
 namespace {
@@ -178,6 +181,31 @@ void ReadColumns(LineReader& first, const std::string& path, std::int32_t column
     crew.Stop();
     for (std::int32_t column = end; column <= columns; ++column) table.ClearColumn(column);
     if (failure) std::rethrow_exception(failure);
+}
+
+std::int32_t PrepareTable(ValueTable& table, std::int32_t records, const ExtractionRequest& request) {
+    if (request.SelectedTimes.size() > static_cast<std::size_t>(INT16_MAX)) Raise(fail::Overflow);
+    const auto timeCount = static_cast<std::int32_t>(request.SelectedTimes.size());
+    if (records < 1 || timeCount < 1) Raise(fail::SubscriptOutOfRange);
+    const std::int32_t rows = std::min<std::int32_t>(records, INT16_MAX);
+    if (request.Vectors.empty())
+        table.Resize(rows, timeCount);
+    else
+        table.Resize(rows, timeCount, request.Vectors);
+    return timeCount;
+}
+
+void ReportingFailures(Services& services, const std::function<void()>& read) {
+    try {
+        read();
+    } catch (const Failure& failure) {
+        services.Messages.MsgBox(FailureText(failure.Number(), failure.Description()), MsgButtons::Ok,
+                                 MsgIcon::None);
+    } catch (const std::bad_alloc&) {
+        Failure failure(fail::OutOfMemory);
+        services.Messages.MsgBox(FailureText(failure.Number(), failure.Description()), MsgButtons::Ok,
+                                 MsgIcon::None);
+    }
 }
 
 }  // namespace vx

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "reader/ExtractionRequest.h"
 #include "reader/LineReader.h"
 #include "reader/Services.h"
 #include "reader/TextRoutines.h"
@@ -39,6 +40,18 @@ struct ColumnReading {
 void ReadColumns(LineReader& first, const std::string& path, std::int32_t columns,
                  std::string_view caption, Services& services, ValueTable& table,
                  const std::function<void(ColumnReading&, std::int32_t)>& readColumn);
+
+// Makes `table` ready for an extraction of `records` records at the request's selected
+// times and returns the number of columns. More than 32767 times is an overflow (6); a
+// table without rows or columns cannot be made (9). Records past 32767 are never kept
+// (record and vector numbers are 16-bit), so a listing that claims two billion nodes
+// costs no gigabytes of zeros; of the others only those the request names are kept (a
+// request naming none keeps all).
+std::int32_t PrepareTable(ValueTable& table, std::int32_t records, const ExtractionRequest& request);
+
+// Runs one extraction and shows its failure as extractions show theirs: "N: description"
+// with no icon. Nothing is passed on.
+void ReportingFailures(Services& services, const std::function<void()>& read);
 
 // How many threads ReadColumns uses; 0, the default, means one per processor (at most
 // four) and 1 reads every column on the calling thread.
