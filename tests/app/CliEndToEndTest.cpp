@@ -4,7 +4,6 @@
 
 #include <charconv>
 #include <map>
-#include <sstream>
 
 #include "biff/ExcelFile.h"
 #include "export/VariableCatalogue.h"
@@ -71,21 +70,6 @@ double ParseRepr(const std::string& text) {
     return value;
 }
 
-std::map<std::pair<int, int>, Cell> ByPlace(const std::vector<Cell>& cells) {
-    std::map<std::pair<int, int>, Cell> map;
-    for (const auto& c : cells) map[{c.Row, c.Col}] = c;
-    return map;
-}
-
-OutputFileModel Scan(const std::string& path) {
-    OutputFileModel model;
-    model.FilePath = path;
-    test::FakeServices host;
-    auto services = host.Get();
-    ReadOutputFile(model, services);
-    return model;
-}
-
 // Exports one variable and vector kind for every step and the whole range, then checks
 // every cell of the sheet; `truth` gives the value the listing holds (null: the sheet's
 // shape only).
@@ -100,34 +84,32 @@ void ExportAndCheck(const std::string& listing, const OutputFileModel& model, co
     if (v.NeedsRange) args.insert(args.end(), {"--from", "1", "--to", std::to_string(v.Bound)});
     auto run = test::RunCli(args);
     ASSERT_EQ(run.Status, 0) << run.Err;
-    EXPECT_EQ(run.Err, "");
-    EXPECT_EQ(run.Out, "");
+    EXPECT_EQ(run.Err + run.Out, "");
 
     std::vector<Cell> cells;
     std::string error;
     ASSERT_TRUE(test::DumpCells(out, cells, error)) << error;
     const int steps = model.TimeCount;
     ASSERT_EQ(cells.size(), static_cast<std::size_t>(4 + 1 + steps + vectors + steps * vectors));
-    auto sheet = ByPlace(cells);
-    auto at = [&](int row, int col) -> const Cell& { return sheet[std::make_pair(row, col)]; };
-    EXPECT_EQ(at(1, 1).Value, "Variable");
-    EXPECT_EQ(at(1, 2).Value, v.Name);
-    EXPECT_EQ(at(2, 2).Value, kind >= 0 ? v.VectorKinds[static_cast<std::size_t>(kind)] : "");
-    EXPECT_EQ(at(3, 1).Value, columns ? std::string(RecordLabel(v.Name)) : "Time");
+    std::map<std::pair<int, int>, Cell> sheet;
+    for (const auto& c : cells) sheet[{c.Row, c.Col}] = c;
+    auto cell = [&](int r, int c) -> const Cell& { return sheet[{r, c}]; };
+    // Row r, column c of the layout with times down the rows.
+    auto at = [&](int r, int c) -> const Cell& { return columns ? cell(c + 2, r - 2) : cell(r, c); };
+    EXPECT_EQ(cell(1, 1).Value, "Variable");
+    EXPECT_EQ(cell(1, 2).Value, v.Name);
+    EXPECT_EQ(cell(2, 2).Value, kind >= 0 ? v.VectorKinds[static_cast<std::size_t>(kind)] : "");
+    EXPECT_EQ(cell(3, 1).Value, columns ? std::string(RecordLabel(v.Name)) : "Time");
     for (int t = 1; t <= steps; ++t) {
-        const Cell& time = columns ? at(3, t + 1) : at(t + 3, 1);
-        EXPECT_EQ(time.Type, "number");
-        EXPECT_EQ(ParseRepr(time.Value),
+        EXPECT_EQ(at(t + 3, 1).Type, "number");
+        EXPECT_EQ(ParseRepr(at(t + 3, 1).Value),
                   RoundToSixDecimals(model.Times[static_cast<std::size_t>(t - 1)].Time));
     }
     for (int k = 1; k <= vectors; ++k) {
-        const Cell& label = columns ? at(k + 3, 1) : at(3, k + 1);
-        EXPECT_EQ(label.Value, std::string(RecordLabel(v.Name)) + " " + std::to_string(k));
-        if (!truth) continue;
-        for (int t = 1; t <= steps; ++t) {
-            const Cell& value = columns ? at(k + 3, t + 1) : at(t + 3, k + 1);
-            ASSERT_EQ(value.Type, "number");
-            EXPECT_EQ(ParseRepr(value.Value),
+        EXPECT_EQ(at(3, k + 1).Value, std::string(RecordLabel(v.Name)) + " " + std::to_string(k));
+        for (int t = 1; truth && t <= steps; ++t) {
+            ASSERT_EQ(at(t + 3, k + 1).Type, "number");
+            EXPECT_EQ(ParseRepr(at(t + 3, k + 1).Value),
                       RoundToSixDecimals(Expected(*truth, v.Name, kind, t, k)))
                 << "vector " << k << " step " << t;
         }
@@ -138,7 +120,11 @@ void ExportAndCheck(const std::string& listing, const OutputFileModel& model, co
 // variable once, the layouts taking turns.
 void ConvertEveryVariable(const std::string& listing, const gen::ListingSpec* truth) {
     TempDir dir;
-    auto model = Scan(listing);
+    OutputFileModel model;
+    model.FilePath = listing;
+    test::FakeServices host;
+    auto services = host.Get();
+    ReadOutputFile(model, services);
     auto offered = OfferedVariables(model);
     ASSERT_FALSE(offered.empty());
     bool columns = false;

@@ -1,0 +1,604 @@
+// Reliability: hostile listings, file-system faults and the proof that listings are never
+// changed, through the core with a stand-in window and through voraxextract-cli.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "export/VariableCatalogue.h"
+#include "export/Worksheet.h"
+#include "reader/Reader.h"
+#include "tests/support/FakeServices.h"
+#include "tests/support/Listings.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/Tools.h"
+
+namespace vx {
+namespace {
+
+namespace fs = std::filesystem;
+using test::FakeServices;
+using test::Lines;
+using test::ReadBytes;
+using test::TempDir;
+using Texts = std::vector<std::string>;
+
+// The bytes of a file and its size, times, inode and mode as the file system records them.
+struct FileState {
+    std::string Bytes;
+    struct stat Info {};
+};
+
+FileState StateOf(const std::filesystem::path& file) {
+    FileState state{ReadBytes(file)};
+    if (::stat(file.c_str(), &state.Info) != 0) ADD_FAILURE() << "cannot stat " << file;
+    return state;
+}
+
+// Checks that nothing of the above has changed; `after` names the operation.
+void ExpectUnchanged(const FileState& before, const std::filesystem::path& file,
+                            const std::string& after) {
+    struct stat now {};
+    ASSERT_EQ(::stat(file.c_str(), &now), 0) << "the listing is gone after " << after;
+    auto same = [](const timespec& a, const timespec& b) {
+        return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+    };
+    EXPECT_EQ(now.st_size, before.Info.st_size) << after;
+    EXPECT_TRUE(same(now.st_mtim, before.Info.st_mtim)) << "modified by " << after;
+    EXPECT_TRUE(same(now.st_ctim, before.Info.st_ctim)) << "inode changed by " << after;
+    EXPECT_EQ(now.st_ino, before.Info.st_ino) << "replaced by " << after;
+    EXPECT_EQ(now.st_mode, before.Info.st_mode) << after;
+    EXPECT_TRUE(ReadBytes(file) == before.Bytes) << "bytes changed by " << after;
+}
+
+// One listing opened as the window opens it, and exports run as Save runs them.
+struct Session {
+    OutputFileModel Model;
+    FakeServices Host;
+    ValueTable Table;
+
+    void Open(const std::filesystem::path& listing) {
+        Model.FilePath = listing.string();
+        Model.Reset();
+        Host.Messages.clear();
+        auto services = Host.Get();
+        ReadOutputFile(Model, services);
+    }
+    // `variable` with its vector kind `kind`, vectors From..To, the given steps (none: all).
+    ExtractionRequest Request(const std::string& variable, int from, int to,
+                              std::vector<std::int16_t> steps, const std::filesystem::path& output,
+                              bool columns = false, int kind = 0) const {
+        ExtractionRequest request;
+        request.Variable = variable;
+        OfferedVariable row;
+        if (DescribeVariable(variable, Model, row) && kind < static_cast<int>(row.VectorKinds.size())) {
+            request.VectorKind = row.VectorKinds[static_cast<std::size_t>(kind)];
+            request.VectorKindIndex = static_cast<std::int16_t>(kind);
+        }
+        for (int v = from; v <= to; ++v) request.Vectors.push_back(static_cast<std::int16_t>(v));
+        for (int i = 1; steps.empty() && i <= Model.TimeCount; ++i)
+            request.SelectedTimes.push_back(static_cast<std::int16_t>(i));
+        if (!steps.empty()) request.SelectedTimes = std::move(steps);
+        request.TimesInColumns = columns;
+        request.OutputPath = output.string();
+        return request;
+    }
+    // Clears the recorded messages, reads and writes; returns the messages shown.
+    Texts Export(const ExtractionRequest& request) {
+        Host.Messages.clear();
+        auto services = Host.Get();
+        ExtractAndWrite(Model, request, Table, services);
+        return Messages();
+    }
+    Texts Messages() const { return Host.MessageTexts(); }
+};
+
+// Empty when `xls` is BOF, whole records and EOF with nothing after it; else why not.
+std::string SheetFault(const std::filesystem::path& xls) {
+    std::string bytes;
+    try {
+        bytes = ReadBytes(xls);
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    auto get16 = [&](std::size_t at) {
+        return static_cast<unsigned>(static_cast<unsigned char>(bytes[at])) |
+               static_cast<unsigned>(static_cast<unsigned char>(bytes[at + 1])) << 8;
+    };
+    if (bytes.compare(0, 8, std::string("\x09\x00\x04\x00\x02\x00\x0A\x00", 8)) != 0)
+        return "no BOF record first";
+    std::size_t at = 0, last = 0;
+    for (; at + 4 <= bytes.size(); at += 4 + get16(at + 2)) last = at;
+    if (at != bytes.size()) return "the last record runs past the end of the file";
+    if (get16(last) != 0x000A || get16(last + 2) != 0) return "no EOF record last";
+    return "";
+}
+
+// The names in a folder, sorted.
+Texts FilesIn(const std::filesystem::path& folder) {
+    Texts names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Runs `body` in a forked child and reports its exit code (128 + the signal when one
+// ended it; a child still running after five minutes gets SIGALRM), how far its resident
+// memory grew and how long it ran.
+struct ChildRun {
+    int Status = -1;
+    long GrowthMiB = 0;
+    double Seconds = 0;
+};
+
+ChildRun InChild(const std::function<int()>& body) {
+    // The child writes its growth here; the parent reads it after the child ends.
+    auto* shared = static_cast<long*>(
+        ::mmap(nullptr, sizeof(long), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+    ChildRun run;
+    if (shared == MAP_FAILED) return run;
+    *shared = 0;
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::alarm(300);  // a hang ends the child rather than the test run
+        long pages = 0, resident = 0;
+        std::ifstream("/proc/self/statm") >> pages >> resident;
+        const long before = resident * (::sysconf(_SC_PAGESIZE) / 1024);
+        int code = 250;
+        try {
+            code = body();
+        } catch (...) {
+            code = 251;  // nothing may escape the core: that is a fault too
+        }
+        rusage usage{};
+        ::getrusage(RUSAGE_SELF, &usage);
+        *shared = (usage.ru_maxrss - before) / 1024;
+        ::_exit(code);
+    }
+    int status = 0;
+    if (child > 0 && ::waitpid(child, &status, 0) == child) {
+        run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        run.GrowthMiB = *shared;
+    }
+    run.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ::munmap(shared, sizeof(long));
+    return run;
+}
+
+// Listings as run folders hold them: empty, cut short, still being written, damaged,
+// files of other programs, folders and devices, absurd claims. Each ends in its message
+// (or none), never in a crash, a hang or memory that grows with a claim.
+
+constexpr const char* kPastEnd = "Read File Error 62: Input past end of file";
+
+TEST(HostileListings, ThingsThatAreNoListingEndInOneReadFileError) {
+    TempDir dir;
+    std::mt19937 random(2024);
+    std::string garbage(256 * 1024, '\0');
+    for (auto& c : garbage) c = static_cast<char>(random());
+    const auto fifo = dir.Path() / "pipe.out";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_symlink("loop.out", dir.Path() / "loop.out");
+    const struct {
+        fs::path Listing;
+        std::string Message;
+    } cases[] = {
+        {dir.Write("empty.out", ""), kPastEnd},
+        {dir.Write("garbage.out", garbage), kPastEnd},
+        {dir.Write("nul.out", std::string(70000, '\0')), kPastEnd},
+        {dir.Path(), "Read File Error 75: Path/File access error"},
+        {dir.Path() / "missing.out", "Read File Error 53: File not found"},
+        {dir.Write("plain.out", "x") / "below.out", "Read File Error 76: Path not found"},
+        {fifo, "Read File Error 75: Path/File access error"},  // no wait for a writer
+        {"/dev/zero", "Read File Error 75: Path/File access error"},  // endless: never read
+        {dir.Path() / "loop.out", "Read File Error 52: Bad file name or number"},
+    };
+    for (const auto& c : cases) {
+        Session s;
+        s.Open(c.Listing);
+        EXPECT_EQ(s.Messages(), Texts{c.Message}) << c.Listing;
+        EXPECT_EQ(s.Host.Messages.at(0).Icon, MsgIcon::Critical);
+        EXPECT_TRUE(OfferedVariables(s.Model).empty()) << c.Listing;
+    }
+}
+
+TEST(HostileListings, MixedLineEndsReadAsCrLf) {
+    TempDir dir;
+    std::mt19937 random(5);
+    for (const auto& spec : {test::ThermalSpec(12, 4), test::EveryBlockSpec(3)}) {
+        const std::string crlf = test::ReadBytes(test::Generate(spec, dir.Path() / "crlf.out"));
+        std::string mixed;  // CR LF, CR or LF, line by line
+        std::size_t at = 0;
+        for (std::size_t next; (next = crlf.find("\r\n", at)) != std::string::npos; at = next + 2) {
+            std::string end = std::array{"\r\n", "\r", "\n"}[random() % 3];
+            if (next == at && !mixed.empty() && mixed.back() == '\r') end = "\r";  // not one CR LF
+            mixed += crlf.substr(at, next - at) + end;
+        }
+        Session reference, s;
+        reference.Open(dir.Path() / "crlf.out");
+        s.Open(dir.Write("mixed.out", mixed + crlf.substr(at)));
+        EXPECT_TRUE(s.Messages().empty());
+        ASSERT_EQ(s.Model.TimeCount, reference.Model.TimeCount);
+        for (const auto& v : OfferedVariables(s.Model)) {
+            const int rows = std::max<int>(1, v.Bound);
+            EXPECT_TRUE(s.Export(s.Request(v.Name, 1, rows, {}, dir.Path() / "x.xls")).empty());
+            reference.Export(reference.Request(v.Name, 1, rows, {}, dir.Path() / "0.xls"));
+            for (int r = 1; r <= rows; ++r)
+                for (int t = 1; t <= s.Model.TimeCount; ++t)
+                    ASSERT_EQ(s.Table.At(r, t), reference.Table.At(r, t)) << v.Name << " " << r;
+        }
+    }
+}
+
+TEST(HostileListings, CutShortAnywhere) {
+    // Wherever a crashed analysis stopped writing, the scan and every export end in a
+    // message or none, a whole sheet, and the time steps before the cut where they were.
+    TempDir dir;
+    const auto example = test::SourceDir() / "examples" / "dynamic3d.out";
+    const std::string full = test::ReadBytes(example);
+    Session whole;
+    whole.Open(example);
+    const std::regex extractionMessage(R"(\d+: [A-Za-z/ ]+)");
+    const auto out = dir.Path() / "out.xls";
+    for (std::size_t cut = 0; cut < full.size(); cut += 613) {
+        SCOPED_TRACE("cut at byte " + std::to_string(cut));
+        Session s;
+        s.Open(dir.Write("cut.out", full.substr(0, cut)));
+        ASSERT_LE(s.Host.Messages.size(), 1u);
+        ASSERT_LE(s.Model.TimeCount, whole.Model.TimeCount);
+        for (std::size_t i = 0; i + 1 < s.Model.Times.size(); ++i)
+            EXPECT_EQ(s.Model.Times[i].Position, whole.Model.Times[i].Position);
+        for (const auto& v : OfferedVariables(s.Model)) {
+            fs::remove(out);
+            const auto messages = s.Export(s.Request(v.Name, 1, std::max<int>(1, v.Bound), {}, out));
+            ASSERT_LE(messages.size(), 1u) << v.Name;
+            EXPECT_TRUE(messages.empty() || std::regex_match(messages[0], extractionMessage));
+            EXPECT_EQ(SheetFault(out), "") << v.Name;
+        }
+    }
+}
+
+TEST(HostileListings, AListingThatGrewOrShrankSinceItsScan) {
+    TempDir dir;
+    auto spec = test::EveryBlockSpec(3);
+    const auto listing = test::Generate(spec, dir.Path() / "run.out");
+    const std::string original = test::ReadBytes(listing);
+    const auto out = dir.Path() / "out.xls";
+    Session s;
+    s.Open(listing);
+    const auto request = s.Request("Displacements", 1, 13, {5, 1}, out);
+    auto exportNow = [&] {
+        fs::remove(out);
+        const auto messages = s.Export(request);
+        EXPECT_EQ(SheetFault(out), "") << "the sheet is still written";
+        return messages;
+    };
+    fs::resize_file(listing, original.size() / 2);  // step 5 now lies beyond the end
+    EXPECT_EQ(exportNow(), Texts{"62: Input past end of file"});
+    dir.Write("run.out", original + original.substr(original.find("CONVERGENCE")));
+    EXPECT_TRUE(exportNow().empty()) << "the analysis wrote on: the steps indexed read as before";
+    EXPECT_EQ(s.Table.At(13, 1), gen::ExpectedValue(spec, gen::Block::Displacements, 5, 13, 1));
+    EXPECT_EQ(s.Table.At(2, 2), gen::ExpectedValue(spec, gen::Block::Displacements, 1, 2, 1));
+    fs::remove(listing);
+    EXPECT_EQ(exportNow(), Texts{"53: File not found"});
+}
+
+TEST(HostileListings, CountsBeyondTheirFieldsEndInOverflow) {
+    TempDir dir;
+    // 32767 time lines overflow the thermal step counter: the scan ends quietly with no
+    // time step; one fewer is read whole.
+    std::string thermal =
+        Lines({"PROGRAM 'VORAX', 1", "NDIM 2", "TEMPERATURE", "DESCRIPTION OF THE STRUCTURE.",
+               " - THERE ARE 1 NODES.", "POSITION OF THE NODES"});
+    for (int i = 0; i < 32766; ++i) thermal += "  TIME = 1\n";
+    Session fits, overflows;
+    fits.Open(dir.Write("fits.out", thermal));
+    EXPECT_EQ(fits.Model.TimeCount, 32766);
+    overflows.Open(dir.Write("overflows.out", thermal + "  TIME = 2\n"));
+    EXPECT_TRUE(overflows.Messages().empty());
+    EXPECT_EQ(overflows.Model.TimeCount, 0);
+
+    // More than 32767 nodes: From and To stop at 32767, the record counter overflows at
+    // the first step, and the sheet holds zeros.
+    const auto structural = [&](const char* nodes) {
+        return Lines({"PROGRAM 'VORAX', 1", "NDIM 3", "STATIC",
+                      std::string(" - THERE ARE ") + nodes + " NODES.",
+                      "CONVERGENCE HAS BEEN OBTAINED.", "  TIME = 1", "TOTAL DISPLACEMENTS.",
+                      "NODE    DOF 1     DOF 2     DOF 3     DOF 4     DOF 5     DOF 6     DOF 7",
+                      "  1  1.0", "  2  2.0"});
+    };
+    const auto out = dir.Path() / "out.xls";
+    Session many;
+    many.Open(dir.Write("many.out", structural("40000")));
+    EXPECT_EQ(UpperBound("Displacements", many.Model), 32767);
+    EXPECT_EQ(many.Export(many.Request("Displacements", 1, 2, {1}, out)), Texts{"6: Overflow"});
+    EXPECT_EQ(many.Table.At(1, 1), 0.0f);
+    EXPECT_EQ(SheetFault(out), "");
+
+    // A claim of two billion nodes costs no more memory than any other overflow.
+    auto run = InChild([&] {
+        Session s;
+        s.Open(dir.Write("huge.out", structural("2000000000")));
+        if (s.Model.NodeCount != 2000000000) return 1;
+        return s.Export(s.Request("Displacements", 1, 2, {1}, out)) == Texts{"6: Overflow"} ? 0 : 2;
+    });
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_LT(run.GrowthMiB, 64);
+}
+
+TEST(HostileListings, AHundredMegabyteLine) {
+    TempDir dir;
+    const std::string head =
+        Lines({"PROGRAM 'VORAX', 1", "NDIM 3", "DYNAMIC", " - THERE ARE 30000 NODES.",
+               "CONVERGENCE HAS BEEN OBTAINED.", "  TIME = 5", "TOTAL DISPLACEMENTS.",
+               "NODE    DOF 1     DOF 2     DOF 3     DOF 4     DOF 5     DOF 6     DOF 7"});
+    const struct {
+        const char* Name;
+        std::string Head, Piece;
+        bool Export;
+    } cases[] = {
+        {"one line without an end", "", "x", false},
+        // The only record line of a block, which every node after the first reads again.
+        {"long record line", head + "  1  ", "2.5 ", true},
+    };
+    for (const auto& c : cases) {
+        const auto file = dir.Path() / "long.out";
+        {
+            std::ofstream out(file, std::ios::binary);
+            std::string block;
+            while (block.size() < (1u << 20)) block += c.Piece;
+            block.resize(1u << 20);
+            out << c.Head;
+            for (int i = 0; i < 100; ++i) out << block;
+        }
+        auto run = InChild([&] {
+            Session s;
+            s.Open(file);
+            if (!c.Export) return s.Messages() == Texts{kPastEnd} ? 0 : 3;
+            if (!s.Messages().empty() || s.Model.TimeCount != 1) return 5;
+            s.Export(s.Request("Displacements", 29998, 30000, {1}, dir.Path() / "out.xls"));
+            return s.Messages().empty() && s.Table.At(30000, 1) == 2.5f ? 0 : 6;
+        });
+        EXPECT_EQ(run.Status, 0) << c.Name;
+        // The line is held whole while it is read, nothing more: a buffer that doubles up
+        // to it, and under AddressSanitizer the freed smaller ones in quarantine.
+        EXPECT_LT(run.GrowthMiB, 600) << c.Name;
+        EXPECT_LT(run.Seconds, 60) << c.Name;
+    }
+}
+
+// The file system refusing the sheet: a read-only place, a file another process holds,
+// a full disk, a device, unusual names. Each ends in its message, with the listing as it
+// was and no file but the ones allowed.
+
+// A listing big enough that its sheet takes several blocks of the writer.
+fs::path BigListing(const fs::path& folder) {
+    auto spec = test::EveryBlockSpec(3);
+    spec.nodes = 250;
+    spec.steps = 40;
+    return test::Generate(spec, folder / "run.out");
+}
+
+TEST(OutputFaults, ReadOnlyFolder) {
+    TempDir dir;
+    const auto listing = BigListing(dir.Path());
+    const auto sheets = dir.Path() / "sheets";
+    fs::create_directory(sheets);
+    const auto kept = dir.Write("sheets/kept.xls", "an older sheet");
+    // Root writes everywhere, so the attempt runs as nobody.
+    fs::permissions(dir.Path(), fs::perms::all);
+    fs::permissions(listing, fs::perms::all);
+    fs::permissions(sheets, fs::perms::others_write | fs::perms::owner_write |
+                                fs::perms::group_write, fs::perm_options::remove);
+    const auto before = StateOf(listing);
+    for (const auto& target : {sheets / "new.xls", kept}) {
+        auto run = InChild([&] {
+            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) return 9;
+            Session s;
+            s.Open(listing);
+            const auto shown = s.Export(s.Request("Displacements", 1, 250, {1, 2, 3}, target));
+            return shown == Texts{"Path/File access error"} ? 0 : 1;
+        });
+        EXPECT_EQ(run.Status, 0) << target;
+    }
+    EXPECT_EQ(FilesIn(sheets), Texts{"kept.xls"});
+    EXPECT_EQ(test::ReadBytes(kept), "an older sheet");
+    ExpectUnchanged(before, listing, "exports into a read-only folder");
+}
+
+TEST(OutputFaults, ASheetHeldByAnotherProcess) {
+    constexpr const char* kLocked =
+        "The file is locked. Please close the file in Excel and try again.";
+    TempDir dir;
+    const auto listing = BigListing(dir.Path());
+    const auto before = StateOf(listing);
+    const auto held = dir.Write("held.xls", "open in a spreadsheet program");
+    Session s;
+    s.Open(listing);
+    const auto request = s.Request("Beam Axial Force", 1, 4, {1, 40}, held);
+    // A record lock, as office programs on this system take, and a whole-file lock; the
+    // export runs in another process, for a process never conflicts with its own record lock.
+    for (bool record : {true, false}) {
+        const int fd = ::open(held.c_str(), O_RDWR);
+        struct flock lock = {};
+        lock.l_type = F_WRLCK;
+        ASSERT_EQ(record ? ::fcntl(fd, F_SETLK, &lock) : ::flock(fd, LOCK_EX), 0);
+        EXPECT_EQ(InChild([&] { return s.Export(request) == Texts{kLocked} ? 0 : 1; }).Status, 0)
+            << record;
+        auto run = test::RunCli({"export", listing.string(), "-o", held.string(), "--all-steps", "--quiet"});
+        EXPECT_EQ(run.Status, 1);
+        EXPECT_EQ(run.Err, std::string(kLocked) + "\n");
+        EXPECT_EQ(test::ReadBytes(held), "open in a spreadsheet program");
+        ::close(fd);
+    }
+    // Closed by the other program: the same Save now replaces the file.
+    EXPECT_TRUE(s.Export(request).empty());
+    EXPECT_EQ(SheetFault(held), "");
+    EXPECT_EQ(FilesIn(dir.Path()), (Texts{"held.xls", "run.out"}));
+    ExpectUnchanged(before, listing, "exports onto a held sheet");
+}
+
+TEST(OutputFaults, AFullDiskOrADevice) {
+    TempDir dir;
+    const auto listing = BigListing(dir.Path());
+    const auto before = StateOf(listing);
+    const auto out = dir.Path() / "out.xls";
+    // The file-size limit makes writes fail as on a full disk (EFBIG), in a child.
+    auto run = InChild([&] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit = {20000, 20000};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 9;
+        Session s;
+        s.Open(listing);
+        const auto shown = s.Export(s.Request("Displacements", 1, 250, {1, 2, 3, 4, 5, 6, 7, 8}, out));
+        return shown == Texts{"Disk full"} ? 0 : 1;
+    });
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_LE(fs::file_size(out), 20000u) << "the part written stays";
+    // A device is never deleted nor written, even by root.
+    auto device = test::RunCli({"export", listing.string(), "-o", "/dev/full", "--all-steps", "--quiet"});
+    EXPECT_EQ(device.Status, 1);
+    EXPECT_EQ(device.Err, "Path/File access error\n");
+    EXPECT_TRUE(fs::is_character_file("/dev/full"));
+    ExpectUnchanged(before, listing, "exports onto a full disk");
+}
+
+TEST(OutputFaults, UnusualNamesAndPlaces) {
+    TempDir dir;
+    // Spaces, accents (UTF-8) and a byte that is no UTF-8 at all (Latin-1 e acute).
+    const auto folder = dir.Path() / "run folder \xC3\xA9t\xC3\xA9 \xE9";
+    const auto sheets = dir.Path() / "r\xC3\xA9sultats 1";
+    fs::create_directory(folder);
+    fs::create_directory(sheets);
+    const fs::path listing =
+        test::Generate(test::EveryBlockSpec(3), folder / "ana lysis \xC3\xBC \xE2\x82\xAC.out");
+    const auto out = sheets / "sheet \xC3\xA9 \xFC.xls";
+    auto info = test::RunCli({"info", listing.string(), "--json"});
+    EXPECT_EQ(info.Status, 0) << info.Err;
+    auto run = test::RunCli({"export", listing.string(), "-o", out.string(), "--all-steps", "--quiet"});
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(SheetFault(out), "");
+
+    // The listing itself, by its name, a symbolic link or a hard link, is refused by the
+    // command-line tool before anything is read or written.
+    const auto before = StateOf(listing);
+    fs::create_symlink(listing, dir.Path() / "link.xls");
+    fs::create_hard_link(listing, dir.Path() / "hard.xls");
+    for (const auto& target : {listing, dir.Path() / "link.xls", dir.Path() / "hard.xls"}) {
+        auto same = test::RunCli({"export", listing.string(), "-o", target.string(), "--all-steps"});
+        EXPECT_EQ(same.Status, 2) << target;
+        EXPECT_NE(same.Err.find("is the listing itself"), std::string::npos) << same.Err;
+    }
+    fs::remove(dir.Path() / "hard.xls");  // the hard link changed only the change time
+    const auto after = StateOf(listing);
+    EXPECT_EQ(after.Bytes, before.Bytes);
+    EXPECT_EQ(after.Info.st_mtim.tv_sec, before.Info.st_mtim.tv_sec);
+    EXPECT_EQ(after.Info.st_mtim.tv_nsec, before.Info.st_mtim.tv_nsec);
+}
+
+// A listing is only ever read: every reader opens it read-only, closes it before the
+// operation returns, and leaves its bytes, size and times exactly as they were, whatever
+// is exported from it and whatever goes wrong meanwhile.
+
+// The access mode of every descriptor of this process that refers to `file`.
+std::vector<int> AccessModesOf(const fs::path& file) {
+    std::vector<int> modes;
+    const auto target = fs::canonical(file);
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        if (fs::read_symlink(entry.path(), ec) != target) continue;
+        std::ifstream info("/proc/self/fdinfo/" + entry.path().filename().string());
+        for (std::string key, value; info >> key >> value;)
+            if (key == "flags:") modes.push_back(static_cast<int>(std::stol(value, nullptr, 8)) & O_ACCMODE);
+    }
+    return modes;
+}
+
+TEST(ListingUntouched, EveryOperationReadsOnlyClosesAndLeavesTheListingAsItWas) {
+    TempDir dir;
+    auto cr = test::ThermalSpec(12, 4);
+    cr.lineEnding = gen::LineEnding::CR;
+    const fs::path sources[] = {test::SourceDir() / "examples" / "thermal.out",
+                                test::SourceDir() / "examples" / "static2d.out",
+                                test::SourceDir() / "examples" / "dynamic3d.out",
+                                test::Generate(cr, dir.Path() / "source-cr.out")};
+    for (const auto& source : sources) {
+        const auto folder = dir.Path() / source.stem();
+        fs::create_directory(folder);
+        const auto listing = folder / source.filename();
+        fs::copy_file(source, listing);
+        // Far in the past, so that any write shows; read-only for everybody, so that an
+        // open for writing fails where permissions count.
+        const timespec past[2] = {{946684800, 0}, {946684800, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, listing.c_str(), past, 0), 0);
+        fs::permissions(listing, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        const auto before = StateOf(listing);
+        const auto out = folder / "out.xls";
+        Texts allowed = {listing.filename().string(), "out.xls"};
+        std::sort(allowed.begin(), allowed.end());
+        auto expectUntouched = [&](const std::string& after) {
+            ExpectUnchanged(before, listing, after);
+            EXPECT_TRUE(AccessModesOf(listing).empty()) << "still open after " << after;
+        };
+
+        // Inside every progress report, where the window runs its events, the listing is
+        // open for reading only.
+        Session s;
+        int seen = 0;
+        s.Host.OnProgress = [&](std::size_t) {
+            for (int mode : AccessModesOf(listing)) {
+                EXPECT_EQ(mode, O_RDONLY);
+                ++seen;
+            }
+        };
+        s.Open(listing);
+        EXPECT_TRUE(s.Messages().empty()) << listing;
+        expectUntouched("opening " + listing.string());
+        bool columns = false;
+        for (const auto& offered : OfferedVariables(s.Model)) {
+            const int kinds = std::max<int>(1, static_cast<int>(offered.VectorKinds.size()));
+            for (int k = 0; k < kinds; ++k) {
+                const std::string what = offered.Name + " #" + std::to_string(k) + " of " + listing.string();
+                auto request = s.Request(offered.Name, 1, std::max<int>(1, offered.Bound), {}, out,
+                                         columns = !columns, k);
+                std::reverse(request.SelectedTimes.begin(), request.SelectedTimes.end());
+                EXPECT_EQ(s.Export(request), Texts{}) << what;
+                expectUntouched("export of " + what);
+            }
+        }
+        EXPECT_GT(seen, 3) << listing;
+        // A request that fails half-way: the extraction stops at the step that does not
+        // exist, the layout at its time.
+        EXPECT_EQ(s.Export(s.Request(OfferedVariables(s.Model).front().Name, 1, 1, {1, 99}, out)),
+                  (Texts{"9: Subscript out of range", "Subscript out of range"}));
+        expectUntouched("a failed export");
+        for (const Texts& args : {Texts{"info", listing.string()}, Texts{"info", listing.string(), "--json"},
+                                  Texts{"export", listing.string(), "-o", out.string(), "--all-steps", "--quiet"}}) {
+            auto run = test::RunCli(args);
+            EXPECT_EQ(run.Status, 0) << run.Err;
+            ExpectUnchanged(before, listing, "voraxextract-cli " + args[0]);
+        }
+        EXPECT_EQ(FilesIn(folder), allowed);
+    }
+}
+
+}  // namespace
+}  // namespace vx
