@@ -13,17 +13,11 @@ namespace vx::test {
 // A dynamic or static listing holding every kind of result block.
 inline gen::ListingSpec EveryBlockSpec(int ndim, gen::AnalysisKind kind = gen::AnalysisKind::Dynamic) {
     gen::ListingSpec spec;
+    gen::AddEveryBlock(spec);
     spec.kind = kind;
     spec.ndim = ndim;
     spec.nodes = 13;
-    spec.trusses = 3;
-    spec.beams = 4;
-    spec.beamPoints = 3;
-    spec.shells = 2;
-    spec.shellSurfaces = 4;
-    spec.soils = 2;
-    spec.fibers = 12;
-    spec.stressPoints = {{2, 1}, {3, 2}};
+    spec.solids = 0;
     spec.tangentPoints = {{4, 3}};
     spec.steps = 5;
     return spec;

@@ -777,4 +777,17 @@ float ExpectedValue(const ListingSpec& spec, Block block, int step, int record, 
     return WordValue(MakeValue(spec, block, step, record, field, subIndex));
 }
 
+void AddEveryBlock(ListingSpec& spec) {
+    spec.trusses = 3;
+    spec.beams = 4;
+    spec.beamPoints = 3;
+    spec.shells = 2;
+    spec.shellSurfaces = 4;
+    spec.soils = 2;
+    spec.fibers = 12;
+    spec.stressPoints = {{2, 1}, {3, 2}};
+    spec.tangentPoints = {{2, 1}};
+    spec.solids = 4;
+}
+
 }  // namespace vx::gen

@@ -46,6 +46,10 @@ struct ListingSpec {
 // std::invalid_argument for a spec that cannot be laid out (ndim not 2 or 3, negative
 // counts, a thermal node number wider than its 5-character field, a version holding a
 // comma...) and std::runtime_error when the sink refuses a write.
+// Gives `spec` a mesh with every kind of element, fibres, stress and tangent-modulus
+// blocks (what --all-blocks asks for); counts set afterwards override it.
+void AddEveryBlock(ListingSpec& spec);
+
 int WriteListing(const ListingSpec& spec, std::FILE* out);
 int WriteListingFile(const ListingSpec& spec, const std::string& path);
 

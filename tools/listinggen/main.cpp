@@ -135,19 +135,6 @@ std::vector<BeamPoint> Points(std::string_view option, const std::string& text) 
     return points;
 }
 
-void AllBlocks(ListingSpec& spec) {
-    spec.trusses = 3;
-    spec.beams = 4;
-    spec.beamPoints = 3;
-    spec.shells = 2;
-    spec.shellSurfaces = 4;
-    spec.soils = 2;
-    spec.fibers = 12;
-    spec.stressPoints = {{2, 1}, {3, 2}};
-    spec.tangentPoints = {{2, 1}};
-    spec.solids = 4;
-}
-
 // A big listing of a small mesh would hold hundreds of thousands of steps, more than a
 // reader's 16-bit step counter allows; a bigger mesh keeps the count near 2000 instead.
 void ScaleNodesToSize(ListingSpec& spec) {
@@ -172,7 +159,7 @@ int main(int argc, char** argv) {
             std::fputs(kUsage, stdout);
             return 0;
         }
-        if (arg == "--all-blocks") AllBlocks(spec);  // first, so that other options override it
+        if (arg == "--all-blocks") vx::gen::AddEveryBlock(spec);  // first, so that other options override it
     }
 
     for (std::size_t i = 0; i < args.size(); ++i) {
