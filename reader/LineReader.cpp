@@ -283,6 +283,7 @@ bool LineReader::AtEnd() {
 std::string_view LineReader::TakeLine(std::size_t lineEnd) {
     // lineEnd is the index of the terminator, or m_end for a last line without one.
     std::string_view line(m_buffer.get() + m_begin, lineEnd - m_begin);
+    m_lineStart = m_bufferOffset + static_cast<std::int64_t>(m_begin);
     std::size_t next = lineEnd;
     if (lineEnd < m_end) {
         next = lineEnd + 1;
@@ -323,6 +324,17 @@ void LineReader::Seek(std::int64_t position) {
     m_bufferOffset = position;
     m_begin = m_end = 0;
     m_eof = false;
+}
+
+void LineReader::SeekToLineStart(std::int64_t position) {
+    if (position <= 0) {
+        Seek(0);
+        return;
+    }
+    // The line that holds the byte before `position` ends at or after it; reading that
+    // line (possibly an empty one, its terminator) leaves the reader where the next starts.
+    Seek(position - 1);
+    if (!AtEnd()) ReadLine();
 }
 
 LineReader::Search LineReader::ReadLineContaining(std::string_view marker, std::string_view& line,

@@ -39,6 +39,13 @@ public:
     // Sets the read position to an offset obtained from Position().
     void Seek(std::int64_t position);
 
+    // Sets the read position to the first line start at or after `position`: the place
+    // reading from the start of the file would put a line's first character.
+    void SeekToLineStart(std::int64_t position);
+
+    // Offset of the first character of the line the last read returned.
+    std::int64_t LineStart() const { return m_lineStart; }
+
     enum class Search { Found, End, Paused };
 
     // Reads lines until one contains `marker` (non-empty, without CR or LF): the same as
@@ -90,6 +97,7 @@ private:
     std::size_t m_begin = 0;          // next unread byte
     std::size_t m_end = 0;            // bytes held
     bool m_eof = false;               // the file gave no more bytes at m_bufferOffset + m_end
+    std::int64_t m_lineStart = 0;     // offset of the last line returned
 };
 
 }  // namespace vx

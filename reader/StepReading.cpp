@@ -19,14 +19,7 @@ namespace {
 
 std::atomic<int> g_threads{0};
 
-int ThreadCount(std::int32_t columns) {
-    int count = g_threads.load();
-    if (count <= 0) {
-        const unsigned processors = std::thread::hardware_concurrency();
-        count = static_cast<int>(std::clamp(processors, 1u, 4u));
-    }
-    return std::min<std::int32_t>(count, columns);
-}
+int ThreadCount(std::int32_t columns) { return std::min<std::int32_t>(ReadingThreads(), columns); }
 
 void Report(Services& services, std::int32_t t, std::int32_t columns, std::string_view caption) {
     services.Progress.UpdateProgress(
@@ -56,9 +49,9 @@ struct Outcome {
     std::exception_ptr Failure;
 };
 
-// The worker threads and what they share. Workers take runs of columns in increasing
-// order and stop after the last column wanted, which drops to the first column that
-// failed, or to 0 when the reading ends.
+// The threads that read columns and what they share: the calling thread and helpers,
+// each taking runs of columns in increasing order and stopping after the last column
+// wanted, which drops to the first column that failed, or to 0 when the reading ends.
 class Crew {
 public:
     Crew(std::int32_t columns, const std::function<void(ColumnReading&, std::int32_t)>& readColumn)
@@ -66,34 +59,74 @@ public:
 
     ~Crew() { Stop(); }
 
-    // Starts up to `count` workers; false when not even one could be started.
-    bool Start(int count, LineReader& first, const std::string& path) {
-        // Runs of neighbouring columns, so that a worker reading steps in file order finds
+    // Starts up to `count` helpers, each with a line reader of its own on `path`.
+    void Start(int count, const std::string& path) {
+        // Runs of neighbouring columns, so that a thread reading steps in file order finds
         // the next step in the block it has just read; short enough to share the work.
-        m_batch = std::clamp<std::int32_t>(m_last.load() / (8 * count), 1, 16);
+        m_batch = std::clamp<std::int32_t>(m_last.load() / (8 * (count + 1)), 1, 16);
         try {
-            m_threads.emplace_back([this, &first] { Work(first); });
-            for (int i = 1; i < count; ++i) {
+            for (int i = 0; i < count; ++i) {
                 m_threads.emplace_back([this, &path] {
                     std::optional<LineReader> in;
                     try {
                         in.emplace(path);
                     } catch (...) {
-                        return;  // the others read this worker's share
+                        return;  // the others read this helper's share
                     }
-                    Work(*in);
+                    ColumnReading reading(*in);
+                    Cursor cursor;
+                    while (ReadNext(reading, cursor)) {
+                    }
                 });
             }
         } catch (const std::system_error&) {
-            // As many workers as the system gives.
+            // As many helpers as the system gives.
         }
-        return !m_threads.empty();
     }
 
-    Outcome Wait(std::int32_t t) {
+    // Where a thread stands in its run of columns.
+    struct Cursor {
+        std::int32_t Next = 1;
+        std::int32_t End = 1;  // one past the run
+    };
+
+    // Reads the next column of the thread's run, taking a new run when it is done.
+    // False when no column is left to read.
+    bool ReadNext(ColumnReading& reading, Cursor& cursor) {
+        if (cursor.Next == cursor.End) {
+            cursor.Next = m_next.fetch_add(m_batch);
+            cursor.End = cursor.Next + m_batch;
+        }
+        const std::int32_t t = cursor.Next++;
+        if (t > m_last.load()) return false;
+        reading.Reported = false;
+        std::exception_ptr failure;
+        try {
+            m_readColumn(reading, t);
+        } catch (...) {
+            failure = std::current_exception();
+            std::int32_t last = m_last.load();
+            while (t < last && !m_last.compare_exchange_weak(last, t)) {
+            }
+        }
+        {
+            std::lock_guard lock(m_mutex);
+            m_outcomes[static_cast<std::size_t>(t)] = Outcome{true, reading.Reported, failure};
+            if (!m_waiting) return true;
+        }
+        m_changed.notify_all();
+        return true;
+    }
+
+    // The outcome of column t: waits for it when `wait` is set, else is empty while the
+    // column is still being read.
+    std::optional<Outcome> Get(std::int32_t t, bool wait) {
         std::unique_lock lock(m_mutex);
         auto& outcome = m_outcomes[static_cast<std::size_t>(t)];
+        if (!outcome.Done && !wait) return std::nullopt;
+        m_waiting = true;
         m_changed.wait(lock, [&] { return outcome.Done; });
+        m_waiting = false;
         return outcome;
     }
 
@@ -104,34 +137,10 @@ public:
     }
 
 private:
-    void Work(LineReader& in) {
-        ColumnReading reading(in);
-        for (;;) {
-            const std::int32_t first = m_next.fetch_add(m_batch);
-            for (std::int32_t t = first; t < first + m_batch; ++t) {
-                if (t > m_last.load()) return;
-                reading.Reported = false;
-                std::exception_ptr failure;
-                try {
-                    m_readColumn(reading, t);
-                } catch (...) {
-                    failure = std::current_exception();
-                    std::int32_t last = m_last.load();
-                    while (t < last && !m_last.compare_exchange_weak(last, t)) {
-                    }
-                }
-                {
-                    std::lock_guard lock(m_mutex);
-                    m_outcomes[static_cast<std::size_t>(t)] = Outcome{true, reading.Reported, failure};
-                }
-                m_changed.notify_all();
-            }
-        }
-    }
-
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<Outcome> m_outcomes;  // by column
+    bool m_waiting = false;           // the calling thread waits for an outcome
     std::atomic<std::int32_t> m_next{1};
     std::atomic<std::int32_t> m_last;
     std::int32_t m_batch = 1;
@@ -141,7 +150,14 @@ private:
 
 }  // namespace
 
-void SetExtractionThreads(int count) { g_threads.store(count); }
+void SetReadingThreads(int count) { g_threads.store(count); }
+
+int ReadingThreads() {
+    const int count = g_threads.load();
+    if (count > 0) return count;
+    const unsigned processors = std::thread::hardware_concurrency();
+    return static_cast<int>(std::clamp(processors, 1u, 4u));
+}
 
 void ReadColumns(LineReader& first, const std::string& path, std::int32_t columns,
                  std::string_view caption, Services& services, ValueTable& table,
@@ -152,25 +168,31 @@ void ReadColumns(LineReader& first, const std::string& path, std::int32_t column
         return;
     }
     Crew crew(columns, readColumn);
-    if (!crew.Start(threads, first, path)) {
-        ReadInLine(first, columns, caption, services, readColumn);
-        return;
-    }
+    crew.Start(threads - 1, path);
+    ColumnReading reading(first);
+    Crew::Cursor cursor;
+    bool ownColumns = true;          // the calling thread still has columns to read
     std::int32_t end = columns + 1;  // the first column the reading does not keep
     std::int32_t t = 1;
     std::exception_ptr failure;
     try {
-        for (; t <= columns; ++t) {
-            if (services.AbortRequested) {
-                end = t;
-                break;
-            }
-            const Outcome outcome = crew.Wait(t);
-            if (outcome.Reported) Report(services, t, columns, caption);
-            if (outcome.Failure) {
-                failure = outcome.Failure;
-                end = t + 1;
-                break;
+        // Between its own columns the calling thread hands over, in column order, every
+        // outcome there is; once it has none left to read it waits for the rest.
+        while (t <= columns && !failure && end > columns) {
+            if (ownColumns) ownColumns = crew.ReadNext(reading, cursor);
+            for (; t <= columns; ++t) {
+                if (services.AbortRequested) {
+                    end = t;
+                    break;
+                }
+                const std::optional<Outcome> outcome = crew.Get(t, !ownColumns);
+                if (!outcome) break;
+                if (outcome->Reported) Report(services, t, columns, caption);
+                if (outcome->Failure) {
+                    failure = outcome->Failure;
+                    end = t + 1;
+                    break;
+                }
             }
         }
     } catch (...) {

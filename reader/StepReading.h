@@ -53,8 +53,9 @@ std::int32_t PrepareTable(ValueTable& table, std::int32_t records, const Extract
 // with no icon. Nothing is passed on.
 void ReportingFailures(Services& services, const std::function<void()>& read);
 
-// How many threads ReadColumns uses; 0, the default, means one per processor (at most
-// four) and 1 reads every column on the calling thread.
-void SetExtractionThreads(int count);
+// How many threads the scan's time index and ReadColumns use; 0, the default, means one
+// per processor (at most four) and 1 does all the work on the calling thread.
+void SetReadingThreads(int count);
+int ReadingThreads();
 
 }  // namespace vx

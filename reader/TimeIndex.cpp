@@ -1,15 +1,40 @@
 #include "reader/TimeIndex.h"
 
+#include <atomic>
+#include <exception>
+#include <optional>
+#include <system_error>
+#include <thread>
+#include <vector>
+
 #include "common/Failure.h"
 #include "reader/Markers.h"
+#include "reader/StepReading.h"
 #include "reader/TextRoutines.h"
 
 namespace vx {
 
-void IndexTimeSteps(LineReader& in, OutputFileModel& model, ScanProgress& progress) {
-    static constexpr std::string_view kReadingTimes = "Reading times...";
-    std::vector<TimeStep> times;
-    std::int32_t k = 1;  // the step counter is a 16-bit field
+namespace {
+
+constexpr std::string_view kReadingTimes = "Reading times...";
+
+std::atomic<std::int64_t> g_pieceBytes{std::int64_t{4} << 20};
+
+TimeStep StepOf(std::string_view line, std::int64_t position, WordList& words) {
+    SplitWords(line, words, 3);
+    TimeStep step;
+    step.Position = position;
+    step.Time = RoundToSingle(NumericPrefix(WordAt(words, 2)));
+    return step;
+}
+
+// Appends `step`, counting it with the 16-bit step counter that starts at 1.
+void Append(std::vector<TimeStep>& times, const TimeStep& step) {
+    times.push_back(step);
+    if (times.size() + 1 > static_cast<std::size_t>(INT16_MAX)) Raise(fail::Overflow);
+}
+
+void IndexInOrder(LineReader& in, std::vector<TimeStep>& times, ScanProgress& progress) {
     WordList words;
     std::string_view line;
     while (!in.AtEnd()) {
@@ -17,18 +42,137 @@ void IndexTimeSteps(LineReader& in, OutputFileModel& model, ScanProgress& progre
         while ((found = in.ReadLineContaining(marker::TimeLine, line, kSearchBudget)) ==
                LineReader::Search::Paused)
             progress.Tick(in.Position(), kReadingTimes);
-        if (found == LineReader::Search::Found) {
-            SplitWords(line, words, 3);
-            TimeStep step;
-            step.Position = in.Position();
-            step.Time = RoundToSingle(NumericPrefix(WordAt(words, 2)));
-            times.push_back(step);
-            if (++k > INT16_MAX) Raise(fail::Overflow);
-        }
+        if (found == LineReader::Search::Found) Append(times, StepOf(line, in.Position(), words));
         progress.Tick(in.Position(), kReadingTimes);
     }
+}
+
+// One stretch of the file: the steps of the time lines that start in it, in file order,
+// and the failure that ended its reading.
+struct Piece {
+    bool Read = false;
+    std::vector<TimeStep> Steps;
+    std::exception_ptr Failure;
+};
+
+// The time lines that start before `end`, from the reader's position (a line start).
+void IndexPiece(LineReader& in, std::int64_t end, std::vector<TimeStep>& steps, WordList& words) {
+    std::string_view line;
+    while (in.Position() < end) {
+        const LineReader::Search found = in.ReadLineContaining(marker::TimeLine, line, end - in.Position());
+        if (found == LineReader::Search::End) return;
+        if (found == LineReader::Search::Found) {
+            if (in.LineStart() >= end) return;  // the next piece's line
+            steps.push_back(StepOf(line, in.Position(), words));
+        }
+    }
+}
+
+// The same index, the file cut into pieces that the calling thread and `threads` - 1
+// others take in file order (so that a disk still sees one reading from front to back).
+// Each line belongs to the piece it starts in. The pieces are put together in order, so
+// the steps, the step counter and the failure that ends the scan are those of reading
+// the file from front to back; the calling thread reports progress as its pieces end.
+void IndexInPieces(LineReader& in, const std::string& path, int threads, std::vector<TimeStep>& times,
+                   ScanProgress& progress) {
+    const std::int64_t start = in.Position();
+    const std::int64_t size = in.Size();
+    const std::int64_t pieceBytes = g_pieceBytes.load();
+    const std::int64_t count = (size - start + pieceBytes - 1) / pieceBytes;
+    std::vector<Piece> pieces(static_cast<std::size_t>(count));
+    std::atomic<std::int64_t> next{0};
+    // Pieces from `wanted` on are not read: one before them failed, or the steps found
+    // so far overflow the step counter whatever the rest holds. (A piece passed over
+    // that the outcome turns out to need is read when the pieces are put together.)
+    std::atomic<std::int64_t> wanted{count};
+    std::atomic<std::int64_t> found{0};
+    auto bounds = [&](std::int64_t i) {
+        const std::int64_t begin = start + i * pieceBytes;
+        return std::pair{begin, std::min(size, begin + pieceBytes)};
+    };
+
+    // Reads piece i; a failure is kept with the steps found before it.
+    auto readPiece = [&](LineReader& reader, std::int64_t i, WordList& words) {
+        Piece& piece = pieces[static_cast<std::size_t>(i)];
+        const auto [begin, end] = bounds(i);
+        piece.Read = true;
+        try {
+            reader.SeekToLineStart(begin);
+            IndexPiece(reader, end, piece.Steps, words);
+        } catch (...) {
+            piece.Failure = std::current_exception();
+        }
+        return end;
+    };
+    auto read = [&](LineReader& reader, bool reports) {
+        WordList words;
+        for (;;) {
+            const std::int64_t i = next.fetch_add(1);
+            if (i >= wanted.load()) return;
+            const std::int64_t end = readPiece(reader, i, words);
+            const Piece& piece = pieces[static_cast<std::size_t>(i)];
+            const auto steps = static_cast<std::int64_t>(piece.Steps.size());
+            if (piece.Failure) {
+                std::int64_t last = wanted.load();
+                while (i + 1 < last && !wanted.compare_exchange_weak(last, i + 1)) {
+                }
+            } else if (found.fetch_add(steps) + steps >= INT16_MAX) {
+                wanted.store(0);
+            }
+            if (reports) progress.Tick(end, kReadingTimes);
+        }
+    };
+
+    std::vector<std::thread> helpers;
+    try {
+        for (int t = 1; t < threads; ++t) {
+            helpers.emplace_back([&] {
+                std::optional<LineReader> reader;
+                try {
+                    reader.emplace(path);
+                } catch (...) {
+                    return;  // the others read this thread's share
+                }
+                read(*reader, false);
+            });
+        }
+    } catch (const std::system_error&) {
+        // As many helpers as the system gives.
+    }
+    try {
+        read(in, true);
+    } catch (...) {
+        // The host's own failure, from a progress report.
+        wanted.store(0);
+        for (auto& helper : helpers) helper.join();
+        throw;
+    }
+    for (auto& helper : helpers) helper.join();
+
+    WordList words;
+    for (std::int64_t i = 0; i < count; ++i) {
+        const Piece& piece = pieces[static_cast<std::size_t>(i)];
+        if (!piece.Read) readPiece(in, i, words);
+        for (const TimeStep& step : piece.Steps) Append(times, step);
+        if (piece.Failure) std::rethrow_exception(piece.Failure);
+    }
+    in.Seek(size);
+}
+
+}  // namespace
+
+void SetTimeIndexPieceBytes(std::int64_t bytes) { g_pieceBytes.store(bytes > 0 ? bytes : std::int64_t{4} << 20); }
+
+void IndexTimeSteps(LineReader& in, OutputFileModel& model, ScanProgress& progress) {
+    std::vector<TimeStep> times;
+    const int threads = ReadingThreads();
+    if (threads > 1 && in.Size() - in.Position() > 2 * g_pieceBytes.load())
+        IndexInPieces(in, model.FilePath, threads, times, progress);
+    else
+        IndexInOrder(in, times, progress);
+    progress.Tick(in.Position(), kReadingTimes);
+    model.TimeCount = static_cast<std::int16_t>(times.size());
     model.Times = std::move(times);
-    model.TimeCount = static_cast<std::int16_t>(k - 1);
 }
 
 }  // namespace vx

@@ -9,6 +9,12 @@ namespace vx {
 // Indexes every time line from the reader's position to the end of the file: the time
 // and the offset of the line after it. Sets Times and TimeCount only when it gets to
 // the end; 32767 or more time steps overflow the step counter (a read failure).
+//
+// On a large file the index is made by several threads (SetReadingThreads), each taking
+// the next piece of the file in turn; the outcome is that of one reading from front to back.
 void IndexTimeSteps(LineReader& in, OutputFileModel& model, ScanProgress& progress);
+
+// The size of the pieces the threads take (4 MiB; a test makes them small).
+void SetTimeIndexPieceBytes(std::int64_t bytes);
 
 }  // namespace vx

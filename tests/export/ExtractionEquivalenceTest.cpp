@@ -152,13 +152,13 @@ Reading ReadAsItRuns(const OutputFileModel& model, const Request& r, int rows, i
     auto services = host.Get();
     // Each thread count runs with another width of vector instructions, so that every
     // path the processor has is compared too: 1 thread portable, 2 the widest, 3 AVX2.
-    SetExtractionThreads(threads);
+    SetReadingThreads(threads);
     LimitVectorLevel(threads == 1 ? kPortableVectors : threads == 3 ? kAvx2Vectors : kAvx512Vectors);
     if (r.Variable == "Temperature")
         ReadTemperatures(model, request, table, services);
     else
         ReadStructuralValues(model, request, table, services);
-    SetExtractionThreads(0);
+    SetReadingThreads(0);
     LimitVectorLevel(kAvx512Vectors);
 
     Reading out;

@@ -1,6 +1,6 @@
-// The fast routines of the extraction against the plain ones they stand in for: the
-// number conversion, word picking, the overflow guards, line skipping and the table
-// that keeps only the requested rows.
+// The fast routines of the scan and the extraction against the plain ones they stand in
+// for: the time index made by several threads, the number conversion, word picking, the
+// overflow guards, line skipping and the table that keeps only the requested rows.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -9,10 +9,13 @@
 
 #include "common/Failure.h"
 #include "reader/LineReader.h"
+#include "reader/StepReading.h"
 #include "reader/TextRoutines.h"
+#include "reader/TimeIndex.h"
 #include "reader/ValueTable.h"
 #include "reader/ValueText.h"
 #include "reader/VectorLevel.h"
+#include "tests/support/FakeServices.h"
 #include "tests/support/TempDir.h"
 
 namespace vx {
@@ -240,6 +243,77 @@ TEST(LineReaderSkipLines, CrLfAcrossReadsIsOneLineEnd) {
                 EXPECT_EQ(in.ReadLine(), count == 1 ? "" : "next");
             } else {
                 EXPECT_TRUE(in.AtEnd());
+            }
+        }
+    }
+}
+
+// The index of a file as `threads` threads make it with pieces of `pieceBytes`: the
+// steps, or the number of the failure that ends it.
+struct Indexed {
+    std::vector<std::pair<float, std::int64_t>> Steps;
+    int Failure = 0;
+    bool operator==(const Indexed&) const = default;
+};
+
+Indexed IndexWith(const std::filesystem::path& file, int threads, std::int64_t pieceBytes) {
+    SetReadingThreads(threads);
+    SetTimeIndexPieceBytes(pieceBytes);
+    test::FakeServices host;
+    OutputFileModel model;
+    model.FilePath = file.string();
+    Indexed out;
+    try {
+        LineReader in(file);
+        ScanProgress progress(host, in.Size());
+        IndexTimeSteps(in, model, progress);
+        EXPECT_TRUE(in.AtEnd());
+        EXPECT_EQ(model.TimeCount, static_cast<int>(model.Times.size()));
+        for (const auto& step : model.Times) out.Steps.emplace_back(step.Time, step.Position);
+    } catch (const Failure& f) {
+        out.Failure = f.Number();
+        EXPECT_TRUE(model.Times.empty());
+    }
+    SetReadingThreads(0);
+    SetTimeIndexPieceBytes(0);
+    return out;
+}
+
+// Time lines among other lines, with every line ending and lines long enough to span
+// pieces, so that time lines fall on, just before and just after every kind of cut;
+// some listings hold a time line that fails, or more steps than the counter takes.
+TEST(TimeIndex, PiecesReadByThreadsGiveWhatOneReadingGives) {
+    TempDir dir;
+    std::mt19937 random(17);
+    static const char* const kEnds[] = {"\r\n", "\r", "\n"};
+    for (int round = 0; round < 24; ++round) {
+        const bool crowded = round == 23;  // 40000 steps overflow the counter
+        std::string bytes;
+        const int lines = crowded ? 40000 : 300 + static_cast<int>(random() % 300);
+        for (int i = 0; i < lines; ++i) {
+            const auto kind = crowded ? 0 : random() % 6;
+            if (kind == 0) {
+                bytes += "  TIME =   " + std::to_string(i) + ".5E+01";
+            } else if (kind == 1) {
+                bytes += std::string(random() % 3000, 'x') + "  TIME =  7";
+            } else {
+                bytes += std::string(random() % 90, "ab 1.="[random() % 6]);
+            }
+            bytes += kEnds[random() % 3];
+        }
+        if (round % 8 == 5) bytes.insert(bytes.size() / 2, "\n  TIME =   1.0E+99\n");  // overflows
+        if (round % 8 == 6) bytes.insert(bytes.size() * 3 / 4, "\r\n  TIME =\r\n");  // no value
+        if (random() % 2) bytes += "  TIME = 3";
+        const auto file = dir.Write("times.out", bytes);
+        const Indexed expected = IndexWith(file, 1, 0);
+        if (crowded) {
+            EXPECT_EQ(expected.Failure, fail::Overflow);
+        }
+        for (int threads : {2, 3}) {
+            for (std::int64_t piece : {64, 1000, 4096, 65536}) {
+                if (crowded && piece < 4096) continue;
+                EXPECT_EQ(IndexWith(file, threads, piece), expected)
+                    << "round " << round << ", " << threads << " threads, pieces of " << piece;
             }
         }
     }
