@@ -34,20 +34,16 @@ Call Cell(std::int32_t type, CellValue value, std::int32_t row = 1, std::int32_t
     return [=](ExcelFile& f) { return f.WriteValue(type, 0, 0, 0, row, col, value); };
 }
 
+// Labels, numbers, integers and the font as the reference sheets hold them are compared
+// byte for byte there (ExcelFileSheets); here, what those sheets do not reach.
 TEST(ExcelFileRecords, BytesOfEveryRecord) {
-    const std::string digits255(255, '7'), password(32767, 'p');
+    const std::string password(32767, 'p');
     const struct {
         Call call;
         std::string bytes;
     } cases[] = {
-        {[](ExcelFile& f) { return f.WriteValue(2, 0, 1, 0, 1, 1, "Time"); },
-         Hex("04 00 0C 00 00 00 00 00 00 00 01 04") + "Time"},
-        {[](ExcelFile& f) { return f.WriteValue(1, 0, 0, 0, 3, 2, 1.5); },
-         Hex("03 00 0F 00 02 00 01 00 00 00 00 00 00 00 00 00 00 F8 3F")},
         {[](ExcelFile& f) { return f.WriteValue(0, 0xC1, 3, 0x40, 2, 3, -1); },
          Hex("02 00 09 00 01 00 02 00 40 C1 03 FF FF")},
-        {Cell(2, ""), Hex("04 00 08 00 " + kCell + "00")},
-        {Cell(2, digits255), Hex("04 00 07 01 " + kCell + "FF") + digits255},
         {Cell(2, std::string("\x80\xB2\0", 3)), Hex("04 00 0B 00 " + kCell + "03 80 B2 00")},
         // A number asked for as text reads the same in every locale.
         {Cell(2, 1e20), Hex("04 00 0D 00 " + kCell + "05") + "1E+20"},
@@ -57,10 +53,7 @@ TEST(ExcelFileRecords, BytesOfEveryRecord) {
         {Cell(0, 0, 32768, 256), Hex("02 00 09 00 FF 7F FF 00 00 00 00 00 00")},
         {Cell(0, 0, 32769, 65536), Hex("02 00 09 00 00 80 FF FF 00 00 00 00 00")},
         {Cell(0, 0, -32767, 65536 + 32767), Hex("02 00 09 00 00 80 FE 7F 00 00 00 00 00")},
-        // Numbers at six decimals; integers rounded half to even.
-        {Cell(1, 0.0000004), Number(0.0)},
-        {Cell(1, -0.0000004), Number(-0.0)},
-        {Cell(1, 2.0000006), Number(2.000001)},
+        // Numbers from singles and texts at six decimals; integers rounded half to even.
         {Cell(1, 0.1f), Number(0.1)},
         {Cell(1, " -1.25e2 "), Number(-125.0)},
         {Cell(1, "1e-400"), Number(0.0)},
@@ -72,8 +65,6 @@ TEST(ExcelFileRecords, BytesOfEveryRecord) {
              Integer("FF 7F") + Integer("0C 00")},
         {Cell(3, 1.0), ""},
         {Cell(-1, "x"), ""},
-        {[](ExcelFile& f) { return f.SetFont("Arial", 10, 0); },
-         Hex("31 00 0A 00 C8 00 00 00 05") + "Arial"},
         {[](ExcelFile& f) { return f.SetFont("", 1638, 255) && f.SetFont("A", -1638, 9); },
          Hex("31 00 05 00 F8 7F FF 00 00 31 00 06 00 08 80 09 00 01") + "A"},
         {[](ExcelFile& f) { return f.SetColumnWidth(1, 3, 12) && f.SetColumnWidth(255, 2, -128); },
@@ -140,14 +131,11 @@ TEST(ExcelFileRecords, RefusedValuesWriteNothing) {
         EXPECT_EQ(number, cases[i].number) << "case " << i;
     }
     for (const char* text :
-         {"", "  ", "abc", "1e", "1.2.3", "--1", "0x10", "1,5", "1 2", ".", "e5", "inf", "nan"}) {
-        EXPECT_EQ(FailureOf([&] { RecordsWrittenBy([&](ExcelFile& f) { Cell(0, text)(f); }); }),
-                  fail::TypeMismatch)
-            << text;
-        EXPECT_EQ(FailureOf([&] { RecordsWrittenBy([&](ExcelFile& f) { Cell(1, text)(f); }); }),
-                  fail::TypeMismatch)
-            << text;
-    }
+         {"", "  ", "abc", "1e", "1.2.3", "--1", "0x10", "1,5", "1 2", ".", "e5", "inf", "nan"})
+        for (std::int32_t type : {0, 1})
+            EXPECT_EQ(FailureOf([&] { RecordsWrittenBy([&](ExcelFile& f) { Cell(type, text)(f); }); }),
+                      fail::TypeMismatch)
+                << type << " '" << text << "'";
 }
 
 TEST(ExcelFileRecords, EveryWriteNeedsAnOpenFile) {
@@ -164,8 +152,6 @@ TEST(ExcelFileRecords, EveryWriteNeedsAnOpenFile) {
                                      [](ExcelFile& g) { return g.ProtectSpreadsheet(true), true; },
                                      [](ExcelFile& g) { return g.CloseFile(); }})
         EXPECT_EQ(FailureOf([&] { call(f); }), fail::BadFileNameOrNumber);
-    EXPECT_TRUE(f.WriteValue(3, 0, 0, 0, 1, 1, 1.0));  // writes nothing, so needs no file
-    EXPECT_EQ(FailureOf([&] { Cell(1, "abc")(f); }), fail::TypeMismatch);  // values come first
 }
 
 // A later, faster rounding must keep giving what "%.6f" read back by strtod gives in

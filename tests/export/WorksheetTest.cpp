@@ -46,22 +46,20 @@ protected:
     FakeServices m_host;
 };
 
-std::vector<Cell> Cells(std::initializer_list<Cell> cells) { return cells; }
-
 TEST_F(WorksheetTest, TimesInRowsPicksTheRequestedVectors) {
     if (!test::HaveXlsDump()) GTEST_SKIP();
     m_request.Variable = "Displacements";
     m_request.VectorKind = "DOF2";
     m_request.Vectors = {2, 4, 6};
     m_request.SelectedTimes = {3, 1};  // column 1 of the table is step 3
-    EXPECT_EQ(Write(), Cells({{1, 1, "label", "Variable"}, {1, 2, "label", "Displacements"},
-                              {2, 1, "label", "Vector"},   {2, 2, "label", "DOF2"},
-                              {3, 1, "label", "Time"},     {3, 2, "label", "Node 2"},
-                              {3, 3, "label", "Node 4"},   {3, 4, "label", "Node 6"},
-                              {4, 1, "number", "180.0"},   {4, 2, "number", "2.25"},
-                              {4, 3, "number", "4.25"},    {4, 4, "number", "6.25"},
-                              {5, 1, "number", "60.0"},    {5, 2, "number", "2.5"},
-                              {5, 3, "number", "4.5"},     {5, 4, "number", "6.5"}}));
+    EXPECT_EQ(Write(), (std::vector<Cell>{{1, 1, "label", "Variable"}, {1, 2, "label", "Displacements"},
+                                          {2, 1, "label", "Vector"},   {2, 2, "label", "DOF2"},
+                                          {3, 1, "label", "Time"},     {3, 2, "label", "Node 2"},
+                                          {3, 3, "label", "Node 4"},   {3, 4, "label", "Node 6"},
+                                          {4, 1, "number", "180.0"},   {4, 2, "number", "2.25"},
+                                          {4, 3, "number", "4.25"},    {4, 4, "number", "6.25"},
+                                          {5, 1, "number", "60.0"},    {5, 2, "number", "2.5"},
+                                          {5, 3, "number", "4.5"},     {5, 4, "number", "6.5"}}));
     EXPECT_TRUE(m_host.Messages.empty());
 }
 
@@ -106,13 +104,11 @@ TEST_F(WorksheetTest, AVectorBeyondTheTableStopsTheSheetThere) {
 }
 
 TEST(RecordLabel, NamesTheVectorsOfEachVariable) {
-    EXPECT_EQ(RecordLabel("Temperature"), "Node");
-    EXPECT_EQ(RecordLabel("Beam Bending Moment Mw"), "Beam");
-    EXPECT_EQ(RecordLabel("Bending Force M2"), "Shell");
-    EXPECT_EQ(RecordLabel("Soil Pressure"), "Soil");
-    EXPECT_EQ(RecordLabel("Beam Tangent Modulus"), "Fiber");
-    EXPECT_EQ(RecordLabel("Truss Axial Force"), "Truss");
-    EXPECT_EQ(RecordLabel("displacements"), "");
+    for (auto [variable, label] : {std::pair{"Temperature", "Node"}, {"Beam Bending Moment Mw", "Beam"},
+                                   {"Bending Force M2", "Shell"}, {"Soil Pressure", "Soil"},
+                                   {"Beam Tangent Modulus", "Fiber"}, {"Truss Axial Force", "Truss"},
+                                   {"displacements", ""}})
+        EXPECT_EQ(RecordLabel(variable), label) << variable;
 }
 
 }  // namespace

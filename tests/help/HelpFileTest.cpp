@@ -3,10 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <map>
-#include <memory>
 #include <regex>
 #include <set>
 #include <string>
@@ -34,32 +32,19 @@ std::map<std::string, fs::path> SourceFiles(const std::set<std::string>& extensi
     return files;
 }
 
-std::map<std::string, fs::path> Pages() {
-    return SourceFiles({".html"});
-}
-
-std::vector<std::string> Captures(const std::string& text, const std::regex& pattern) {
+// Every href and src of a page: links, the style sheet and the pictures.
+std::vector<std::string> LinksOf(const std::string& html) {
+    static const std::regex kLink(R"re(\b(?:href|src)\s*=\s*"([^"]*)")re", std::regex::icase);
     std::vector<std::string> found;
-    for (std::sregex_iterator it(text.begin(), text.end(), pattern), end; it != end; ++it)
+    for (std::sregex_iterator it(html.begin(), html.end(), kLink), end; it != end; ++it)
         found.push_back((*it)[1].str());
     return found;
 }
 
-// Every href and src of a page: links, the style sheet and the pictures.
-std::vector<std::string> LinksOf(const std::string& html) {
-    static const std::regex kLink(R"re(\b(?:href|src)\s*=\s*"([^"]*)")re", std::regex::icase);
-    return Captures(html, kLink);
-}
-
 std::string TitleOf(const std::string& html) {
     static const std::regex kTitle(R"(<title>([^<]*)</title>)", std::regex::icase);
-    auto titles = Captures(html, kTitle);
-    return titles.empty() ? std::string() : titles.front();
-}
-
-bool DefinesAnchor(const std::string& html, const std::string& anchor) {
-    return html.find("id=\"" + anchor + "\"") != std::string::npos ||
-           html.find("name=\"" + anchor + "\"") != std::string::npos;
+    std::smatch title;
+    return std::regex_search(html, title, kTitle) ? title[1].str() : std::string();
 }
 
 void Flatten(const std::vector<TocEntry>& entries, std::vector<TocEntry>& out) {
@@ -69,36 +54,27 @@ void Flatten(const std::vector<TocEntry>& entries, std::vector<TocEntry>& out) {
     }
 }
 
-class HelpFileTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { s_archive = std::make_unique<ChmArchive>(kHelpFile.string()); }
-    static void TearDownTestSuite() { s_archive.reset(); }
-
-    static const ChmArchive& Archive() { return *s_archive; }
-
-    // Whether `local` ("/page.html#anchor") names an object of the archive and, when it
-    // has an anchor, a page that defines it.
-    static ::testing::AssertionResult Leads(const std::string& local) {
-        const auto [object, anchor] = SplitAnchor(local);
-        if (!Archive().Contains(object))
-            return ::testing::AssertionFailure() << object << " is not in the archive";
-        if (!anchor.empty() && !DefinesAnchor(Archive().Read(object), anchor))
-            return ::testing::AssertionFailure() << object << " defines no anchor " << anchor;
-        return ::testing::AssertionSuccess();
-    }
-
-    static std::unique_ptr<ChmArchive> s_archive;
-};
-
-std::unique_ptr<ChmArchive> HelpFileTest::s_archive;
-
-TEST_F(HelpFileTest, HeaderNamesTitleContentsAndStartPage) {
-    EXPECT_EQ(Archive().Title(), "VoraxExtract Help");
-    EXPECT_EQ(Archive().ContentsObject(), "/VoraxExtract.hhc");
-    EXPECT_EQ(Archive().DefaultTopic(), "/index.html");
+const ChmArchive& Archive() {
+    static const ChmArchive archive(kHelpFile.string());
+    return archive;
 }
 
-TEST_F(HelpFileTest, CarriesEverySourceFileByteForByte) {
+// Whether `local` ("/page.html#anchor") names an object of the archive and, when it
+// has an anchor, a page that defines it.
+::testing::AssertionResult Leads(const std::string& local) {
+    const auto [object, anchor] = SplitAnchor(local);
+    if (!Archive().Contains(object))
+        return ::testing::AssertionFailure() << object << " is not in the archive";
+    const std::string html = anchor.empty() ? std::string() : Archive().Read(object);
+    if (!anchor.empty() && html.find("id=\"" + anchor + "\"") == std::string::npos &&
+        html.find("name=\"" + anchor + "\"") == std::string::npos)
+        return ::testing::AssertionFailure() << object << " defines no anchor " << anchor;
+    return ::testing::AssertionSuccess();
+}
+
+// The start page the header names: ShowHelpOpensTheContentsPageAndEitherWayOfClosingDeletesIt
+// (HelpWindowTest).
+TEST(HelpFileTest, CarriesEverySourceFileByteForByte) {
     const auto files = SourceFiles({".html", ".css", ".png", ".hhc", ".hhk"});
     ASSERT_GE(files.size(), 14u);
     const auto objects = Archive().Objects();
@@ -110,39 +86,27 @@ TEST_F(HelpFileTest, CarriesEverySourceFileByteForByte) {
         // stops early or reads across a block wrongly shows here.
         EXPECT_EQ(Archive().Read(object), test::ReadBytes(source));
     }
+    EXPECT_FALSE(Archive().Contains("/no-such-page.html")) << "else no link below could fail";
 }
 
-TEST_F(HelpFileTest, ContentsListEveryPageOnceUnderItsOwnTitle) {
-    std::vector<TocEntry> entries;
-    Flatten(Archive().TableOfContents(), entries);
-    std::map<std::string, int> pageEntries;
-    for (const auto& entry : entries) {
-        SCOPED_TRACE(entry.Title);
-        EXPECT_FALSE(entry.Title.empty());
-        const auto [object, anchor] = SplitAnchor(entry.Local);
-        if (!anchor.empty()) continue;
-        ++pageEntries[object];
-        ASSERT_TRUE(Archive().Contains(object)) << object;
-        EXPECT_EQ(entry.Title, TitleOf(Archive().Read(object))) << "the page's own title differs";
-    }
-    std::set<std::string> listed, written;
-    for (const auto& [page, count] : pageEntries) {
-        listed.insert(page);
-        EXPECT_EQ(count, 1) << page << " stands more than once";
-    }
-    for (const auto& [page, source] : Pages()) written.insert(page);
-    EXPECT_EQ(listed, written) << "every page in help/ has one entry and every entry a page";
-
+TEST(HelpFileTest, ContentsListEveryPageOnceAndEveryContentsAndIndexEntryLeadsThere) {
     const auto top = Archive().TableOfContents();
     ASSERT_FALSE(top.empty());
     EXPECT_EQ(top.front().Local, "/index.html") << "the contents page heads the contents";
-}
-
-TEST_F(HelpFileTest, EveryContentsAndIndexEntryLeadsToAPageAndAnchor) {
-    std::vector<TocEntry> contents;
-    Flatten(Archive().TableOfContents(), contents);
-    for (const auto& entry : contents)
-        EXPECT_TRUE(Leads(entry.Local)) << "contents: " << entry.Title;
+    std::vector<TocEntry> entries;
+    Flatten(top, entries);
+    std::set<std::string> listed, written;
+    for (const auto& entry : entries) {
+        SCOPED_TRACE(entry.Title);
+        EXPECT_FALSE(entry.Title.empty());
+        ASSERT_TRUE(Leads(entry.Local));
+        const auto [object, anchor] = SplitAnchor(entry.Local);
+        if (!anchor.empty()) continue;
+        EXPECT_TRUE(listed.insert(object).second) << object << " stands more than once";
+        EXPECT_EQ(entry.Title, TitleOf(Archive().Read(object))) << "the page's own title differs";
+    }
+    for (const auto& [page, source] : SourceFiles({".html"})) written.insert(page);
+    EXPECT_EQ(listed, written) << "every page in help/ has one entry and every entry a page";
 
     std::vector<TocEntry> index;
     Flatten(ParseSitemap(Archive().Read("/VoraxExtract.hhk")), index);
@@ -152,23 +116,6 @@ TEST_F(HelpFileTest, EveryContentsAndIndexEntryLeadsToAPageAndAnchor) {
         ASSERT_TRUE(local) << "index: " << entry.Title;
         EXPECT_TRUE(Leads(*local)) << "index: " << entry.Title;
     }
-}
-
-TEST_F(HelpFileTest, EveryLinkAndPictureOfEveryPageResolvesInsideTheArchive) {
-    std::set<std::string> used;
-    for (const auto& [page, source] : Pages()) {
-        const std::string html = Archive().Read(page);
-        for (const auto& link : LinksOf(html)) {
-            SCOPED_TRACE(page + " -> " + link);
-            auto local = ResolveLink(page, link);
-            ASSERT_TRUE(local) << "the help links only into itself";
-            EXPECT_TRUE(Leads(*local));
-            used.insert(SplitAnchor(*local).Object);
-        }
-    }
-    // Nothing carried for nothing: every style sheet and picture is used by some page.
-    for (const auto& [object, source] : SourceFiles({".css", ".png"}))
-        EXPECT_TRUE(used.count(object)) << object << " is used by no page";
 }
 
 // Width and height from a PNG's IHDR chunk, which follows the 8-byte signature.
@@ -182,38 +129,42 @@ std::pair<unsigned, unsigned> PngSize(const std::string& png) {
     return {big(16), big(20)};
 }
 
-TEST_F(HelpFileTest, PicturesAreShownAtTheirOwnSize) {
-    // A picture stretched by a stale width or height reads badly; every <img> states
-    // the size of the picture it shows.
-    static const std::regex kImage(R"re(<img\s[^>]*>)re", std::regex::icase);
-    static const std::regex kAttribute(R"re(\b(src|width|height)\s*=\s*"([^"]*)")re",
-                                       std::regex::icase);
+TEST(HelpFileTest, EveryLinkAndPictureResolvesInsideTheArchiveAndPicturesKeepTheirSize) {
+    // A stale width or height stretches the picture: every <img> states src, width and
+    // height, in that order, and the size is the PNG's own.
+    static const std::regex kImage(
+        R"re(<img\s+src="([^"]*)"\s+width="(\d+)"\s+height="(\d+)")re");
+    std::set<std::string> used;
     int images = 0;
-    for (const auto& [page, source] : Pages()) {
+    for (const auto& [page, source] : SourceFiles({".html"})) {
         const std::string html = Archive().Read(page);
-        for (std::sregex_iterator it(html.begin(), html.end(), kImage), end; it != end;
-             ++it, ++images) {
-            const std::string tag = it->str();
-            std::map<std::string, std::string> attributes;
-            for (std::sregex_iterator a(tag.begin(), tag.end(), kAttribute), aend; a != aend; ++a) {
-                std::string name = (*a)[1].str();
-                for (char& c : name)
-                    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-                attributes[name] = (*a)[2].str();
-            }
-            SCOPED_TRACE(page + ": " + tag);
-            ASSERT_TRUE(attributes.count("src") && attributes.count("width") &&
-                        attributes.count("height"));
-            const auto [width, height] =
-                PngSize(Archive().Read(*ResolveLink(page, attributes["src"])));
-            EXPECT_EQ(attributes["width"], std::to_string(width));
-            EXPECT_EQ(attributes["height"], std::to_string(height));
+        for (const auto& link : LinksOf(html)) {
+            SCOPED_TRACE(page + " -> " + link);
+            auto local = ResolveLink(page, link);
+            ASSERT_TRUE(local) << "the help links only into itself";
+            EXPECT_TRUE(Leads(*local));
+            used.insert(SplitAnchor(*local).Object);
         }
+        int tags = 0;
+        for (auto at = html.find("<img"); at != std::string::npos; at = html.find("<img", at + 1))
+            ++tags;
+        for (std::sregex_iterator it(html.begin(), html.end(), kImage), end; it != end;
+             ++it, ++images, --tags) {
+            SCOPED_TRACE(page + ": " + it->str());
+            const std::string png = Archive().Read(*ResolveLink(page, (*it)[1].str()));
+            const auto [width, height] = PngSize(png);
+            EXPECT_EQ((*it)[2].str(), std::to_string(width));
+            EXPECT_EQ((*it)[3].str(), std::to_string(height));
+        }
+        EXPECT_EQ(tags, 0) << page << ": an <img> without src, width and height in that order";
     }
     EXPECT_GE(images, 2);
+    // Nothing carried for nothing: every style sheet and picture is used by some page.
+    for (const auto& [object, source] : SourceFiles({".css", ".png"}))
+        EXPECT_TRUE(used.count(object)) << object << " is used by no page";
 }
 
-TEST_F(HelpFileTest, PagesAreAsciiWithTheirCharacterSetDeclared) {
+TEST(HelpFileTest, PagesAreAsciiWithTheirCharacterSetDeclared) {
     for (const auto& [object, source] : SourceFiles({".html", ".css", ".hhc", ".hhk", ".hhp"})) {
         const std::string bytes = test::ReadBytes(source);
         auto wide =
@@ -253,20 +204,6 @@ TEST(ChmArchiveTest, FailuresNameTheFileAndTheReason) {
                   "it is damaged: it ends before its contents do");
     }
     EXPECT_EQ(reason(dir.Write("whole.chm", whole)), "opened");
-}
-
-TEST(ChmArchiveTest, MissingObjectIsNamedAndNotFound) {
-    ChmArchive archive(kHelpFile.string());
-    EXPECT_FALSE(archive.Contains("/no-such-page.html"));
-    EXPECT_TRUE(archive.Contains("index.html")) << "a path without its leading slash is absolute";
-    try {
-        archive.Read("/no-such-page.html");
-        ADD_FAILURE() << "read an object that is not there";
-    } catch (const ChmError& failure) {
-        EXPECT_EQ(failure.File(), kHelpFile.string());
-        EXPECT_NE(failure.Reason().find("/no-such-page.html"), std::string::npos)
-            << failure.Reason();
-    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The fast routines of the scan and the extraction against the plain ones they stand in
-// for: the time index made by several threads, the number conversion, word picking, the
-// overflow guards, line skipping and the table that keeps only the requested rows.
+// for: the number conversion, word picking, the overflow guards, the line reader against
+// the obvious split, the time index made by several threads and the table that keeps
+// only the requested rows.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -48,6 +49,17 @@ Outcome Convert(F&& convert) {
     } catch (const Failure& f) {
         return {0, f.Number()};
     }
+}
+
+// The number of the failure `call` ends in; 0 when it ends without one.
+template <typename F>
+int FailureOf(F&& call) {
+    try {
+        call();
+    } catch (const Failure& f) {
+        return f.Number();
+    }
+    return 0;
 }
 
 Outcome Plain(std::string_view text) {
@@ -179,72 +191,128 @@ TEST(NumberGuards, NeverClearBytesWhoseWordsCouldFailAndClearOrdinaryRecords) {
     });
 }
 
-struct Skipped {
-    std::int64_t Lines = 0;
-    std::int64_t Position = 0;
-    std::string Bytes;
+struct Line {
+    std::string Text;
+    std::int64_t Next;  // position after the line and its terminator
 };
 
-// The lines of a text with every kind of ending, some long enough to cross the reader's
-// blocks, and a last line with or without an ending.
-std::string MixedLines(std::mt19937& random, std::size_t lines) {
+// The reading rules written the slow, obvious way: the witness for the buffered reader.
+std::vector<Line> SplitReference(const std::string& bytes) {
+    std::vector<Line> lines;
+    for (std::size_t i = 0; i < bytes.size();) {
+        std::size_t j = i;
+        while (j < bytes.size() && bytes[j] != '\r' && bytes[j] != '\n') ++j;
+        std::string text = bytes.substr(i, j - i);
+        if (j < bytes.size()) j += bytes[j] == '\r' && j + 1 < bytes.size() && bytes[j + 1] == '\n' ? 2 : 1;
+        lines.push_back({text, static_cast<std::int64_t>(j)});
+        i = j;
+    }
+    return lines;
+}
+
+// Reads `file` line by line, then searches it for `marker` pausing every `budget` bytes,
+// and checks both against the obvious split of its bytes.
+void ExpectReadsAndSearchesAsSplit(const std::filesystem::path& file, const std::vector<Line>& expected,
+                                   std::string_view marker, std::int64_t budget) {
+    LineReader in(file);
+    for (const Line& line : expected) {
+        ASSERT_FALSE(in.AtEnd());
+        ASSERT_EQ(in.ReadLine(), line.Text);
+        ASSERT_EQ(in.Position(), line.Next);
+    }
+    EXPECT_TRUE(in.AtEnd());
+
+    LineReader search(file);
+    std::string_view found;
+    std::size_t at = 0;
+    for (LineReader::Search s; (s = search.ReadLineContaining(marker, found, budget)) != LineReader::Search::End;) {
+        if (s == LineReader::Search::Paused) continue;
+        while (at < expected.size() && !Contains(expected[at].Text, marker)) ++at;
+        ASSERT_LT(at, expected.size());
+        EXPECT_EQ(found, expected[at].Text);
+        EXPECT_EQ(search.Position(), expected[at++].Next);
+    }
+    for (; at < expected.size(); ++at) EXPECT_FALSE(Contains(expected[at].Text, marker)) << "line " << at;
+    EXPECT_TRUE(search.AtEnd());
+}
+
+// Skips `count` lines from line `at` of `expected` and checks where the reader ends and
+// what it hands over; returns the line it ends at.
+std::size_t ExpectSkip(LineReader& in, const std::string& bytes, const std::vector<Line>& expected,
+                       std::size_t at, std::int64_t count) {
+    const std::int64_t start = in.Position();
+    const std::size_t lines = std::min(static_cast<std::size_t>(count), expected.size() - at);
+    std::string handed;
+    EXPECT_EQ(in.SkipLines(count, [&](std::string_view b) { handed += b; }), static_cast<std::int64_t>(lines));
+    const std::int64_t end = at + lines == 0 ? 0 : expected[at + lines - 1].Next;
+    EXPECT_EQ(in.Position(), end) << count << " lines skipped from line " << at;
+    EXPECT_TRUE(handed == bytes.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
+    return at + lines;
+}
+
+// Every line ending, a last line with or without one, an empty file, a CR LF or a marker
+// split between two reads of the file and a line longer than the buffer: read line by
+// line, searched, and skipped any number of lines at once.
+TEST(LineReader, LinesAndPositionsAreThoseOfTheObviousSplit) {
+    constexpr std::size_t kBuffer = LineReader::kReadSize;
+    std::vector<std::string> texts = {"crlf\r\ncr\rlf\n\r\n\rlast", "", "\n"};
+    for (std::size_t shift : {0u, 1u, 2u})
+        texts.push_back(std::string(kBuffer - 1 - shift, 'x') + "\r\n\nnext\r\n" + std::string(3 * kBuffer + 17, 'y') +
+                        "\rend");
+    for (std::size_t cut = 1; cut < 8; ++cut)
+        texts.push_back(std::string(kBuffer - cut - 3, 'a') + "\r\n   TIME =   60\r\nafter\r\n");
+    TempDir dir;
+    for (const std::string& bytes : texts) {
+        const auto file = dir.Write("lines.out", bytes);
+        const auto expected = SplitReference(bytes);
+        EXPECT_EQ(LineReader(file).Size(), static_cast<std::int64_t>(bytes.size()));
+        ExpectReadsAndSearchesAsSplit(file, expected, "  TIME =", INT64_MAX);
+        for (std::size_t count = 0; count <= expected.size() + 1; ++count) {
+            LineReader skip(file);
+            ExpectSkip(skip, bytes, expected, 0, static_cast<std::int64_t>(count));
+        }
+    }
+}
+
+// Lines with every kind of ending, some long enough to cross the reader's blocks, markers
+// and near misses of them, and a last line with or without an ending.
+std::string RandomLines(std::mt19937& random, std::size_t count, std::string_view marker) {
     static const char* const kEnds[] = {"\r\n", "\r", "\n"};
     std::string bytes;
-    for (std::size_t i = 0; i < lines; ++i) {
-        std::size_t length = random() % 50 == 0 ? random() % (3 * LineReader::kReadSize) : random() % 120;
-        bytes += std::string(length, "xy 1."[random() % 5]);
-        bytes += kEnds[random() % 3];
+    for (std::size_t i = 0; i < count; ++i) {
+        std::string line;
+        if (random() % 50 == 0) line.assign(random() % (3 * LineReader::kReadSize), "x T"[random() % 3]);
+        for (std::size_t c = line.empty() ? random() % 120 : 0; c > 0; --c) line += " TIME=01"[random() % 8];
+        if (random() % 7 == 0) line.insert(line.size() / 2, marker);
+        bytes += line + kEnds[random() % 3];
     }
     if (random() % 2) bytes += "last";
     return bytes;
 }
 
-TEST(LineReaderSkipLines, EndsWhereReadingTheLinesEndsAndHandsOverEveryByte) {
-    AtEveryVectorLevel([] {
-        TempDir dir;
-        std::mt19937 random(9);
-        for (int round = 0; round < 12; ++round) {
-            const std::string bytes = MixedLines(random, 400 + random() % 400);
-            const auto file = dir.Write("mixed.out", bytes);
-            LineReader plain(file), fast(file);
-            for (int leg = 0; leg < 40 && !plain.AtEnd(); ++leg) {
-                const std::int64_t count = random() % 4 ? random() % 60 : random() % 5000;
-                Skipped expected, actual;
-                expected.Position = plain.Position();
-                for (; expected.Lines < count && !plain.AtEnd(); ++expected.Lines) plain.ReadLine();
-                const std::int64_t start = fast.Position();
-                ASSERT_EQ(start, expected.Position);
-                actual.Lines = fast.SkipLines(count, [&](std::string_view b) { actual.Bytes += b; });
-                ASSERT_EQ(actual.Lines, expected.Lines) << "round " << round << " leg " << leg;
-                ASSERT_EQ(fast.Position(), plain.Position()) << "round " << round << " leg " << leg;
-                EXPECT_EQ(actual.Bytes, bytes.substr(static_cast<std::size_t>(start),
-                                                     static_cast<std::size_t>(fast.Position() - start)));
-                EXPECT_EQ(fast.AtEnd(), plain.AtEnd());
-                if (!plain.AtEnd()) {
-                    ASSERT_EQ(fast.ReadLine(), plain.ReadLine());
+// Reading line by line, skipping lines (at every width of vector instructions) and the
+// marker search (also when it pauses for progress reports) against the obvious split.
+TEST(LineReader, ReadsSkipsAndSearchesAsTheObviousSplitDoes) {
+    const std::string marker = "  TIME =";
+    TempDir dir;
+    std::mt19937 random(9);
+    for (int round = 0; round < 12; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const std::string bytes = RandomLines(random, 400 + random() % 400, marker);
+        const auto file = dir.Write("random.out", bytes);
+        const auto expected = SplitReference(bytes);
+        ExpectReadsAndSearchesAsSplit(file, expected, marker, round % 2 ? 1 : INT64_MAX);
+
+        AtEveryVectorLevel([&] {
+            LineReader skip(file);
+            for (std::size_t at = 0; at < expected.size();) {
+                at = ExpectSkip(skip, bytes, expected, at, random() % 4 ? random() % 60 : random() % 5000);
+                if (at < expected.size()) {
+                    ASSERT_EQ(skip.ReadLine(), expected[at++].Text);
                 }
             }
-        }
-    });
-}
-
-// A CR LF split between two reads of the file is one line end, whether the skip stops
-// at that line or runs on.
-TEST(LineReaderSkipLines, CrLfAcrossReadsIsOneLineEnd) {
-    TempDir dir;
-    for (std::size_t cut = 0; cut < 3; ++cut) {
-        std::string bytes(LineReader::kReadSize - 1 - cut, 'a');
-        bytes += "\r\n\nnext\r\n";
-        const auto file = dir.Write("cut.out", bytes);
-        for (std::int64_t count : {1, 2, 3, 4}) {
-            LineReader in(file);
-            EXPECT_EQ(in.SkipLines(count, [](std::string_view) {}), std::min<std::int64_t>(count, 3));
-            if (count < 3) {
-                EXPECT_EQ(in.ReadLine(), count == 1 ? "" : "next");
-            } else {
-                EXPECT_TRUE(in.AtEnd());
-            }
-        }
+            EXPECT_TRUE(skip.AtEnd());
+        });
     }
 }
 
@@ -322,9 +390,6 @@ TEST(TimeIndex, PiecesReadByThreadsGiveWhatOneReadingGives) {
 TEST(ValueTable, KeepsOnlyTheRequestedRowsYetAnswersForEveryRow) {
     ValueTable table;
     table.Resize(10, 3, {7, 2, 7, 0, 11, -3});
-    EXPECT_EQ(table.Rows(), 10);
-    EXPECT_EQ(table.Columns(), 3);
-    EXPECT_FALSE(table.KeepsEveryRow());
     EXPECT_EQ(table.KeptRows(), (std::vector<std::int32_t>{2, 7}));
     table.Set(7, 2, 1.5f);
     table.Set(2, 3, -2.0f);
@@ -332,20 +397,11 @@ TEST(ValueTable, KeepsOnlyTheRequestedRowsYetAnswersForEveryRow) {
     EXPECT_EQ(table.At(7, 2), 1.5f);
     EXPECT_EQ(table.At(2, 3), -2.0f);
     EXPECT_EQ(table.At(5, 1), 0.0f);
-    EXPECT_EQ(table.At(7, 1), 0.0f);
-    auto failure = [](auto&& call) {
-        try {
-            call();
-        } catch (const Failure& f) {
-            return f.Number();
-        }
-        return 0;
-    };
     for (auto [row, column] : {std::pair{0, 1}, {11, 1}, {1, 0}, {1, 4}}) {
-        EXPECT_EQ(failure([&] { (void)table.At(row, column); }), fail::SubscriptOutOfRange);
-        EXPECT_EQ(failure([&] { table.Set(row, column, 1.0f); }), fail::SubscriptOutOfRange);
+        EXPECT_EQ(FailureOf([&] { (void)table.At(row, column); }), fail::SubscriptOutOfRange);
+        EXPECT_EQ(FailureOf([&] { table.Set(row, column, 1.0f); }), fail::SubscriptOutOfRange);
     }
-    EXPECT_EQ(failure([&] { table.ClearColumn(4); }), fail::SubscriptOutOfRange);
+    EXPECT_EQ(FailureOf([&] { table.ClearColumn(4); }), fail::SubscriptOutOfRange);
     table.ClearColumn(2);
     EXPECT_EQ(table.At(7, 2), 0.0f);
     EXPECT_EQ(table.At(2, 3), -2.0f);

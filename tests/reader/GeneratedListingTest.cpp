@@ -1,10 +1,7 @@
 // Scans of listings from the generator, checked against what the generator wrote.
 #include <gtest/gtest.h>
 
-#include <regex>
-
 #include "reader/Reader.h"
-#include "reader/TextRoutines.h"
 #include "tests/support/FakeServices.h"
 #include "tests/support/Listings.h"
 #include "tests/support/TempDir.h"
@@ -30,28 +27,20 @@ void Scan(const gen::ListingSpec& spec, const TempDir& dir, Scanned& s) {
     ReadOutputFile(s.Model, services);
 }
 
-// Every recorded position must be where the line after the step's time line starts:
-// checked on the raw bytes, without the reader.
+// Every step must hold the time the generator printed and the position where the line
+// after its time line starts: checked on the raw bytes, without the reader.
 void ExpectPositionsAfterTimeLines(const Scanned& s, const gen::ListingSpec& spec) {
     ASSERT_EQ(s.Model.Times.size(), static_cast<std::size_t>(s.Model.TimeCount));
-    std::int64_t previous = 0;
+    const std::size_t terminator = spec.lineEnding == LineEnding::CRLF ? 2 : 1;
+    std::size_t at = 0;
     for (std::size_t i = 0; i < s.Model.Times.size(); ++i) {
-        const auto& step = s.Model.Times[i];
-        EXPECT_EQ(step.Time, gen::ExpectedTime(spec, static_cast<int>(i) + 1)) << "step " << i + 1;
-        auto pos = static_cast<std::size_t>(step.Position);
-        ASSERT_GT(pos, static_cast<std::size_t>(previous));
-        ASSERT_LE(pos, s.Bytes.size());
-        char last = s.Bytes[pos - 1];
-        ASSERT_TRUE(last == '\n' || last == '\r') << "step " << i + 1;
-        std::size_t end = pos - 1;
-        if (last == '\n' && end > 0 && s.Bytes[end - 1] == '\r') --end;
-        std::size_t start = s.Bytes.find_last_of("\r\n", end - 1);
-        start = start == std::string::npos ? 0 : start + 1;
-        std::string timeLine = s.Bytes.substr(start, end - start);
-        EXPECT_NE(timeLine.find("  TIME ="), std::string::npos) << timeLine;
-        EXPECT_EQ(RoundToSingle(NumericPrefix(SplitWords(timeLine)[2])), step.Time);
-        previous = step.Position;
+        EXPECT_EQ(s.Model.Times[i].Time, gen::ExpectedTime(spec, static_cast<int>(i) + 1)) << "step " << i + 1;
+        at = s.Bytes.find(gen::marker::kTime, at);
+        ASSERT_NE(at, std::string::npos) << "step " << i + 1;
+        at = s.Bytes.find_first_of("\r\n", at) + terminator;
+        EXPECT_EQ(s.Model.Times[i].Position, static_cast<std::int64_t>(at)) << "step " << i + 1;
     }
+    EXPECT_EQ(s.Bytes.find(gen::marker::kTime, at), std::string::npos) << "a time line left out";
 }
 
 TEST(GeneratedListing, StructuralScanFindsEverythingTheGeneratorWrote) {
@@ -69,47 +58,19 @@ TEST(GeneratedListing, StructuralScanFindsEverythingTheGeneratorWrote) {
             EXPECT_EQ(m.Version, gen::ExpectedVersion(spec));
             EXPECT_EQ(m.AnalysisType, ndim == 2 ? AnalysisStatic : AnalysisDynamic);
             EXPECT_EQ(m.Ndim, ndim);
-            EXPECT_EQ(m.NodeCount, spec.nodes);
-            EXPECT_EQ(m.TrussCount, spec.trusses);
-            EXPECT_EQ(m.BeamCount, spec.beams);
-            EXPECT_EQ(m.BeamPointCount, spec.beamPoints);
-            EXPECT_EQ(m.ShellCount, spec.shells);
-            EXPECT_EQ(m.ShellSurfaceCount, spec.shellSurfaces);
-            EXPECT_EQ(m.SoilCount, spec.soils);
-            EXPECT_EQ(m.FiberCount, spec.fibers);
-            EXPECT_EQ(m.TimeCount, spec.steps);
+            EXPECT_EQ((std::vector<int>{m.NodeCount, m.TrussCount, m.BeamCount, m.BeamPointCount, m.ShellCount,
+                                        m.ShellSurfaceCount, m.SoilCount, m.FiberCount, m.TimeCount}),
+                      (std::vector<int>{spec.nodes, spec.trusses, spec.beams, spec.beamPoints, spec.shells,
+                                        spec.shellSurfaces, spec.soils, spec.fibers, spec.steps}));
             for (bool flag : {m.HasDisplacements, m.HasBeamForces, m.HasBeamStresses, m.HasBeamTangentModulus,
                               m.HasTrussForces, m.HasMembraneForces, m.HasBendingForces, m.HasSoilForces})
                 EXPECT_TRUE(flag);
-            ASSERT_EQ(m.StressPoints.size(), spec.stressPoints.size());
-            for (std::size_t i = 0; i < spec.stressPoints.size(); ++i) {
-                std::regex label("Beam +" + std::to_string(spec.stressPoints[i].element) + " \\(Point +" +
-                                 std::to_string(spec.stressPoints[i].point) + "\\)");
-                EXPECT_TRUE(std::regex_match(m.StressPoints[i], label)) << m.StressPoints[i];
-            }
+            EXPECT_EQ(m.StressPoints.size(), spec.stressPoints.size());
             ASSERT_EQ(m.TangentPoints.size(), 1u);
             EXPECT_EQ(m.TangentPointCount, 1);
             ExpectPositionsAfterTimeLines(s, spec);
         }
     }
-}
-
-TEST(GeneratedListing, BlocksMissingFromLaterStepsDoNotChangeTheFlags) {
-    TempDir dir;
-    auto spec = test::EveryBlockSpec(3);
-    spec.dropBlocksFromStep = 2;
-    Scanned s;
-    Scan(spec, dir, s);
-    EXPECT_TRUE(s.Model.HasSoilForces);
-    EXPECT_EQ(s.Model.StressPointCount, 2);
-
-    spec.dropBlocksFromStep = 1;
-    Scanned none;
-    Scan(spec, dir, none);
-    EXPECT_TRUE(none.Model.HasDisplacements);
-    EXPECT_FALSE(none.Model.HasBeamForces);
-    EXPECT_FALSE(none.Model.HasBeamStresses);
-    EXPECT_EQ(none.Model.TimeCount, spec.steps);
 }
 
 TEST(GeneratedListing, ProgressRisesToTheEndWithTheSpecifiedTexts) {
@@ -129,6 +90,7 @@ TEST(GeneratedListing, ProgressRisesToTheEndWithTheSpecifiedTexts) {
         if (reports[i].Text == "Reading times...") times = true;
         else EXPECT_FALSE(times) << "input reports after time reports";
     }
+    EXPECT_EQ(reports.back().Text, "Reading times...");
     EXPECT_FLOAT_EQ(reports.back().Fraction, 1.0f);
     EXPECT_LT(reports.size(), 2500u) << "reports are thinned out";
 }

@@ -40,10 +40,7 @@ public:
     std::vector<int> Pointers;
     bool Tab = false;
     bool IsMinimized = false;
-    int DoEventsCount = 0;
     std::function<void()> OnDoEvents;
-    std::function<void()> OnPopup;
-    int Unloads = 0;
     bool Closed = false;
     int Paints = 0;
     FrmExtract* Form = nullptr;
@@ -77,12 +74,10 @@ public:
     void SetPointer(int pointer) override { Pointers.push_back(pointer); }
     bool TabDown() override { return Tab; }
     void DoEvents() override {
-        ++DoEventsCount;
         if (OnDoEvents) OnDoEvents();
     }
     // What the desktop does with a close request: ask the window, then unload it.
     void Unload() override {
-        ++Unloads;
         bool cancel = false;
         Form->Form_QueryUnload(cancel);
         if (cancel) return;
@@ -90,9 +85,7 @@ public:
         Closed = true;
     }
     bool Minimized() override { return IsMinimized; }
-    void PopupMenu() override {
-        if (OnPopup) OnPopup();
-    }
+    void PopupMenu() override {}
     std::string ProgramFolder() override { return "/opt/vx"; }
     Extent ProgressSurface() override { return {1000, 17}; }
     Extent MeasureProgressText(std::string_view text) override {
@@ -107,13 +100,10 @@ public:
 private:
     static bool Answer(std::deque<std::string>& answers, FileDialogChoice& choice) {
         if (answers.empty()) return false;
-        std::string path = answers.front();
+        choice.FileName = answers.front();
         answers.pop_front();
-        if (path.empty()) return false;
-        choice.FileName = path;
-        auto slash = path.find_last_of('/');
-        choice.FileTitle = slash == std::string::npos ? path : path.substr(slash + 1);
-        return true;
+        choice.FileTitle = choice.FileName.substr(choice.FileName.find_last_of('/') + 1);
+        return !choice.FileName.empty();
     }
 };
 
