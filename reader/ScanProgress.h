@@ -36,6 +36,15 @@ public:
         }
     }
 
+    // The same at a pause of a long search (about every kSearchBudget bytes), which comes
+    // seldom enough to look at the clock each time: on a slow disk or network drive the
+    // bytes between two reports by position can take seconds to arrive.
+    void Pause(std::int64_t position, std::string_view text) {
+        if (position >= m_next || text.data() != m_text.data() ||
+            std::chrono::steady_clock::now() - m_last >= kMaxQuiet)
+            Report(position, text);
+    }
+
 private:
     static constexpr int kCallsPerClockCheck = 256;
     static constexpr std::chrono::milliseconds kMaxQuiet{30};

@@ -54,7 +54,7 @@ void ReadInputEcho(LineReader& in, OutputFileModel& model, ScanProgress& progres
             if (!Contains(line, marker::SectionDiscretized)) {
                 while (in.ReadLineContaining(marker::SectionDiscretized, line, kSearchBudget) ==
                        LineReader::Search::Paused)
-                    progress.Tick(in.Position(), kReadingInput);
+                    progress.Pause(in.Position(), kReadingInput);
             }
         }
         progress.Tick(in.Position(), kReadingInput);

@@ -41,7 +41,7 @@ void IndexInOrder(LineReader& in, std::vector<TimeStep>& times, ScanProgress& pr
         LineReader::Search found;
         while ((found = in.ReadLineContaining(marker::TimeLine, line, kSearchBudget)) ==
                LineReader::Search::Paused)
-            progress.Tick(in.Position(), kReadingTimes);
+            progress.Pause(in.Position(), kReadingTimes);
         if (found == LineReader::Search::Found) Append(times, StepOf(line, in.Position(), words));
         progress.Tick(in.Position(), kReadingTimes);
     }
@@ -56,11 +56,21 @@ struct Piece {
 };
 
 // The time lines that start before `end`, from the reader's position (a line start).
-void IndexPiece(LineReader& in, std::int64_t end, std::vector<TimeStep>& steps, WordList& words) {
+// With `progress`, the search pauses every kSearchBudget bytes to report; a failure of
+// the report itself (the host's) is passed on as it is, with `reporting` set.
+void IndexPiece(LineReader& in, std::int64_t end, std::vector<TimeStep>& steps, WordList& words,
+                ScanProgress* progress, bool& reporting) {
     std::string_view line;
     while (in.Position() < end) {
-        const LineReader::Search found = in.ReadLineContaining(marker::TimeLine, line, end - in.Position());
+        std::int64_t budget = end - in.Position();
+        if (progress) budget = std::min(budget, kSearchBudget);
+        const LineReader::Search found = in.ReadLineContaining(marker::TimeLine, line, budget);
         if (found == LineReader::Search::End) return;
+        if (found == LineReader::Search::Paused && progress) {
+            reporting = true;
+            progress->Pause(in.Position(), kReadingTimes);
+            reporting = false;
+        }
         if (found == LineReader::Search::Found) {
             if (in.LineStart() >= end) return;  // the next piece's line
             steps.push_back(StepOf(line, in.Position(), words));
@@ -92,14 +102,16 @@ void IndexInPieces(LineReader& in, const std::string& path, int threads, std::ve
     };
 
     // Reads piece i; a failure is kept with the steps found before it.
-    auto readPiece = [&](LineReader& reader, std::int64_t i, WordList& words) {
+    auto readPiece = [&](LineReader& reader, std::int64_t i, WordList& words, ScanProgress* reports) {
         Piece& piece = pieces[static_cast<std::size_t>(i)];
         const auto [begin, end] = bounds(i);
         piece.Read = true;
+        bool reporting = false;
         try {
             reader.SeekToLineStart(begin);
-            IndexPiece(reader, end, piece.Steps, words);
+            IndexPiece(reader, end, piece.Steps, words, reports, reporting);
         } catch (...) {
+            if (reporting) throw;
             piece.Failure = std::current_exception();
         }
         return end;
@@ -109,7 +121,7 @@ void IndexInPieces(LineReader& in, const std::string& path, int threads, std::ve
         for (;;) {
             const std::int64_t i = next.fetch_add(1);
             if (i >= wanted.load()) return;
-            const std::int64_t end = readPiece(reader, i, words);
+            const std::int64_t end = readPiece(reader, i, words, reports ? &progress : nullptr);
             const Piece& piece = pieces[static_cast<std::size_t>(i)];
             const auto steps = static_cast<std::int64_t>(piece.Steps.size());
             if (piece.Failure) {
@@ -152,7 +164,7 @@ void IndexInPieces(LineReader& in, const std::string& path, int threads, std::ve
     WordList words;
     for (std::int64_t i = 0; i < count; ++i) {
         const Piece& piece = pieces[static_cast<std::size_t>(i)];
-        if (!piece.Read) readPiece(in, i, words);
+        if (!piece.Read) readPiece(in, i, words, nullptr);
         for (const TimeStep& step : piece.Steps) Append(times, step);
         if (piece.Failure) std::rethrow_exception(piece.Failure);
     }

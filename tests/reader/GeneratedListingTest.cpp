@@ -1,7 +1,10 @@
 // Scans of listings from the generator, checked against what the generator wrote.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "reader/Reader.h"
+#include "reader/ScanProgress.h"
 #include "tests/support/FakeServices.h"
 #include "tests/support/Listings.h"
 #include "tests/support/TempDir.h"
@@ -93,6 +96,22 @@ TEST(GeneratedListing, ProgressRisesToTheEndWithTheSpecifiedTexts) {
     EXPECT_EQ(reports.back().Text, "Reading times...");
     EXPECT_FLOAT_EQ(reports.back().Fraction, 1.0f);
     EXPECT_LT(reports.size(), 2500u) << "reports are thinned out";
+}
+
+// A search on a slow drive pauses seldom and far short of the next report by position:
+// each pause that comes 30 ms after the last report reports, where ticks wait for more calls.
+TEST(GeneratedListing, PausesOfASlowSearchKeepTheWindowInformed) {
+    static constexpr std::string_view kText = "Reading times...";
+    FakeServices host;
+    ScanProgress progress(host, std::int64_t{1} << 40);
+    progress.Report(0, kText);
+    for (std::int64_t position = 1; position <= 2; ++position) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(35));
+        progress.Tick(position, kText);
+        progress.Pause(position, kText);
+    }
+    ASSERT_EQ(host.Reports.size(), 3u);
+    EXPECT_EQ(host.Reports.back().Text, kText);
 }
 
 TEST(GeneratedListing, ThermalScanFindsEverythingTheGeneratorWrote) {
