@@ -42,11 +42,8 @@ public:
 
     void Read(ColumnReading& reading, std::int32_t t) const {
         LineReader& in = reading.In;
-        std::int16_t step = m_request.SelectedTimes[static_cast<std::size_t>(t - 1)];
-        if (step < 1 || step > static_cast<std::int32_t>(m_model.Times.size()))
-            Raise(fail::SubscriptOutOfRange);
+        SeekToColumnStep(in, m_model, m_request, t);
         std::string_view line;
-        in.Seek(m_model.Times[static_cast<std::size_t>(step - 1)].Position);
         if (in.ReadLineContaining(marker::TemperatureHeader, line) != LineReader::Search::Found)
             Raise(fail::InputPastEndOfFile);
         reading.Reported = true;

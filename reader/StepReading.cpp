@@ -205,6 +205,13 @@ void ReadColumns(LineReader& first, const std::string& path, std::int32_t column
     if (failure) std::rethrow_exception(failure);
 }
 
+void SeekToColumnStep(LineReader& in, const OutputFileModel& model, const ExtractionRequest& request,
+                      std::int32_t t) {
+    const std::int16_t step = request.SelectedTimes[static_cast<std::size_t>(t - 1)];
+    if (step < 1 || step > static_cast<std::int32_t>(model.Times.size())) Raise(fail::SubscriptOutOfRange);
+    in.Seek(model.Times[static_cast<std::size_t>(step - 1)].Position);
+}
+
 std::int32_t PrepareTable(ValueTable& table, std::int32_t records, const ExtractionRequest& request) {
     if (request.SelectedTimes.size() > static_cast<std::size_t>(INT16_MAX)) Raise(fail::Overflow);
     const auto timeCount = static_cast<std::int32_t>(request.SelectedTimes.size());

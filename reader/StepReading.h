@@ -7,6 +7,7 @@
 
 #include "reader/ExtractionRequest.h"
 #include "reader/LineReader.h"
+#include "reader/OutputFileModel.h"
 #include "reader/Services.h"
 #include "reader/TextRoutines.h"
 #include "reader/ValueTable.h"
@@ -40,6 +41,11 @@ struct ColumnReading {
 void ReadColumns(LineReader& first, const std::string& path, std::int32_t columns,
                  std::string_view caption, Services& services, ValueTable& table,
                  const std::function<void(ColumnReading&, std::int32_t)>& readColumn);
+
+// Puts `in` at the step of column t (1-based), the line after its time line: where each
+// column's reading starts. A step the listing does not hold is out of range (9).
+void SeekToColumnStep(LineReader& in, const OutputFileModel& model, const ExtractionRequest& request,
+                      std::int32_t t);
 
 // Makes `table` ready for an extraction of `records` records at the request's selected
 // times and returns the number of columns. More than 32767 times is an overflow (6); a
