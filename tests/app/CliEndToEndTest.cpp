@@ -7,8 +7,6 @@
 #include "biff/ExcelFile.h"
 #include "export/VariableCatalogue.h"
 #include "export/Worksheet.h"
-#include "reader/Reader.h"
-#include "tests/support/FakeServices.h"
 #include "tests/support/Listings.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Tools.h"
@@ -87,7 +85,7 @@ void ExportAndCheck(const std::string& listing, const OutputFileModel& model, co
     auto cell = [&](int r, int c) -> const Cell& { return sheet[{r, c}]; };
     // Row r, column c of the layout with times down the rows.
     auto at = [&](int r, int c) -> const Cell& { return columns ? cell(c + 2, r - 2) : cell(r, c); };
-    EXPECT_EQ(cell(1, 1).Value, "Variable");
+    // The fixed labels ("Variable", "Vector"): TimesInRowsPicksTheRequestedVectors (WorksheetTest).
     EXPECT_EQ(cell(1, 2).Value, v.Name);
     EXPECT_EQ(cell(2, 2).Value, kind >= 0 ? v.VectorKinds[static_cast<std::size_t>(kind)] : "");
     EXPECT_EQ(cell(3, 1).Value, columns ? std::string(RecordLabel(v.Name)) : "Time");
@@ -107,24 +105,6 @@ void ExportAndCheck(const std::string& listing, const OutputFileModel& model, co
     }
 }
 
-// Every vector kind of every offered variable in rows, and the last one in columns.
-void ConvertEveryVariable(const std::string& listing, const gen::ListingSpec& truth) {
-    TempDir dir;
-    OutputFileModel model;
-    model.FilePath = listing;
-    test::FakeServices host;
-    auto services = host.Get();
-    ReadOutputFile(model, services);
-    auto offered = OfferedVariables(model);
-    ASSERT_FALSE(offered.empty());
-    for (const auto& v : offered) {
-        const int kinds = static_cast<int>(v.VectorKinds.size());
-        for (int kind = kinds ? 0 : -1; kind < std::max(kinds, 0); ++kind)
-            ExportAndCheck(listing, model, v, kind, /*columns=*/false, truth, dir);
-        ExportAndCheck(listing, model, v, kinds ? kinds - 1 : -1, /*columns=*/true, truth, dir);
-    }
-}
-
 // The examples are exported variable by variable through the core in ListingUntouched
 // (ReliabilityTest) and through the window and this tool alike in ExportRoad
 // (FrmExtractTest); the sheets' contents are checked here, against the generator.
@@ -138,7 +118,17 @@ TEST(CliEndToEnd, SheetsHoldExactlyTheValuesTheListingsHold) {
     thermal.lineEnding = gen::LineEnding::CR;
     for (const auto* spec : {&dynamic, &statics, &thermal}) {
         auto listing = test::Generate(*spec, dir.Path() / "listing.out");
-        ConvertEveryVariable(listing, *spec);
+        test::Scanned scan;
+        scan.Open(listing);
+        auto offered = OfferedVariables(scan.Model);
+        ASSERT_FALSE(offered.empty());
+        // Every vector kind of every offered variable in rows, and the last one in columns.
+        for (const auto& v : offered) {
+            const int kinds = static_cast<int>(v.VectorKinds.size());
+            for (int kind = kinds ? 0 : -1; kind < std::max(kinds, 0); ++kind)
+                ExportAndCheck(listing, scan.Model, v, kind, /*columns=*/false, *spec, dir);
+            ExportAndCheck(listing, scan.Model, v, kinds ? kinds - 1 : -1, /*columns=*/true, *spec, dir);
+        }
     }
 }
 

@@ -13,15 +13,13 @@ namespace {
 using test::RunCli;
 using Texts = std::vector<std::string>;
 
-std::string Example(const char* name) { return (test::SourceDir() / "examples" / name).string(); }
-
 class CliRequest : public ::testing::Test {
 protected:
     std::string Out() const { return (m_dir.Path() / "out.xls").string(); }
     bool Written() const { return std::filesystem::exists(Out()); }
     // The time column of the sheet written by `export LISTING -o OUT args... --quiet`.
     Texts TimesWritten(Texts args) {
-        args.insert(args.begin(), {"export", Example("thermal.out"), "-o", Out()});
+        args.insert(args.begin(), {"export", test::Example("thermal.out"), "-o", Out()});
         args.push_back("--quiet");
         auto run = RunCli(args);
         EXPECT_EQ(run.Status, 0) << run.Err;
@@ -37,7 +35,7 @@ protected:
 };
 
 TEST_F(CliRequest, RequestsTheWindowWouldRefuseExitTwoAndWriteNothing) {
-    const std::string dyn = Example("dynamic3d.out");
+    const std::string dyn = test::Example("dynamic3d.out");
     const std::string missing = (m_dir.Path() / "missing.out").string();
     const struct {
         Texts args;
@@ -85,11 +83,10 @@ TEST_F(CliRequest, TimesAreSelectedAsTheWindowWouldSelectThem) {
 // (ReliabilityTest). The sheet-size limits and that they leave no file: WorksheetTest.
 
 TEST_F(CliRequest, InfoJsonHoldsTheContractKeys) {
-    auto run = test::Run(test::Quote(test::CliPath().string()) + " info " + test::Quote(Example("dynamic3d.out")) +
-                         " --json | python3 -c 'import json,sys; d=json.load(sys.stdin); "
-                         "print(sorted(d)); print(d[\"TimeCount\"], len(d[\"Times\"]), d[\"Times\"][1][\"Time\"], "
-                         "d[\"StressPoints\"], "
-                         "d[\"Variables\"][2], d[\"Messages\"])'");
+    auto run = test::Run(test::Quote(test::CliPath().string()) + " info " +
+                         test::Quote(test::Example("dynamic3d.out")) + " --json | python3 -c 'import json,sys; "
+                         "d=json.load(sys.stdin); print(sorted(d)); print(d[\"TimeCount\"], len(d[\"Times\"]), "
+                         "d[\"Times\"][1][\"Time\"], d[\"StressPoints\"], d[\"Variables\"][2], d[\"Messages\"])'");
     ASSERT_EQ(run.Status, 0) << run.Err;
     EXPECT_EQ(run.Out,
               "['AnalysisType', 'BeamCount', 'BeamPointCount', 'FiberCount', 'HasBeamForces', "

@@ -8,6 +8,7 @@
 
 #include "biff/ExcelFile.h"
 #include "common/Failure.h"
+#include "tests/support/Failures.h"
 #include "tests/support/TempDir.h"
 
 namespace vx::test {
@@ -21,20 +22,6 @@ inline std::string Hex(std::string_view text) {
 }
 
 inline const std::string kEmptySheet = Hex("09 00 04 00 02 00 0A 00 0A 00 00 00");
-
-// The failure number a call throws, or 0 when it returns.
-inline int FailureOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const Failure& failure) {
-        // Only the system's own failures (57) carry a text of their own.
-        if (failure.Number() != fail::DeviceIoError) {
-            EXPECT_EQ(failure.Description(), DescribeFailure(failure.Number()));
-        }
-        return failure.Number();
-    }
-    return 0;
-}
 
 // What `body` writes between the BOF and the EOF of a new file.
 inline std::string RecordsWrittenBy(const std::function<void(ExcelFile&)>& body) {

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <limits>
 #include <vector>
@@ -20,7 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(ExcelFileLifecycle, CreatingClosingAndCompleting) {
+TEST(ExcelFileLifecycle, CreatingClosingCompletingAndNamesThatCannotBeCreated) {
     TempDir dir;
     const auto file = dir.Write("a.xls", std::string(100000, 'Z'));
     const auto other = dir.Path() / "b.xls";
@@ -38,17 +37,14 @@ TEST(ExcelFileLifecycle, CreatingClosingAndCompleting) {
     }  // and the destructor the second
     EXPECT_EQ(ReadBytes(file), Hex("09 00 04 00 02 00 0A 00 14 00 02 00 01 78 0A 00 00 00"));
     EXPECT_EQ(ReadBytes(other), Hex("09 00 04 00 02 00 0A 00 15 00 02 00 01 79 0A 00 00 00"));
-}
 
-// A pipe or a device, a read-only folder and a sheet another program holds are tried
-// through the whole export (ReliabilityTest, OutputFaults), where their messages show.
-TEST(ExcelFileLifecycle, NamesThatCannotBeCreated) {
-    TempDir dir;
+    // Names that cannot be created. A pipe or a device, a read-only folder and a sheet
+    // another program holds are tried through the whole export (ReliabilityTest,
+    // OutputFaults), where their messages show.
     ExcelFile f;
     EXPECT_EQ(FailureOf([&] { f.CreateFile(""); }), fail::BadFileNameOrNumber);
     EXPECT_EQ(FailureOf([&] { f.CreateFile("/dev/full/x.xls"); }), fail::PathNotFound);
-    EXPECT_EQ(FailureOf([&] { f.CreateFile(dir.Path() / "missing" / "x.xls"); }),
-              fail::FileNotFound);
+    EXPECT_EQ(FailureOf([&] { f.CreateFile(dir.Path() / "missing" / "x.xls"); }), fail::FileNotFound);
     EXPECT_EQ(FailureOf([&] { f.CreateFile(dir.Path()); }), fail::PathFileAccessError);
     EXPECT_EQ(FailureOf([&] { f.CloseFile(); }), fail::BadFileNameOrNumber);
 }
@@ -105,57 +101,40 @@ constexpr std::int32_t kInteger = 0, kNumber = 1, kLabel = 2;
 // The sheets of gen-biff2-samples, cell for cell.
 std::vector<SampleCell> SampleCells(const std::string& name) {
     std::vector<SampleCell> cells;
+    auto row = [&](std::int32_t type, std::int32_t r, const std::vector<CellValue>& values) {
+        std::int32_t col = 1;
+        for (const auto& v : values) cells.push_back({type, r, col++, v});
+    };
     if (name == "small") {
         std::string digits;
         for (int i = 1; i < 256; ++i) digits.push_back(static_cast<char>('0' + i % 10));
-        cells = {{kLabel, 1, 1, "Variable"},
-                 {kLabel, 2, 1, "Vector"},
-                 {kLabel, 1, 2, "Displacements"},
-                 {kLabel, 2, 2, "DOF1"},
-                 {kLabel, 3, 1, "Time"},
-                 {kLabel, 3, 2, "Node 12"},
-                 {kLabel, 3, 3, ""},
-                 {kLabel, 3, 4, "Stress N/mm\xB2"},
-                 {kLabel, 3, 5,
-                  "T \xB0"
-                  "C caf\xE9"},
-                 {kLabel, 3, 6, "\x80 5"},
-                 {kLabel, 3, 7, "a,b \"q\""},
-                 {kLabel, 3, 8, digits}};
-        int col = 1;
-        for (double v : {0.0, 1.23456789, -1.5, -0.0000004, 0.0000004, 2.0000006, -0.000001, 0.1})
-            cells.push_back({kNumber, 4, col++, v});
-        col = 1;
-        for (double v : {123456.789, 12345678.901235, -98765432.123456, 1e15, 1e20,
-                         double{-std::numeric_limits<float>::max()}, 60.0, 1e-6})
-            cells.push_back({kNumber, 5, col++, v});
+        cells = {{kLabel, 1, 1, "Variable"}, {kLabel, 2, 1, "Vector"}, {kLabel, 1, 2, "Displacements"},
+                 {kLabel, 2, 2, "DOF1"}};
+        row(kLabel, 3, {"Time", "Node 12", "", "Stress N/mm\xB2", "T \xB0" "C caf\xE9", "\x80 5",
+                        "a,b \"q\"", digits});
+        row(kNumber, 4, {0.0, 1.23456789, -1.5, -0.0000004, 0.0000004, 2.0000006, -0.000001, 0.1});
+        row(kNumber, 5, {123456.789, 12345678.901235, -98765432.123456, 1e15, 1e20,
+                         double{-std::numeric_limits<float>::max()}, 60.0, 1e-6});
     } else if (name == "integers") {
-        int col = 1;
-        for (int v : {0, 1, -1, 32767, -32768, 1234}) cells.push_back({kInteger, 1, col++, v});
+        row(kInteger, 1, {0, 1, -1, 32767, -32768, 1234});
     }
     return cells;
 }
 
-void WriteSheet(const fs::path& file, const std::vector<SampleCell>& cells) {
-    ExcelFile f;
-    f.CreateFile(file);
-    f.SetFont("Arial", 10, 0);
-    for (const SampleCell& c : cells) f.WriteValue(c.type, 0, 1, 0, c.row, c.col, c.value);
-    f.CloseFile();
-}
-
 TEST(ExcelFileSheets, MatchTheReferenceAndPassTheStrictReader) {
     const fs::path tools = SharedDir() / "tools";
-    if (!fs::exists(tools / "gen-biff2-samples") || !fs::exists(tools / "xls-dump"))
-        GTEST_SKIP() << "no BIFF2 tools in " << tools;
-    if (std::system("command -v python3 >/dev/null 2>&1") != 0) GTEST_SKIP() << "no python3";
+    if (!HaveXlsDump() || !fs::exists(tools / "gen-biff2-samples")) GTEST_SKIP() << "no BIFF2 tools in " << tools;
     TempDir dir;
     const auto samples = test::Run("python3 " + Quote((tools / "gen-biff2-samples").string()) + " " +
                              Quote(dir.Path().string()));
     ASSERT_EQ(samples.Status, 0) << samples.Err;
     // Rows and columns past their limits are tried record by record (ExcelFileRecordsTest).
     for (const char* name : {"empty", "small", "integers"}) {
-        WriteSheet(dir.Path() / "ours.xls", SampleCells(name));
+        ExcelFile f;
+        f.CreateFile(dir.Path() / "ours.xls");
+        f.SetFont("Arial", 10, 0);
+        for (const SampleCell& c : SampleCells(name)) f.WriteValue(c.type, 0, 1, 0, c.row, c.col, c.value);
+        f.CloseFile();
         const std::string ours = ReadBytes(dir.Path() / "ours.xls");
         const std::string reference = ReadBytes(dir.Path() / (std::string(name) + ".xls"));
         EXPECT_EQ(ours.size(), reference.size()) << name;

@@ -26,25 +26,10 @@ namespace {
 
 using gen::LineEnding;
 using test::FakeServices;
+using test::Lines;
 using test::TempDir;
 
 constexpr std::size_t kNoAbort = std::numeric_limits<std::size_t>::max();
-
-struct PlainLine {
-    std::size_t Start = 0, Length = 0;  // the text, without its terminator
-};
-
-std::vector<PlainLine> SplitPlainly(const std::string& bytes) {
-    std::vector<PlainLine> lines;
-    for (std::size_t i = 0; i < bytes.size();) {
-        std::size_t j = i;
-        while (j < bytes.size() && bytes[j] != '\r' && bytes[j] != '\n') ++j;
-        lines.push_back({i, j - i});
-        if (j < bytes.size()) j += bytes[j] == '\r' && j + 1 < bytes.size() && bytes[j + 1] == '\n' ? 2 : 1;
-        i = j;
-    }
-    return lines;
-}
 
 // What an extraction gave: entry [t][r] (both from 1), the messages and the progress.
 struct Reading {
@@ -68,8 +53,7 @@ constexpr std::size_t kTemperaturePairs = SIZE_MAX;
 // that progress report.
 Reading ReadPlainly(const std::string& bytes, const OutputFileModel& model, const Layout& layout,
                     const std::vector<std::int16_t>& steps, std::size_t abortAfter = kNoAbort) {
-    const auto lines = SplitPlainly(bytes);
-    auto text = [&](std::size_t i) { return std::string_view(bytes).substr(lines[i].Start, lines[i].Length); };
+    const auto lines = test::SplitPlainly(bytes);
     Reading out;
     out.Values.assign(steps.size() + 1, std::vector<float>(static_cast<std::size_t>(layout.Rows) + 1, 0.0f));
     try {
@@ -79,14 +63,14 @@ Reading ReadPlainly(const std::string& bytes, const OutputFileModel& model, cons
             if (step < 1 || step > model.TimeCount) throw Failure(fail::SubscriptOutOfRange);
             std::size_t i = 0;
             while (i < lines.size() && static_cast<std::int64_t>(lines[i].Start) < model.Times[step - 1].Position) ++i;
-            while (i < lines.size() && !Contains(text(i), layout.Header)) ++i;
+            while (i < lines.size() && !Contains(lines[i].Text, layout.Header)) ++i;
             if (i == lines.size()) throw Failure(fail::InputPastEndOfFile);
             out.Reports.push_back(static_cast<float>(static_cast<double>(t) / static_cast<double>(steps.size())));
             auto& values = out.Values[t];
             if (layout.Word == kTemperaturePairs) {
                 for (std::size_t n = 1; n < values.size(); ++i) {
                     if (i + 1 >= lines.size()) throw Failure(fail::InputPastEndOfFile);
-                    const std::string_view line = text(i + 1);
+                    const std::string_view line = lines[i + 1].Text;
                     for (std::size_t start = 5; start < 55 && n < values.size(); start += 11, ++n)
                         values[n] = start < line.size() ? RoundToSingle(NumericPrefix(line.substr(start, 6))) : 0.0f;
                 }
@@ -97,7 +81,7 @@ Reading ReadPlainly(const std::string& bytes, const OutputFileModel& model, cons
             };
             advance(layout.Lead);
             for (std::size_t r = 1; r < values.size(); ++r) {
-                const WordList words = SplitWords(text(i));
+                const WordList words = SplitWords(lines[i].Text);
                 if (words.size() > layout.Word) values[r] = RoundToSingle(NumericPrefix(words[layout.Word]));
                 advance(layout.Stride);
             }
@@ -110,12 +94,8 @@ Reading ReadPlainly(const std::string& bytes, const OutputFileModel& model, cons
 
 ExtractionRequest Request(const std::string& variable, std::int16_t kind, std::vector<std::int16_t> vectors,
                           std::vector<std::int16_t> steps) {
-    ExtractionRequest request;
-    request.Variable = variable;
-    request.VectorKindIndex = kind;
-    request.Vectors = std::move(vectors);
-    request.SelectedTimes = std::move(steps);
-    return request;
+    return {.Variable = variable, .VectorKind = "", .VectorKindIndex = kind, .Vectors = vectors,
+            .SelectedTimes = steps, .TimesInColumns = false, .OutputPath = ""};
 }
 
 // The extraction as it runs, on `threads` threads; rows it does not keep must read 0.
@@ -131,10 +111,7 @@ Reading ReadAsItRuns(const OutputFileModel& model, const ExtractionRequest& r, i
     // path the processor has is compared too: 1 thread portable, 2 the widest, 3 AVX2.
     SetReadingThreads(threads);
     LimitVectorLevel(threads == 1 ? kPortableVectors : threads == 3 ? kAvx2Vectors : kAvx512Vectors);
-    if (r.Variable == "Temperature")
-        ReadTemperatures(model, r, table, services);
-    else
-        ReadStructuralValues(model, r, table, services);
+    (r.Variable == "Temperature" ? ReadTemperatures : ReadStructuralValues)(model, r, table, services);
     SetReadingThreads(0);
     LimitVectorLevel(kAvx512Vectors);
 
@@ -180,13 +157,11 @@ std::vector<std::int16_t> Range(int from, int to, int step = 1) {
 // Edits line `offset` after the `occurrence`-th line holding `marker` (both from 1).
 std::string EditLine(std::string bytes, std::string_view marker, int occurrence, int offset,
                      const std::function<std::string(std::string)>& edit) {
-    const auto lines = SplitPlainly(bytes);
+    const auto lines = test::SplitPlainly(bytes);
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (std::string_view(bytes).substr(lines[i].Start, lines[i].Length).find(marker) == std::string_view::npos ||
-            --occurrence > 0)
-            continue;
-        const PlainLine& line = lines[i + static_cast<std::size_t>(offset)];
-        return bytes.replace(line.Start, line.Length, edit(bytes.substr(line.Start, line.Length)));
+        if (lines[i].Text.find(marker) == std::string_view::npos || --occurrence > 0) continue;
+        const test::PlainLine& line = lines[i + static_cast<std::size_t>(offset)];
+        return bytes.replace(line.Start, line.Text.size(), edit(std::string(line.Text)));
     }
     ADD_FAILURE() << "no line to edit";
     return bytes;
@@ -205,6 +180,13 @@ std::function<std::string(std::string)> Word(std::size_t n, std::string word) {
     };
 }
 
+const std::string kDisplacementHeader = gen::marker::kDisplacementHeader;
+
+// Word `word` of line `offset` after the `occurrence`-th displacement header set to `text`.
+std::function<std::string(std::string)> Put(int occurrence, int offset, std::size_t word, std::string text) {
+    return [=](std::string b) { return EditLine(b, kDisplacementHeader, occurrence, offset, Word(word, text)); };
+}
+
 class ExtractionEquivalence : public ::testing::Test {
 protected:
     // A listing with enough records of each kind that the rows between requested ones
@@ -221,12 +203,8 @@ protected:
 
     void Open(const std::string& bytes) {
         m_bytes = bytes;
-        m_model.FilePath = m_dir.Write("listing.out", bytes).string();
-        m_model.Reset();
-        FakeServices host;
-        auto services = host.Get();
-        ReadOutputFile(m_model, services);
-        ASSERT_TRUE(host.Messages.empty()) << host.Messages[0].Text;
+        m_listing.Open(m_dir.Write("listing.out", bytes));
+        ASSERT_TRUE(m_listing.Host.Messages.empty()) << m_listing.Host.Messages[0].Text;
     }
 
     std::string Generated(const gen::ListingSpec& spec) {
@@ -248,10 +226,9 @@ protected:
 
     TempDir m_dir;
     std::string m_bytes;
-    OutputFileModel m_model;
+    test::Scanned m_listing;
+    const OutputFileModel& m_model = m_listing.Model;
 };
-
-const std::string kDisplacementHeader = gen::marker::kDisplacementHeader;
 
 TEST_F(ExtractionEquivalence, EveryLineEndingEveryLayoutAndEverySelection) {
     for (LineEnding ending : {LineEnding::CRLF, LineEnding::CR, LineEnding::LF}) {
@@ -282,18 +259,12 @@ TEST_F(ExtractionEquivalence, DamagedRecordsGiveThePlainReadingsValuesAndMessage
         const char* what;
         std::function<std::string(std::string)> damage;
     } cases[] = {
-        {"too large in an unrequested row",
-         [](std::string b) { return EditLine(b, kDisplacementHeader, 3, 400, Word(1, "0.1E+40")); }},
-        {"too large in a requested row",
-         [](std::string b) { return EditLine(b, kDisplacementHeader, 4, 5, Word(1, "-1D45")); }},
-        {"beyond a double, in the last row",
-         [](std::string b) { return EditLine(b, kDisplacementHeader, 2, 700, Word(1, "1E+400")); }},
-        {"too large in another column",
-         [](std::string b) { return EditLine(b, kDisplacementHeader, 3, 400, Word(3, "0.1E+40")); }},
-        {"large but fitting, and long",
-         [](std::string b) {
-             b = EditLine(b, kDisplacementHeader, 3, 300, Word(1, "0.1E+38"));
-             return EditLine(b, kDisplacementHeader, 3, 301, Word(1, "-0.000000000000000000000123456789E+20"));
+        {"too large in an unrequested row", Put(3, 400, 1, "0.1E+40")},
+        {"too large in a requested row", Put(4, 5, 1, "-1D45")},
+        {"beyond a double, in the last row", Put(2, 700, 1, "1E+400")},
+        {"too large in another column", Put(3, 400, 3, "0.1E+40")},
+        {"large but fitting, and long", [](std::string b) {
+             return Put(3, 301, 1, "-0.000000000000000000000123456789E+20")(Put(3, 300, 1, "0.1E+38")(b));
          }},
         {"short lines, tabs and an empty line",
          [](std::string b) {
@@ -311,14 +282,10 @@ TEST_F(ExtractionEquivalence, DamagedRecordsGiveThePlainReadingsValuesAndMessage
                  b.erase(at + (at % 2), 1);
              return b;
          }},
-        {"cut inside the last block", [](std::string b) {
-             const std::size_t last = b.rfind(kDisplacementHeader);
-             return b.substr(0, last + 290 * 99 + 17);
-         }},
-        {"cut at a line end", [](std::string b) {
-             const std::size_t last = b.rfind(kDisplacementHeader);
-             return b.substr(0, b.find("\r\n", last + 640 * 99) + 2);
-         }},
+        {"cut inside the last block",
+         [](std::string b) { return b.substr(0, b.rfind(kDisplacementHeader) + 290 * 99 + 17); }},
+        {"cut at a line end",
+         [](std::string b) { return b.substr(0, b.find("\r\n", b.rfind(kDisplacementHeader) + 640 * 99) + 2); }},
     };
     for (const auto& c : cases) {
         Open(c.damage(generated));
@@ -375,6 +342,75 @@ TEST_F(ExtractionEquivalence, TemperaturesPassOverUnrequestedNodesOnlyWhenNothin
                   std::string(what) + ", ending " + std::to_string(static_cast<int>(ending)));
         }
     }
+}
+
+// What the plain reading leaves out: how the fibre blocks of a step are found. (What the
+// plain values of every variable are is also checked end to end against the generator,
+// in tests/app CliEndToEndTest.)
+
+// A 2D static listing with three steps, written by hand: fibre f of the k-th stress block
+// holds k.f; the second step has no stress block, the third only one. Node n of the
+// first step's displacements holds 1.n1.
+std::string HandListing() {
+    return Lines({" PROGRAM 'VORAX' , 1.0", " NDIM 2", " STATIC", "  -  THERE ARE   3 NODES.",
+                  "     AND   7 LONGITUDINAL FIBERS.", "CONVERGENCE HAS BEEN OBTAINED.", "   TIME =  10.0",
+                  " TOTAL DISPLACEMENTS.", " NODE    DOF 1     DOF 2     DOF 3     DOF 4     DOF 5     DOF 6     DOF 7",
+                  "   1  1.11", "   2  1.21", "   3  1.31",
+                  " STRESSES IN N/mm\xB2 IN BEAM ELEMENT  1, POINT  1", "", " FIBER STRESS", " ---",
+                  " 1 1.1 2 1.2 3 1.3 4 1.4 5 1.5", " 6 1.6 7 1.7",
+                  " STRESSES IN N/mm\xB2 IN BEAM ELEMENT  2, POINT  2", "", " FIBER STRESS", " ---",
+                  " 1 2.1 2 2.2 3 2.3 4 2.4 5 2.5", " 6 2.6 7 2.7", "CONVERGENCE HAS BEEN OBTAINED.",
+                  "   TIME =  20.0", " TOTAL DISPLACEMENTS.", "CONVERGENCE HAS BEEN OBTAINED.", "   TIME =  30.0",
+                  " STRESSES IN N/mm\xB2 IN BEAM ELEMENT  1, POINT  1", "", "", "",
+                  " 1 3.1 2 3.2 3 3.3 4 3.4 5 3.5", " 6 3.6 7 3.7"});
+}
+
+class StructuralValuesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_listing.Open(m_dir.Write("hand.out", HandListing()));
+        ASSERT_TRUE(m_host.Messages.empty()) << m_host.Messages[0].Text;
+        ASSERT_EQ(m_model.TimeCount, 3);
+    }
+
+    const ValueTable& Read(const std::string& variable, std::int16_t kind, std::vector<std::int16_t> steps) {
+        m_host.Messages.clear();
+        auto services = m_host.Get();
+        ReadStructuralValues(m_model, Request(variable, kind, {}, steps), m_table, services);
+        return m_table;
+    }
+
+    TempDir m_dir;
+    test::Scanned m_listing;
+    OutputFileModel& m_model = m_listing.Model;
+    FakeServices& m_host = m_listing.Host;
+    ValueTable m_table;
+};
+
+TEST_F(StructuralValuesTest, FibrePairsAndTheChosenBlockOfTheStep) {
+    const auto& first = Read("Beam Stresses", 0, {1});
+    ASSERT_EQ(first.Rows(), 7);
+    for (int f = 1; f <= 7; ++f) EXPECT_FLOAT_EQ(first.At(f, 1), 1.0f + 0.1f * static_cast<float>(f));
+    const auto& second = Read("Beam Stresses", 1, {1});
+    EXPECT_FLOAT_EQ(second.At(7, 1), 2.7f) << "entry 1 reads the second block of the step";
+    // Step 2 has no stress block: the search runs on into step 3.
+    const auto& later = Read("Beam Stresses", 0, {2});
+    EXPECT_FLOAT_EQ(later.At(1, 1), 3.1f);
+    EXPECT_TRUE(m_host.Messages.empty());
+}
+
+TEST_F(StructuralValuesTest, FailuresAreReportedWithoutIconAndKeepEarlierColumns) {
+    const auto& table = Read("Beam Stresses", 1, {1, 2});  // no second block after step 2
+    EXPECT_EQ(m_host.MessageTexts(), std::vector<std::string>{"62: Input past end of file"});
+    EXPECT_EQ(m_host.Messages[0].Icon, MsgIcon::None);
+    EXPECT_FLOAT_EQ(table.At(1, 1), 2.1f);
+    EXPECT_EQ(table.At(1, 2), 0.0f);
+
+    Read("Displacements", 0, {});  // no time: no table can be made
+    EXPECT_EQ(m_host.MessageTexts(), std::vector<std::string>{"9: Subscript out of range"});
+    m_model.NodeCount = 40000;
+    EXPECT_EQ(Read("Displacements", 0, {1}).At(1, 1), 0.0f) << "more than 32767 records: nothing is read";
+    EXPECT_EQ(m_host.MessageTexts(), std::vector<std::string>{"6: Overflow"});
 }
 
 }  // namespace

@@ -16,12 +16,16 @@
 #include "reader/ValueTable.h"
 #include "reader/ValueText.h"
 #include "reader/VectorLevel.h"
+#include "tests/support/Failures.h"
 #include "tests/support/FakeServices.h"
+#include "tests/support/Listings.h"
 #include "tests/support/TempDir.h"
 
 namespace vx {
 namespace {
 
+using test::FailureOf;
+using test::PlainLine;
 using test::TempDir;
 
 // Runs `check` with each width of vector instructions the processor has.
@@ -51,23 +55,8 @@ Outcome Convert(F&& convert) {
     }
 }
 
-// The number of the failure `call` ends in; 0 when it ends without one.
-template <typename F>
-int FailureOf(F&& call) {
-    try {
-        call();
-    } catch (const Failure& f) {
-        return f.Number();
-    }
-    return 0;
-}
-
-Outcome Plain(std::string_view text) {
-    return Convert([&] { return RoundToSingle(NumericPrefix(text)); });
-}
-Outcome Fast(std::string_view text) {
-    return Convert([&] { return SingleValue(text); });
-}
+Outcome Plain(std::string_view text) { return Convert([&] { return RoundToSingle(NumericPrefix(text)); }); }
+Outcome Fast(std::string_view text) { return Convert([&] { return SingleValue(text); }); }
 
 std::string RandomText(std::mt19937& random, std::string_view alphabet, std::size_t maxLength) {
     std::string text(random() % (maxLength + 1), ' ');
@@ -139,12 +128,10 @@ std::string RecordLine(std::mt19937& random, bool risky) {
     std::string line = std::to_string(random() % 100000);
     for (int w = 0; w < 7; ++w) {
         char word[40];
-        if (risky && random() % 6 == 0) {
-            std::snprintf(word, sizeof word, "%s", kRisky[random() % std::size(kRisky)]);
-        } else {
-            std::snprintf(word, sizeof word, "%.5E", (random() % 2 ? -1.0 : 1.0) * random() / 1e4);
-        }
-        line += std::string(1 + random() % 3, random() % 5 ? ' ' : '\t') + word;
+        std::snprintf(word, sizeof word, "%.5E", (random() % 2 ? -1.0 : 1.0) * random() / 1e4);
+        const bool look = risky && random() % 6 == 0;
+        line += std::string(1 + random() % 3, random() % 5 ? ' ' : '\t') +
+                (look ? kRisky[random() % std::size(kRisky)] : word);
     }
     return line;
 }
@@ -163,12 +150,8 @@ TEST(NumberGuards, NeverClearBytesWhoseWordsCouldFailAndClearOrdinaryRecords) {
                 bytes += line + (random() % 3 ? "\r\n" : "\n");
             }
             const bool clear = GuardClear<WordNumberGuard>(bytes, random);
-            if (anyFails) {
-                EXPECT_FALSE(clear) << bytes;
-            }
-            if (!risky) {
-                EXPECT_TRUE(clear) << "ordinary records go the fast way\n" << bytes;
-            }
+            EXPECT_FALSE(anyFails && clear) << bytes;
+            EXPECT_TRUE(risky || clear) << "ordinary records go the fast way\n" << bytes;
         }
         EXPECT_TRUE(GuardClear<WordNumberGuard>("  1E+19  99E+19 -0.5E+19 1E-99 12345678901234.\r\n", random))
             << "numbers that are large but fit need no closer look";
@@ -191,34 +174,15 @@ TEST(NumberGuards, NeverClearBytesWhoseWordsCouldFailAndClearOrdinaryRecords) {
     });
 }
 
-struct Line {
-    std::string Text;
-    std::int64_t Next;  // position after the line and its terminator
-};
-
-// The reading rules written the slow, obvious way: the witness for the buffered reader.
-std::vector<Line> SplitReference(const std::string& bytes) {
-    std::vector<Line> lines;
-    for (std::size_t i = 0; i < bytes.size();) {
-        std::size_t j = i;
-        while (j < bytes.size() && bytes[j] != '\r' && bytes[j] != '\n') ++j;
-        std::string text = bytes.substr(i, j - i);
-        if (j < bytes.size()) j += bytes[j] == '\r' && j + 1 < bytes.size() && bytes[j + 1] == '\n' ? 2 : 1;
-        lines.push_back({text, static_cast<std::int64_t>(j)});
-        i = j;
-    }
-    return lines;
-}
-
 // Reads `file` line by line, then searches it for `marker` pausing every `budget` bytes,
 // and checks both against the obvious split of its bytes.
-void ExpectReadsAndSearchesAsSplit(const std::filesystem::path& file, const std::vector<Line>& expected,
+void ExpectReadsAndSearchesAsSplit(const std::filesystem::path& file, const std::vector<PlainLine>& expected,
                                    std::string_view marker, std::int64_t budget) {
     LineReader in(file);
-    for (const Line& line : expected) {
+    for (const auto& line : expected) {
         ASSERT_FALSE(in.AtEnd());
         ASSERT_EQ(in.ReadLine(), line.Text);
-        ASSERT_EQ(in.Position(), line.Next);
+        ASSERT_EQ(in.Position(), static_cast<std::int64_t>(line.Next));
     }
     EXPECT_TRUE(in.AtEnd());
 
@@ -230,7 +194,7 @@ void ExpectReadsAndSearchesAsSplit(const std::filesystem::path& file, const std:
         while (at < expected.size() && !Contains(expected[at].Text, marker)) ++at;
         ASSERT_LT(at, expected.size());
         EXPECT_EQ(found, expected[at].Text);
-        EXPECT_EQ(search.Position(), expected[at++].Next);
+        EXPECT_EQ(search.Position(), static_cast<std::int64_t>(expected[at++].Next));
     }
     for (; at < expected.size(); ++at) EXPECT_FALSE(Contains(expected[at].Text, marker)) << "line " << at;
     EXPECT_TRUE(search.AtEnd());
@@ -238,40 +202,16 @@ void ExpectReadsAndSearchesAsSplit(const std::filesystem::path& file, const std:
 
 // Skips `count` lines from line `at` of `expected` and checks where the reader ends and
 // what it hands over; returns the line it ends at.
-std::size_t ExpectSkip(LineReader& in, const std::string& bytes, const std::vector<Line>& expected,
+std::size_t ExpectSkip(LineReader& in, const std::string& bytes, const std::vector<PlainLine>& expected,
                        std::size_t at, std::int64_t count) {
     const std::int64_t start = in.Position();
     const std::size_t lines = std::min(static_cast<std::size_t>(count), expected.size() - at);
     std::string handed;
     EXPECT_EQ(in.SkipLines(count, [&](std::string_view b) { handed += b; }), static_cast<std::int64_t>(lines));
-    const std::int64_t end = at + lines == 0 ? 0 : expected[at + lines - 1].Next;
+    const auto end = static_cast<std::int64_t>(at + lines == 0 ? 0 : expected[at + lines - 1].Next);
     EXPECT_EQ(in.Position(), end) << count << " lines skipped from line " << at;
     EXPECT_TRUE(handed == bytes.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
     return at + lines;
-}
-
-// Every line ending, a last line with or without one, an empty file, a CR LF or a marker
-// split between two reads of the file and a line longer than the buffer: read line by
-// line, searched, and skipped any number of lines at once.
-TEST(LineReader, LinesAndPositionsAreThoseOfTheObviousSplit) {
-    constexpr std::size_t kBuffer = LineReader::kReadSize;
-    std::vector<std::string> texts = {"crlf\r\ncr\rlf\n\r\n\rlast", "", "\n"};
-    for (std::size_t shift : {0u, 1u, 2u})
-        texts.push_back(std::string(kBuffer - 1 - shift, 'x') + "\r\n\nnext\r\n" + std::string(3 * kBuffer + 17, 'y') +
-                        "\rend");
-    for (std::size_t cut = 1; cut < 8; ++cut)
-        texts.push_back(std::string(kBuffer - cut - 3, 'a') + "\r\n   TIME =   60\r\nafter\r\n");
-    TempDir dir;
-    for (const std::string& bytes : texts) {
-        const auto file = dir.Write("lines.out", bytes);
-        const auto expected = SplitReference(bytes);
-        EXPECT_EQ(LineReader(file).Size(), static_cast<std::int64_t>(bytes.size()));
-        ExpectReadsAndSearchesAsSplit(file, expected, "  TIME =", INT64_MAX);
-        for (std::size_t count = 0; count <= expected.size() + 1; ++count) {
-            LineReader skip(file);
-            ExpectSkip(skip, bytes, expected, 0, static_cast<std::int64_t>(count));
-        }
-    }
 }
 
 // Lines with every kind of ending, some long enough to cross the reader's blocks, markers
@@ -290,19 +230,33 @@ std::string RandomLines(std::mt19937& random, std::size_t count, std::string_vie
     return bytes;
 }
 
-// Reading line by line, skipping lines (at every width of vector instructions) and the
-// marker search (also when it pauses for progress reports) against the obvious split.
+// Hand-picked texts (every line ending, a last line with or without one, an empty file, a
+// CR LF or a marker split between two reads of the file, a line longer than the buffer),
+// then random ones: read line by line, searched for a marker (also pausing for progress
+// reports) and skipped any number of lines at once, at every width of vector instructions.
 TEST(LineReader, ReadsSkipsAndSearchesAsTheObviousSplitDoes) {
+    constexpr std::size_t kBuffer = LineReader::kReadSize;
     const std::string marker = "  TIME =";
+    std::vector<std::string> texts = {"crlf\r\ncr\rlf\n\r\n\rlast", "", "\n"};
+    for (std::size_t shift : {0u, 1u, 2u})
+        texts.push_back(std::string(kBuffer - 1 - shift, 'x') + "\r\n\nnext\r\n" + std::string(3 * kBuffer + 17, 'y') +
+                        "\rend");
+    for (std::size_t cut = 1; cut < 8; ++cut)
+        texts.push_back(std::string(kBuffer - cut - 3, 'a') + "\r\n   TIME =   60\r\nafter\r\n");
     TempDir dir;
     std::mt19937 random(9);
-    for (int round = 0; round < 12; ++round) {
-        SCOPED_TRACE("round " + std::to_string(round));
-        const std::string bytes = RandomLines(random, 400 + random() % 400, marker);
-        const auto file = dir.Write("random.out", bytes);
-        const auto expected = SplitReference(bytes);
-        ExpectReadsAndSearchesAsSplit(file, expected, marker, round % 2 ? 1 : INT64_MAX);
-
+    for (std::size_t n = 0; n < texts.size() + 12; ++n) {
+        SCOPED_TRACE("text " + std::to_string(n));
+        const bool handPicked = n < texts.size();
+        const std::string bytes = handPicked ? texts[n] : RandomLines(random, 400 + random() % 400, marker);
+        const auto file = dir.Write("lines.out", bytes);
+        const auto expected = test::SplitPlainly(bytes);
+        EXPECT_EQ(LineReader(file).Size(), static_cast<std::int64_t>(bytes.size()));
+        ExpectReadsAndSearchesAsSplit(file, expected, marker, !handPicked && n % 2 ? 1 : INT64_MAX);
+        for (std::size_t count = 0; handPicked && count <= expected.size() + 1; ++count) {
+            LineReader skip(file);
+            ExpectSkip(skip, bytes, expected, 0, static_cast<std::int64_t>(count));
+        }
         AtEveryVectorLevel([&] {
             LineReader skip(file);
             for (std::size_t at = 0; at < expected.size();) {
@@ -360,13 +314,9 @@ TEST(TimeIndex, PiecesReadByThreadsGiveWhatOneReadingGives) {
         const int lines = crowded ? 40000 : 300 + static_cast<int>(random() % 300);
         for (int i = 0; i < lines; ++i) {
             const auto kind = crowded ? 0 : random() % 6;
-            if (kind == 0) {
-                bytes += "  TIME =   " + std::to_string(i) + ".5E+01";
-            } else if (kind == 1) {
-                bytes += std::string(random() % 3000, 'x') + "  TIME =  7";
-            } else {
-                bytes += std::string(random() % 90, "ab 1.="[random() % 6]);
-            }
+            bytes += kind == 0   ? "  TIME =   " + std::to_string(i) + ".5E+01"
+                     : kind == 1 ? std::string(random() % 3000, 'x') + "  TIME =  7"  // long, crossing pieces
+                                 : std::string(random() % 90, "ab 1.="[random() % 6]);
             bytes += kEnds[random() % 3];
         }
         if (round % 8 == 5) bytes.insert(bytes.size() / 2, "\n  TIME =   1.0E+99\n");  // overflows

@@ -1,4 +1,5 @@
-// Scans of listings from the generator, checked against what the generator wrote.
+// Scans of listings from the generator, and a temperature reading, checked against what
+// the generator wrote.
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -17,18 +18,15 @@ using gen::LineEnding;
 using test::FakeServices;
 using test::TempDir;
 
-struct Scanned {
-    OutputFileModel Model;
-    FakeServices Host;
+// A listing from the generator, as written and as scanned.
+struct Scanned : test::Scanned {
     std::string Bytes;
-};
 
-void Scan(const gen::ListingSpec& spec, const TempDir& dir, Scanned& s) {
-    s.Model.FilePath = test::Generate(spec, dir.Path() / "generated.out");
-    s.Bytes = test::ReadBytes(s.Model.FilePath);
-    auto services = s.Host.Get();
-    ReadOutputFile(s.Model, services);
-}
+    Scanned(const gen::ListingSpec& spec, const TempDir& dir) {
+        Open(test::Generate(spec, dir.Path() / "generated.out"));
+        Bytes = test::ReadBytes(Model.FilePath);
+    }
+};
 
 // Every step must hold the time the generator printed and the position where the line
 // after its time line starts: checked on the raw bytes, without the reader.
@@ -53,17 +51,15 @@ TEST(GeneratedListing, StructuralScanFindsEverythingTheGeneratorWrote) {
             auto spec = test::EveryBlockSpec(ndim, ndim == 2 ? AnalysisKind::Static : AnalysisKind::Dynamic);
             spec.lineEnding = ending;
             spec.seed = static_cast<std::uint64_t>(ndim * 10 + static_cast<int>(ending));
-            Scanned s;
-            Scan(spec, dir, s);
+            const Scanned s(spec, dir);
             SCOPED_TRACE("ndim " + std::to_string(ndim) + ", ending " + std::to_string(static_cast<int>(ending)));
             const auto& m = s.Model;
             EXPECT_TRUE(s.Host.Messages.empty()) << s.Host.Messages[0].Text;
             EXPECT_EQ(m.Version, gen::ExpectedVersion(spec));
             EXPECT_EQ(m.AnalysisType, ndim == 2 ? AnalysisStatic : AnalysisDynamic);
-            EXPECT_EQ(m.Ndim, ndim);
-            EXPECT_EQ((std::vector<int>{m.NodeCount, m.TrussCount, m.BeamCount, m.BeamPointCount, m.ShellCount,
-                                        m.ShellSurfaceCount, m.SoilCount, m.FiberCount, m.TimeCount}),
-                      (std::vector<int>{spec.nodes, spec.trusses, spec.beams, spec.beamPoints, spec.shells,
+            EXPECT_EQ((std::vector<int>{m.Ndim, m.NodeCount, m.TrussCount, m.BeamCount, m.BeamPointCount,
+                                        m.ShellCount, m.ShellSurfaceCount, m.SoilCount, m.FiberCount, m.TimeCount}),
+                      (std::vector<int>{ndim, spec.nodes, spec.trusses, spec.beams, spec.beamPoints, spec.shells,
                                         spec.shellSurfaces, spec.soils, spec.fibers, spec.steps}));
             for (bool flag : {m.HasDisplacements, m.HasBeamForces, m.HasBeamStresses, m.HasBeamTangentModulus,
                               m.HasTrussForces, m.HasMembraneForces, m.HasBendingForces, m.HasSoilForces})
@@ -76,13 +72,12 @@ TEST(GeneratedListing, StructuralScanFindsEverythingTheGeneratorWrote) {
     }
 }
 
-TEST(GeneratedListing, ProgressRisesToTheEndWithTheSpecifiedTexts) {
+TEST(GeneratedListing, ProgressRisesToTheEndWithItsTwoTexts) {
     TempDir dir;
     auto spec = test::EveryBlockSpec(3);
     spec.nodes = 2000;
     spec.steps = 40;
-    Scanned s;
-    Scan(spec, dir, s);
+    const Scanned s(spec, dir);
     const auto& reports = s.Host.Reports;
     ASSERT_GT(reports.size(), 20u);
     EXPECT_EQ(reports.front().Text, "Reading input...");
@@ -120,17 +115,32 @@ TEST(GeneratedListing, ThermalScanFindsEverythingTheGeneratorWrote) {
         for (LineEnding ending : {LineEnding::CRLF, LineEnding::CR, LineEnding::LF}) {
             auto spec = test::ThermalSpec(nodes);
             spec.lineEnding = ending;
-            Scanned s;
-            Scan(spec, dir, s);
+            const Scanned s(spec, dir);
             SCOPED_TRACE("nodes " + std::to_string(nodes));
             EXPECT_TRUE(s.Host.Messages.empty());
-            EXPECT_EQ(s.Model.AnalysisType, AnalysisThermal);
-            EXPECT_EQ(s.Model.NodeCount, nodes);
-            EXPECT_EQ(s.Model.SolidCount, spec.solids);
-            EXPECT_TRUE(s.Model.HasTemperatures);
+            EXPECT_EQ((std::vector<int>{s.Model.AnalysisType, s.Model.NodeCount, s.Model.SolidCount,
+                                        s.Model.HasTemperatures}),
+                      (std::vector<int>{AnalysisThermal, nodes, spec.solids, true}));
             ExpectPositionsAfterTimeLines(s, spec);
         }
     }
+}
+
+// How temperatures read is checked against a plain reading in ExtractionEquivalenceTest;
+// here, the node counter that a plain reading does not have.
+TEST(ReadTemperatures, The32767thNodeOverflowsTheNodeCounter) {
+    TempDir dir;
+    const auto big = test::ThermalSpec(32767, 1);
+    Scanned s(big, dir);
+    ASSERT_TRUE(s.Host.Messages.empty());
+    ExtractionRequest request;
+    request.Variable = "Temperature";
+    request.SelectedTimes = {1};
+    ValueTable table;
+    auto services = s.Host.Get();
+    ReadTemperatures(s.Model, request, table, services);
+    EXPECT_EQ(s.Host.MessageTexts(), std::vector<std::string>{"6: Overflow"});
+    EXPECT_EQ(table.At(32767, 1), gen::ExpectedValue(big, gen::Block::Temperature, 1, 32767, 0));
 }
 
 }  // namespace

@@ -3,84 +3,66 @@
 #include <gtest/gtest.h>
 
 #include "reader/Reader.h"
-#include "tests/support/FakeServices.h"
 #include "tests/support/Listings.h"
 #include "tests/support/TempDir.h"
 
 namespace vx {
 namespace {
 
-using test::FakeServices;
-using test::TempDir;
-
 using test::Lines;
-
-struct Reading {
-    OutputFileModel Model;
-    FakeServices Host;
-};
+using test::TempDir;
+using Texts = std::vector<std::string>;
 
 class ReadOutputFileTest : public ::testing::Test {
 protected:
-    // Opens a listing as the window does: path set, model cleared, reader run.
-    Reading ReadText(const std::string& bytes) {
-        Reading r;
-        r.Model.FilePath = m_dir.Write("listing.out", bytes).string();
-        r.Model.Reset();
-        auto services = r.Host.Get();
-        ReadOutputFile(r.Model, services);
-        return r;
+    const test::Scanned& ReadText(const std::string& bytes) {
+        m_read.Open(m_dir.Write("listing.out", bytes));
+        return m_read;
     }
     TempDir m_dir;
+    test::Scanned m_read;
 };
 
 TEST_F(ReadOutputFileTest, HeaderKindVersionAndFailures) {
-    constexpr auto kCritical = MsgIcon::Critical;
     const struct {
         std::string bytes;
         std::int16_t kind;
         std::string version, message;
-        MsgIcon icon = MsgIcon::None;
+        MsgIcon icon = MsgIcon::Critical;
     } cases[] = {
         // The keyword rules start at the NDIM line; no convergence line is no failure.
         {Lines({"PROGRAM 'VORAX' ,  7.4.2  , build 9", "NDIM 2 DYNAMIC"}), AnalysisDynamic, "7.4.2", ""},
         {Lines({"PROGRAM 'VORAX', 1", "NDIM 2", "STATIC TEMPERATURE"}), AnalysisThermal, "1",
-         "The string DESCRIPTION OF THE STRUCTURE was not found. Cannot continue.", kCritical},
+         "The string DESCRIPTION OF THE STRUCTURE was not found. Cannot continue."},
         {Lines({"PROGRAM 'VORAX', 1", "NDIM 2", "STATIC AND DYNAMIC"}), AnalysisStatic, "1", ""},
         {Lines({"PROGRAM 'VORAX', 1", "STATIC", "NDIM 2", "dynamic", "DYNAMIC"}), AnalysisDynamic, "1", ""},
         {Lines({"PROGRAM 'VORAX', 2.0", "NDIM 2", "TORSION"}), AnalysisTorsion, "2.0",
          "Cannot read but temperature files", MsgIcon::Information},
         // Failures keep what was read before them.
         {Lines({"PROGRAM 'VORAX' without comma", "NDIM 3", "STATIC"}), AnalysisNone, "",
-         "Read File Error 9: Subscript out of range", kCritical},
-        {Lines({"PROGRAM 'VORAX', 5", "NDIM = 3", "STATIC"}), AnalysisNone, "5", "Read File Error 13: Type mismatch",
-         kCritical},
-        {Lines({"PROGRAM 'VORAX', 5", "NDIM"}), AnalysisNone, "5", "Read File Error 9: Subscript out of range",
-         kCritical},
-        {Lines({"PROGRAM 'VORAX', 5", "NDIM 99999", "STATIC"}), AnalysisNone, "5", "Read File Error 6: Overflow",
-         kCritical},
+         "Read File Error 9: Subscript out of range"},
+        {Lines({"PROGRAM 'VORAX', 5", "NDIM = 3", "STATIC"}), AnalysisNone, "5", "Read File Error 13: Type mismatch"},
+        {Lines({"PROGRAM 'VORAX', 5", "NDIM"}), AnalysisNone, "5", "Read File Error 9: Subscript out of range"},
+        {Lines({"PROGRAM 'VORAX', 5", "NDIM 99999", "STATIC"}), AnalysisNone, "5", "Read File Error 6: Overflow"},
         {Lines({"PROGRAM 'VORAX', 5.1", "NDIM 3", "no keyword"}), AnalysisNone, "5.1",
-         "Read File Error 62: Input past end of file", kCritical},
+         "Read File Error 62: Input past end of file"},
         // Failures of the structural scan: word 3 of a count line, word 2 of a time line.
         {Lines({"PROGRAM 'VORAX', 1", "NDIM 2", "STATIC", "THERE ARE NODES", "CONVERGENCE HAS BEEN OBTAINED."}),
-         AnalysisStatic, "1", "Read File Error 9: Subscript out of range", kCritical},
+         AnalysisStatic, "1", "Read File Error 9: Subscript out of range"},
         {Lines({"PROGRAM 'VORAX', 1", "NDIM 2", "STATIC", "CONVERGENCE HAS BEEN OBTAINED.", "   TIME ="}),
-         AnalysisStatic, "1", "Read File Error 9: Subscript out of range", kCritical},
+         AnalysisStatic, "1", "Read File Error 9: Subscript out of range"},
     };
     for (const auto& c : cases) {
-        auto r = ReadText(c.bytes);
+        const auto& r = ReadText(c.bytes);
         EXPECT_EQ(r.Model.AnalysisType, c.kind) << c.bytes;
         EXPECT_EQ(r.Model.Version, c.version) << c.bytes;
-        EXPECT_EQ(r.Host.MessageTexts(), c.message.empty() ? std::vector<std::string>{}
-                                                           : std::vector<std::string>{c.message}) << c.bytes;
+        EXPECT_EQ(r.Host.MessageTexts(), c.message.empty() ? Texts{} : Texts{c.message}) << c.bytes;
         for (const auto& shown : r.Host.Messages) EXPECT_EQ(shown.Icon, c.icon) << c.bytes;
     }
     EXPECT_EQ(ReadText(Lines({"PROGRAM 'VORAX', 5.1", "NDIM 3", "nothing"})).Model.Ndim, 3);
 
-    Reading none;  // no file chosen
-    auto services = none.Host.Get();
-    ReadOutputFile(none.Model, services);
-    EXPECT_EQ(none.Host.MessageTexts(), std::vector<std::string>{"Cannot read but temperature files"});
+    m_read.Open("");  // no file chosen
+    EXPECT_EQ(m_read.Host.MessageTexts(), Texts{"Cannot read but temperature files"});
 }
 
 TEST_F(ReadOutputFileTest, StructuralMarkersThatAlmostMatchAndStepsOutsideTheIndex) {
@@ -148,12 +130,10 @@ TEST_F(ReadOutputFileTest, ThermalLandmarksAndFailures) {
     };
     for (const auto& c : cases) {
         const std::string bytes = Lines({" PROGRAM 'VORAX' , 3.1", " NDIM 3", " TEMPERATURE ANALYSIS"}) + c.body;
-        auto r = ReadText(bytes);
-        EXPECT_EQ(r.Model.NodeCount, c.nodes) << bytes;
-        EXPECT_EQ(r.Model.TimeCount, c.times) << bytes;
-        EXPECT_EQ(r.Model.HasTemperatures, c.times != 0) << bytes;
-        EXPECT_EQ(r.Host.MessageTexts(), c.message.empty() ? std::vector<std::string>{}
-                                                           : std::vector<std::string>{c.message}) << bytes;
+        const auto& r = ReadText(bytes);
+        EXPECT_EQ((std::vector<int>{r.Model.NodeCount, r.Model.TimeCount, r.Model.HasTemperatures}),
+                  (std::vector<int>{c.nodes, c.times, c.times != 0})) << bytes;
+        EXPECT_EQ(r.Host.MessageTexts(), c.message.empty() ? Texts{} : Texts{c.message}) << bytes;
         for (const auto& shown : r.Host.Messages) EXPECT_EQ(shown.Icon, MsgIcon::Critical);
         if (c.times == 3) {
             EXPECT_EQ(r.Model.Times[1].Time, 0.0f) << "a time that is no number reads as 0";

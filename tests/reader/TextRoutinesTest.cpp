@@ -2,21 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 #include "common/Failure.h"
+#include "tests/support/Failures.h"
 
 namespace vx {
 namespace {
 
-int FailureOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Failure& failure) {
-        return failure.Number();
-    }
-    return 0;
-}
+using test::FailureOf;
 
 TEST(SplitWords, TabsAreSpacesAndEmptyPiecesDrop) {
     auto words = SplitWords("  TIME =\t 120.0  ");
@@ -65,11 +57,9 @@ TEST(Narrowing, SinglesAndSixteenBitFields) {
 }
 
 TEST(TimeText, ShortestFormsAsTheTimeListShowsThem) {
-    EXPECT_EQ(TimeText(60.0f), "60");
-    EXPECT_EQ(TimeText(120.5f), "120.5");
-    EXPECT_EQ(TimeText(0.1f), "0.1");
-    EXPECT_EQ(TimeText(1.0f / 3.0f), "0.3333333");
-    EXPECT_EQ(TimeText(1e-7f), "1e-07");
+    for (auto [value, text] : {std::pair{60.0f, "60"}, {120.5f, "120.5"}, {0.1f, "0.1"}, {1.0f / 3.0f, "0.3333333"},
+                               {1e-7f, "1e-07"}})
+        EXPECT_EQ(TimeText(value), text);
     EXPECT_EQ(ShortestText(0.1f), "0.1");
     EXPECT_EQ(ShortestText(16777216.0f), "16777216");
 }

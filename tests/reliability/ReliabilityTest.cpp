@@ -18,12 +18,11 @@
 #include <random>
 #include <regex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "export/VariableCatalogue.h"
 #include "export/Worksheet.h"
-#include "reader/Reader.h"
-#include "tests/support/FakeServices.h"
 #include "tests/support/Listings.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Tools.h"
@@ -32,59 +31,45 @@ namespace vx {
 namespace {
 
 namespace fs = std::filesystem;
-using test::FakeServices;
 using test::Lines;
 using test::ReadBytes;
 using test::TempDir;
 using Texts = std::vector<std::string>;
 
-// The bytes of a file and its size, times, inode and mode as the file system records them.
+// The bytes of a file and, as the file system records them, its size, modification and
+// change times, inode and mode: a write, a replacement or a change of mode shows in one.
 struct FileState {
     std::string Bytes;
-    struct stat Info {};
+    std::tuple<off_t, time_t, long, time_t, long, ino_t, mode_t> Record;
 };
 
 FileState StateOf(const std::filesystem::path& file) {
-    FileState state{ReadBytes(file)};
-    if (::stat(file.c_str(), &state.Info) != 0) ADD_FAILURE() << "cannot stat " << file;
-    return state;
+    struct stat i {};
+    if (::stat(file.c_str(), &i) != 0) ADD_FAILURE() << "cannot stat " << file;
+    return {ReadBytes(file), {i.st_size, i.st_mtim.tv_sec, i.st_mtim.tv_nsec, i.st_ctim.tv_sec,
+                              i.st_ctim.tv_nsec, i.st_ino, i.st_mode}};
 }
 
 // Checks that nothing of the above has changed; `after` names the operation.
-void ExpectUnchanged(const FileState& before, const std::filesystem::path& file,
-                            const std::string& after) {
-    struct stat now {};
-    ASSERT_EQ(::stat(file.c_str(), &now), 0) << "the listing is gone after " << after;
-    auto same = [](const timespec& a, const timespec& b) {
-        return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-    };
-    EXPECT_EQ(now.st_size, before.Info.st_size) << after;
-    EXPECT_TRUE(same(now.st_mtim, before.Info.st_mtim)) << "modified by " << after;
-    EXPECT_TRUE(same(now.st_ctim, before.Info.st_ctim)) << "inode changed by " << after;
-    EXPECT_EQ(now.st_ino, before.Info.st_ino) << "replaced by " << after;
-    EXPECT_EQ(now.st_mode, before.Info.st_mode) << after;
-    EXPECT_TRUE(ReadBytes(file) == before.Bytes) << "bytes changed by " << after;
+void ExpectUnchanged(const FileState& before, const std::filesystem::path& file, const std::string& after) {
+    const auto now = StateOf(file);
+    EXPECT_EQ(now.Record, before.Record) << "size, times, inode or mode changed by " << after;
+    EXPECT_TRUE(now.Bytes == before.Bytes) << "bytes changed by " << after;
 }
 
 // One listing opened as the window opens it, and exports run as Save runs them.
-struct Session {
-    OutputFileModel Model;
-    FakeServices Host;
+struct Session : test::Scanned {
     ValueTable Table;
 
-    void Open(const std::filesystem::path& listing) {
-        Model.FilePath = listing.string();
-        Model.Reset();
-        Host.Messages.clear();
-        auto services = Host.Get();
-        ReadOutputFile(Model, services);
-    }
     // `variable` with its vector kind `kind`, vectors From..To, the given steps (none: all).
     ExtractionRequest Request(const std::string& variable, int from, int to,
-                              std::vector<std::int16_t> steps, const std::filesystem::path& output,
+                              const std::vector<std::int16_t>& steps, const std::filesystem::path& output,
                               bool columns = false, int kind = 0) const {
         ExtractionRequest request;
         request.Variable = variable;
+        request.SelectedTimes = steps;
+        request.TimesInColumns = columns;
+        request.OutputPath = output.string();
         OfferedVariable row;
         if (DescribeVariable(variable, Model, row) && kind < static_cast<int>(row.VectorKinds.size())) {
             request.VectorKind = row.VectorKinds[static_cast<std::size_t>(kind)];
@@ -93,9 +78,6 @@ struct Session {
         for (int v = from; v <= to; ++v) request.Vectors.push_back(static_cast<std::int16_t>(v));
         for (int i = 1; steps.empty() && i <= Model.TimeCount; ++i)
             request.SelectedTimes.push_back(static_cast<std::int16_t>(i));
-        if (!steps.empty()) request.SelectedTimes = std::move(steps);
-        request.TimesInColumns = columns;
-        request.OutputPath = output.string();
         return request;
     }
     // Clears the recorded messages, reads and writes; returns the messages shown.
@@ -196,10 +178,7 @@ TEST(HostileListings, ThingsThatAreNoListingEndInOneReadFileError) {
     const auto fifo = dir.Path() / "pipe.out";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     fs::create_symlink("loop.out", dir.Path() / "loop.out");
-    const struct {
-        fs::path Listing;
-        std::string Message;
-    } cases[] = {
+    const std::pair<fs::path, std::string> cases[] = {
         {dir.Write("garbage.out", garbage), kPastEnd},
         {dir.Write("nul.out", std::string(70000, '\0')), kPastEnd},
         {dir.Path(), "Read File Error 75: Path/File access error"},
@@ -209,11 +188,11 @@ TEST(HostileListings, ThingsThatAreNoListingEndInOneReadFileError) {
         {"/dev/zero", "Read File Error 75: Path/File access error"},  // endless: never read
         {dir.Path() / "loop.out", "Read File Error 52: Bad file name or number"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [listing, message] : cases) {
         Session s;
-        s.Open(c.Listing);
-        EXPECT_EQ(s.Messages(), Texts{c.Message}) << c.Listing;
-        EXPECT_TRUE(OfferedVariables(s.Model).empty()) << c.Listing;
+        s.Open(listing);
+        EXPECT_EQ(s.Messages(), Texts{message}) << listing;
+        EXPECT_TRUE(OfferedVariables(s.Model).empty()) << listing;
     }
 }
 
@@ -221,7 +200,7 @@ TEST(HostileListings, CutShortAnywhere) {
     // Wherever a crashed analysis stopped writing, the scan and every export end in a
     // message or none, a whole sheet, and the time steps before the cut where they were.
     TempDir dir;
-    const auto example = test::SourceDir() / "examples" / "dynamic3d.out";
+    const auto example = test::Example("dynamic3d.out");
     const std::string full = test::ReadBytes(example);
     Session whole;
     whole.Open(example);
@@ -455,19 +434,15 @@ TEST(OutputFaults, UnusualNamesAndPlaces) {
 
     // The listing itself, by its name, a symbolic link or a hard link, is refused by the
     // command-line tool before anything is read or written.
-    const auto before = StateOf(listing);
     fs::create_symlink(listing, dir.Path() / "link.xls");
-    fs::create_hard_link(listing, dir.Path() / "hard.xls");
+    fs::create_hard_link(listing, dir.Path() / "hard.xls");  // changes the change time
+    const auto before = StateOf(listing);
     for (const auto& target : {listing, dir.Path() / "link.xls", dir.Path() / "hard.xls"}) {
         auto same = test::RunCli({"export", listing.string(), "-o", target.string(), "--all-steps"});
         EXPECT_EQ(same.Status, 2) << target;
         EXPECT_NE(same.Err.find("is the listing itself"), std::string::npos) << same.Err;
     }
-    fs::remove(dir.Path() / "hard.xls");  // the hard link changed only the change time
-    const auto after = StateOf(listing);
-    EXPECT_EQ(after.Bytes, before.Bytes);
-    EXPECT_EQ(after.Info.st_mtim.tv_sec, before.Info.st_mtim.tv_sec);
-    EXPECT_EQ(after.Info.st_mtim.tv_nsec, before.Info.st_mtim.tv_nsec);
+    ExpectUnchanged(before, listing, "exports onto the listing itself");
 }
 
 // A listing is only ever read: every reader opens it read-only, closes it before the
@@ -492,10 +467,8 @@ TEST(ListingUntouched, EveryOperationReadsOnlyClosesAndLeavesTheListingAsItWas) 
     TempDir dir;
     auto cr = test::ThermalSpec(12, 4);
     cr.lineEnding = gen::LineEnding::CR;
-    const fs::path sources[] = {test::SourceDir() / "examples" / "thermal.out",
-                                test::SourceDir() / "examples" / "static2d.out",
-                                test::SourceDir() / "examples" / "dynamic3d.out",
-                                test::Generate(cr, dir.Path() / "source-cr.out")};
+    const fs::path sources[] = {test::Example("thermal.out"), test::Example("static2d.out"),
+                                test::Example("dynamic3d.out"), test::Generate(cr, dir.Path() / "source-cr.out")};
     for (const auto& source : sources) {
         const auto folder = dir.Path() / source.stem();
         fs::create_directory(folder);

@@ -4,8 +4,12 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "reader/OutputFileModel.h"
+#include "reader/Reader.h"
+#include "tests/support/FakeServices.h"
+#include "tests/support/TempDir.h"
 #include "tools/listinggen/ListingGenerator.h"
 
 namespace vx::test {
@@ -39,10 +43,49 @@ inline std::string Lines(std::initializer_list<std::string_view> lines, std::str
     return bytes;
 }
 
+// A listing of examples/, by its file name.
+inline std::string Example(std::string_view name) { return (SourceDir() / "examples" / name).string(); }
+
 // Writes the listing to `file` and returns its path as the model takes it.
 inline std::string Generate(const gen::ListingSpec& spec, const std::filesystem::path& file) {
     gen::WriteListingFile(spec, file.string());
     return file.string();
+}
+
+// A listing opened as the window opens it: path set, model cleared, scan run, with the
+// stand-in window keeping the messages (of this opening only) and progress reports.
+struct Scanned {
+    OutputFileModel Model;
+    FakeServices Host;
+
+    void Open(const std::filesystem::path& listing) {
+        Model.FilePath = listing.string();
+        Model.Reset();
+        Host.Messages.clear();
+        auto services = Host.Get();
+        ReadOutputFile(Model, services);
+    }
+};
+
+// One line of the slow, obvious split of a listing's bytes, the witness for the
+// buffered readers: its text without the terminator (a view into the bytes), where
+// that text starts and where the next line starts.
+struct PlainLine {
+    std::string_view Text;
+    std::size_t Start = 0, Next = 0;
+};
+
+inline std::vector<PlainLine> SplitPlainly(std::string_view bytes) {
+    std::vector<PlainLine> lines;
+    for (std::size_t i = 0; i < bytes.size();) {
+        std::size_t j = i;
+        while (j < bytes.size() && bytes[j] != '\r' && bytes[j] != '\n') ++j;
+        const std::string_view text = bytes.substr(i, j - i);
+        if (j < bytes.size()) j += bytes[j] == '\r' && j + 1 < bytes.size() && bytes[j + 1] == '\n' ? 2 : 1;
+        lines.push_back({text, i, j});
+        i = j;
+    }
+    return lines;
 }
 
 }  // namespace vx::test

@@ -28,6 +28,7 @@ public:
         MsgIcon Icon;
         std::string Title;
         bool Centred;
+        bool operator==(const Box&) const = default;
     };
 
     // Files the next dialogs return; an empty path cancels.
@@ -73,9 +74,7 @@ public:
     void CloseHelp(const std::string& file) override { HelpCalls.push_back("close " + file); }
     void SetPointer(int pointer) override { Pointers.push_back(pointer); }
     bool TabDown() override { return Tab; }
-    void DoEvents() override {
-        if (OnDoEvents) OnDoEvents();
-    }
+    void DoEvents() override { if (OnDoEvents) OnDoEvents(); }
     // What the desktop does with a close request: ask the window, then unload it.
     void Unload() override {
         bool cancel = false;
