@@ -6,13 +6,14 @@
 #include <emmintrin.h>
 #endif
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
-#include <new>
 
 #include "common/Failure.h"
 #include "reader/VectorLevel.h"
@@ -225,13 +226,29 @@ LineReader::LineReader(const std::filesystem::path& path) {
     ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
     ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     m_size = st.st_size;
-    try {
-        m_capacity = kInitialCapacity;
-        m_buffer.reset(new char[m_capacity]);
-    } catch (const std::bad_alloc&) {
+    if (!m_buffer.Grow(kInitialCapacity)) {
         ::close(m_fd);
         Raise(fail::OutOfMemory);
     }
+}
+
+LineReader::Buffer::~Buffer() {
+    if (m_data) ::munmap(m_data, m_capacity);
+}
+
+bool LineReader::Buffer::Grow(std::size_t capacity) {
+    void* data = m_data ? ::mremap(m_data, m_capacity, capacity, MREMAP_MAYMOVE)
+                        : ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (data == MAP_FAILED) return false;
+    m_data = static_cast<char*>(data);
+    m_capacity = capacity;
+    // Large pages where the system offers them: a line of gigabytes would otherwise cost
+    // a page fault every 4 KiB.
+    constexpr std::uintptr_t kLargePage = std::uintptr_t{2} << 20;
+    const auto from = (reinterpret_cast<std::uintptr_t>(m_data) + kLargePage - 1) & ~(kLargePage - 1);
+    const auto to = (reinterpret_cast<std::uintptr_t>(m_data) + capacity) & ~(kLargePage - 1);
+    if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+    return true;
 }
 
 LineReader::~LineReader() {
@@ -246,18 +263,11 @@ bool LineReader::Fill() {
         m_end -= m_begin;
         m_begin = 0;
     }
-    if (m_end == m_capacity) {
-        // One line fills the whole buffer: make room for the rest of it.
-        std::size_t capacity = m_capacity * 2;
-        char* bigger = new (std::nothrow) char[capacity];
-        if (!bigger) Raise(fail::OutOfMemory);
-        std::memcpy(bigger, m_buffer.get(), m_end);
-        m_buffer.reset(bigger);
-        m_capacity = capacity;
-    }
+    // One line fills the whole buffer: make room for the rest of it.
+    if (m_end == m_buffer.Capacity() && !m_buffer.Grow(m_buffer.Capacity() * 2)) Raise(fail::OutOfMemory);
     // Reads of kReadSize, or as large as the unfinished line held, so that searches that
     // look at a long line again after each read cost no more than reading it.
-    const std::size_t want = std::min(m_capacity - m_end, std::max(kReadSize, m_end));
+    const std::size_t want = std::min(m_buffer.Capacity() - m_end, std::max(kReadSize, m_end));
     for (;;) {
         ssize_t got = ::pread(m_fd, m_buffer.get() + m_end, want,
                               m_bufferOffset + static_cast<std::int64_t>(m_end));
@@ -287,7 +297,7 @@ std::string_view LineReader::TakeLine(std::size_t lineEnd) {
     std::size_t next = lineEnd;
     if (lineEnd < m_end) {
         next = lineEnd + 1;
-        if (m_buffer[lineEnd] == '\r' && next < m_end && m_buffer[next] == '\n') ++next;
+        if (m_buffer.get()[lineEnd] == '\r' && next < m_end && m_buffer.get()[next] == '\n') ++next;
     }
     m_begin = next;
     return line;
@@ -326,15 +336,29 @@ void LineReader::Seek(std::int64_t position) {
     m_eof = false;
 }
 
-void LineReader::SeekToLineStart(std::int64_t position) {
+bool LineReader::SeekToLineStart(std::int64_t position, std::int64_t before) {
     if (position <= 0) {
         Seek(0);
-        return;
+        return before > 0;
     }
-    // The line that holds the byte before `position` ends at or after it; reading that
-    // line (possibly an empty one, its terminator) leaves the reader where the next starts.
+    // The line that holds the byte before `position` ends at or after it. Its terminator
+    // is searched for without keeping the line; reading from the terminator (an empty
+    // line, or CR LF) then leaves the reader where the next line starts.
     Seek(position - 1);
-    if (!AtEnd()) ReadLine();
+    for (;;) {
+        if (AtEnd()) return false;
+        const char* base = m_buffer.get();
+        const std::int64_t stop = before - m_bufferOffset;
+        if (stop <= static_cast<std::int64_t>(m_begin)) return false;
+        const std::size_t until = std::min(m_end, static_cast<std::size_t>(stop));
+        const char* terminator = FindTerminator(base + m_begin, base + until);
+        if (terminator < base + until) {
+            m_begin = static_cast<std::size_t>(terminator - base);
+            ReadLine();
+            return Position() < before;
+        }
+        m_begin = until;
+    }
 }
 
 LineReader::Search LineReader::ReadLineContaining(std::string_view marker, std::string_view& line,

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <memory>
 #include <string_view>
 #include <type_traits>
 
@@ -39,9 +38,12 @@ public:
     // Sets the read position to an offset obtained from Position().
     void Seek(std::int64_t position);
 
-    // Sets the read position to the first line start at or after `position`: the place
-    // reading from the start of the file would put a line's first character.
-    void SeekToLineStart(std::int64_t position);
+    // Sets the read position to the first line start at or after `position` (the place
+    // reading from the start of the file would put a line's first character) and returns
+    // true, or returns false when no line starts from `position` up to `before`: the line
+    // that holds the byte before `position` runs on past it. Looks at no byte past
+    // `before` but the one that may finish a CR LF, and holds none of that line.
+    bool SeekToLineStart(std::int64_t position, std::int64_t before);
 
     // Offset of the first character of the line the last read returned.
     std::int64_t LineStart() const { return m_lineStart; }
@@ -91,8 +93,24 @@ private:
 
     int m_fd = -1;
     std::int64_t m_size = 0;
-    std::unique_ptr<char[]> m_buffer;
-    std::size_t m_capacity = 0;
+    // Memory mapped from the system, so that a buffer grown for a very long line is
+    // moved by remapping its pages rather than by copying its bytes.
+    class Buffer {
+    public:
+        Buffer() = default;
+        ~Buffer();
+        Buffer(const Buffer&) = delete;
+        Buffer& operator=(const Buffer&) = delete;
+        // Grows to `capacity` bytes, keeping those held; false when memory runs out.
+        bool Grow(std::size_t capacity);
+        char* get() const { return m_data; }
+        std::size_t Capacity() const { return m_capacity; }
+
+    private:
+        char* m_data = nullptr;
+        std::size_t m_capacity = 0;
+    };
+    Buffer m_buffer;
     std::int64_t m_bufferOffset = 0;  // file offset of m_buffer[0]
     std::size_t m_begin = 0;          // next unread byte
     std::size_t m_end = 0;            // bytes held

@@ -108,8 +108,8 @@ void IndexInPieces(LineReader& in, const std::string& path, int threads, std::ve
         piece.Read = true;
         bool reporting = false;
         try {
-            reader.SeekToLineStart(begin);
-            IndexPiece(reader, end, piece.Steps, words, reports, reporting);
+            if (reader.SeekToLineStart(begin, end))
+                IndexPiece(reader, end, piece.Steps, words, reports, reporting);
         } catch (...) {
             if (reporting) throw;
             piece.Failure = std::current_exception();

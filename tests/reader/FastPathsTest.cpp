@@ -321,6 +321,7 @@ TEST(TimeIndex, PiecesReadByThreadsGiveWhatOneReadingGives) {
         }
         if (round % 8 == 5) bytes.insert(bytes.size() / 2, "\n  TIME =   1.0E+99\n");  // overflows
         if (round % 8 == 6) bytes.insert(bytes.size() * 3 / 4, "\r\n  TIME =\r\n");  // no value
+        if (round == 7) bytes.insert(bytes.size() / 3, std::string(3 << 20, 'x') + "  TIME = 9\r");  // beyond a buffer
         if (random() % 2) bytes += "  TIME = 3";
         const auto file = dir.Write("times.out", bytes);
         const Indexed expected = IndexWith(file, 1, 0);
