@@ -339,7 +339,7 @@ void LineReader::Seek(std::int64_t position) {
 bool LineReader::SeekToLineStart(std::int64_t position, std::int64_t before) {
     if (position <= 0) {
         Seek(0);
-        return before > 0;
+        return before > 0 && !AtEnd();
     }
     // The line that holds the byte before `position` ends at or after it. Its terminator
     // is searched for without keeping the line; reading from the terminator (an empty
@@ -355,7 +355,7 @@ bool LineReader::SeekToLineStart(std::int64_t position, std::int64_t before) {
         if (terminator < base + until) {
             m_begin = static_cast<std::size_t>(terminator - base);
             ReadLine();
-            return Position() < before;
+            return Position() < before && !AtEnd();
         }
         m_begin = until;
     }
