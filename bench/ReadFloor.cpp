@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -46,7 +47,7 @@ int main(int argc, char** argv) {
     constexpr std::size_t kRead = std::size_t{256} << 10;
     const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
     std::atomic<std::int64_t> nextPiece{0}, total{0};
-    std::atomic<bool> failed{false};
+    std::atomic<int> failed{0};  // the errno of a failed read
     std::vector<std::thread> crew;
     for (unsigned i = 0; i < threads; ++i) {
         crew.emplace_back([&] {
@@ -58,7 +59,7 @@ int main(int argc, char** argv) {
                 for (std::int64_t at = start; at < start + kPiece;) {
                     const auto want = static_cast<std::size_t>(std::min<std::int64_t>(kRead, start + kPiece - at));
                     const ssize_t got = ::pread(fd, buffer.data(), want, at);
-                    if (got < 0) failed = true;
+                    if (got < 0) failed = errno;
                     if (got <= 0) {
                         end = true;
                         break;
@@ -73,7 +74,7 @@ int main(int argc, char** argv) {
     }
     for (auto& thread : crew) thread.join();
     if (failed) {
-        std::perror(argv[1]);
+        std::fprintf(stderr, "%s: %s\n", argv[1], std::strerror(failed));
         return 1;
     }
     std::printf("%lld\n", static_cast<long long>(total.load()));
