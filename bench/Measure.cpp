@@ -43,7 +43,8 @@ int main(int argc, char** argv) {
         std::perror("wait4");
         return 1;
     }
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     std::printf("%.4f %ld %d\n", seconds, usage.ru_maxrss, code);
     return code == 127 ? 1 : 0;

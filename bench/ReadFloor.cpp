@@ -23,7 +23,8 @@ namespace {
 
 std::int64_t CountLines(const char* at, const char* end) {
     std::int64_t count = 0;
-    while ((at = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at))))) {
+    while ((
+        at = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at))))) {
         ++count;
         ++at;
     }
@@ -57,7 +58,8 @@ int main(int argc, char** argv) {
                 const std::int64_t start = nextPiece.fetch_add(1) * kPiece;
                 bool end = false;
                 for (std::int64_t at = start; at < start + kPiece;) {
-                    const auto want = static_cast<std::size_t>(std::min<std::int64_t>(kRead, start + kPiece - at));
+                    const auto want = static_cast<std::size_t>(
+                        std::min<std::int64_t>(kRead, start + kPiece - at));
                     const ssize_t got = ::pread(fd, buffer.data(), want, at);
                     if (got < 0) failed = errno;
                     if (got <= 0) {

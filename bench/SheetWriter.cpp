@@ -44,8 +44,8 @@ int main(int argc, char** argv) {
         std::size_t next = 0;
         for (long r = 1; r <= rows; ++r) {
             for (long c = 1; c <= columns; ++c) {
-                file.WriteValue(1, 0, 1, 0, static_cast<std::int32_t>(r), static_cast<std::int32_t>(c),
-                                static_cast<double>(values[next]));
+                file.WriteValue(1, 0, 1, 0, static_cast<std::int32_t>(r),
+                                static_cast<std::int32_t>(c), static_cast<double>(values[next]));
                 if (++next == values.size()) next = 0;
             }
         }

@@ -16,8 +16,8 @@ namespace vx {
 class CellValue {
 public:
     template <typename T>
-        requires(std::is_arithmetic_v<T> && !std::same_as<T, bool>)
-    CellValue(T number) : m_number(static_cast<double>(number)) {}
+    requires(std::is_arithmetic_v<T> && !std::same_as<T, bool>) CellValue(T number)
+        : m_number(static_cast<double>(number)) {}
     CellValue(std::string text) : m_text(std::move(text)), m_isText(true) {}
     CellValue(std::string_view text) : m_text(text), m_isText(true) {}
     CellValue(const char* text) : m_text(text), m_isText(true) {}

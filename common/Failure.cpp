@@ -7,21 +7,36 @@ namespace vx {
 
 std::string_view DescribeFailure(int number) {
     switch (number) {
-        case fail::InvalidCall: return "Invalid procedure call or argument";
-        case fail::Overflow: return "Overflow";
-        case fail::OutOfMemory: return "Out of memory";
-        case fail::SubscriptOutOfRange: return "Subscript out of range";
-        case fail::TypeMismatch: return "Type mismatch";
-        case fail::BadFileNameOrNumber: return "Bad file name or number";
-        case fail::FileNotFound: return "File not found";
-        case fail::DeviceIoError: return "Device I/O error";
-        case fail::DiskFull: return "Disk full";
-        case fail::InputPastEndOfFile: return "Input past end of file";
-        case fail::TooManyFiles: return "Too many files";
-        case fail::PermissionDenied: return "Permission denied";
-        case fail::PathFileAccessError: return "Path/File access error";
-        case fail::PathNotFound: return "Path not found";
-        default: return "Application-defined or object-defined error";
+        case fail::InvalidCall:
+            return "Invalid procedure call or argument";
+        case fail::Overflow:
+            return "Overflow";
+        case fail::OutOfMemory:
+            return "Out of memory";
+        case fail::SubscriptOutOfRange:
+            return "Subscript out of range";
+        case fail::TypeMismatch:
+            return "Type mismatch";
+        case fail::BadFileNameOrNumber:
+            return "Bad file name or number";
+        case fail::FileNotFound:
+            return "File not found";
+        case fail::DeviceIoError:
+            return "Device I/O error";
+        case fail::DiskFull:
+            return "Disk full";
+        case fail::InputPastEndOfFile:
+            return "Input past end of file";
+        case fail::TooManyFiles:
+            return "Too many files";
+        case fail::PermissionDenied:
+            return "Permission denied";
+        case fail::PathFileAccessError:
+            return "Path/File access error";
+        case fail::PathNotFound:
+            return "Path not found";
+        default:
+            return "Application-defined or object-defined error";
     }
 }
 
@@ -30,34 +45,45 @@ Failure::Failure(int number) : m_number(number), m_description(DescribeFailure(n
 Failure::Failure(int number, std::string description)
     : m_number(number), m_description(std::move(description)) {}
 
-void Raise(int number) { throw Failure(number); }
+void Raise(int number) {
+    throw Failure(number);
+}
 
 Failure FailureFromErrno(int errnoValue) {
     switch (errnoValue) {
-        case ENOENT: return Failure(fail::FileNotFound);
-        case ENOTDIR: return Failure(fail::PathNotFound);
+        case ENOENT:
+            return Failure(fail::FileNotFound);
+        case ENOTDIR:
+            return Failure(fail::PathNotFound);
         // Another program holding the file is "Permission denied"; a place that refuses
         // the user (a read-only folder or file) is an access error, as on the desktops
         // whose numbering this is.
         case EBUSY:
         case ETXTBSY:
-        case EWOULDBLOCK: return Failure(fail::PermissionDenied);
+        case EWOULDBLOCK:
+            return Failure(fail::PermissionDenied);
         case EACCES:
         case EPERM:
         case EISDIR:
         case EROFS:
         case ENXIO:
         case ENODEV:
-        case EINVAL: return Failure(fail::PathFileAccessError);
+        case EINVAL:
+            return Failure(fail::PathFileAccessError);
         case ENAMETOOLONG:
-        case ELOOP: return Failure(fail::BadFileNameOrNumber);
+        case ELOOP:
+            return Failure(fail::BadFileNameOrNumber);
         case ENOSPC:
         case EDQUOT:
-        case EFBIG: return Failure(fail::DiskFull);
+        case EFBIG:
+            return Failure(fail::DiskFull);
         case EMFILE:
-        case ENFILE: return Failure(fail::TooManyFiles);
-        case ENOMEM: return Failure(fail::OutOfMemory);
-        default: return Failure(fail::DeviceIoError, std::strerror(errnoValue));
+        case ENFILE:
+            return Failure(fail::TooManyFiles);
+        case ENOMEM:
+            return Failure(fail::OutOfMemory);
+        default:
+            return Failure(fail::DeviceIoError, std::strerror(errnoValue));
     }
 }
 

@@ -10,11 +10,11 @@ namespace vx {
 // all speak it, so a message can show "Read File Error 62: Input past end of file"
 // whichever layer the failure came from.
 namespace fail {
-inline constexpr int InvalidCall = 5;       // invalid procedure call or argument
-inline constexpr int Overflow = 6;          // a value does not fit its field
+inline constexpr int InvalidCall = 5;  // invalid procedure call or argument
+inline constexpr int Overflow = 6;     // a value does not fit its field
 inline constexpr int OutOfMemory = 7;
-inline constexpr int SubscriptOutOfRange = 9;  // a missing word, a row outside a table
-inline constexpr int TypeMismatch = 13;     // text where a number was required
+inline constexpr int SubscriptOutOfRange = 9;   // a missing word, a row outside a table
+inline constexpr int TypeMismatch = 13;         // text where a number was required
 inline constexpr int BadFileNameOrNumber = 52;  // no open file, or an unusable name
 inline constexpr int FileNotFound = 53;
 inline constexpr int DeviceIoError = 57;

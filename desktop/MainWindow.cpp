@@ -16,49 +16,72 @@
 #include <QWindowStateChangeEvent>
 
 #include "desktop/ProgressWidget.h"
-#include "desktop/help/ChmHelp.h"
 #include "desktop/QtServices.h"
 #include "desktop/TimeListWidget.h"
+#include "desktop/help/ChmHelp.h"
 #include "window/FormLayout.h"
 
 namespace vx::desktop {
 
 namespace {
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
 // Key codes and shift states as the window model knows them.
 int KeyCode(const QKeyEvent& event) {
     int key = event.key();
-    if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9)) return key;
+    if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9))
+        return key;
     if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return kKeyF1 + (key - Qt::Key_F1);
     switch (key) {
-        case Qt::Key_Backspace: return 8;
+        case Qt::Key_Backspace:
+            return 8;
         case Qt::Key_Tab:
-        case Qt::Key_Backtab: return 9;
+        case Qt::Key_Backtab:
+            return 9;
         case Qt::Key_Return:
-        case Qt::Key_Enter: return 13;
-        case Qt::Key_Shift: return 16;
-        case Qt::Key_Control: return 17;
-        case Qt::Key_Alt: return 18;
-        case Qt::Key_Escape: return 27;
-        case Qt::Key_Space: return 32;
-        case Qt::Key_PageUp: return 33;
-        case Qt::Key_PageDown: return 34;
-        case Qt::Key_End: return 35;
-        case Qt::Key_Home: return 36;
-        case Qt::Key_Left: return 37;
-        case Qt::Key_Up: return 38;
-        case Qt::Key_Right: return 39;
-        case Qt::Key_Down: return 40;
-        case Qt::Key_Insert: return 45;
-        case Qt::Key_Delete: return 46;
-        default: return 0;
+        case Qt::Key_Enter:
+            return 13;
+        case Qt::Key_Shift:
+            return 16;
+        case Qt::Key_Control:
+            return 17;
+        case Qt::Key_Alt:
+            return 18;
+        case Qt::Key_Escape:
+            return 27;
+        case Qt::Key_Space:
+            return 32;
+        case Qt::Key_PageUp:
+            return 33;
+        case Qt::Key_PageDown:
+            return 34;
+        case Qt::Key_End:
+            return 35;
+        case Qt::Key_Home:
+            return 36;
+        case Qt::Key_Left:
+            return 37;
+        case Qt::Key_Up:
+            return 38;
+        case Qt::Key_Right:
+            return 39;
+        case Qt::Key_Down:
+            return 40;
+        case Qt::Key_Insert:
+            return 45;
+        case Qt::Key_Delete:
+            return 46;
+        default:
+            return 0;
     }
 }
 
 int ShiftState(Qt::KeyboardModifiers modifiers) {
-    return (modifiers & Qt::ShiftModifier ? 1 : 0) | (modifiers & Qt::ControlModifier ? kShiftCtrl : 0) |
+    return (modifiers & Qt::ShiftModifier ? 1 : 0) |
+           (modifiers & Qt::ControlModifier ? kShiftCtrl : 0) |
            (modifiers & Qt::AltModifier ? 4 : 0);
 }
 
@@ -68,7 +91,9 @@ class QtHelpViewer : public HelpViewer {
 public:
     QtHelpViewer(QWidget* owner, std::function<void(const QString&)> report)
         : m_owner(owner), m_help(std::move(report)) {}
-    void ShowHelp(const std::string& file) override { m_help.ShowHelp(m_owner, QString::fromStdString(file)); }
+    void ShowHelp(const std::string& file) override {
+        m_help.ShowHelp(m_owner, QString::fromStdString(file));
+    }
     void CloseHelp(const std::string&) override { m_help.CloseHelp(); }
 
 private:
@@ -89,17 +114,18 @@ struct MainWindow::Owned {
 };
 
 MainWindow::MainWindow(DesktopServices services, QWidget* parent)
-    : QWidget(parent),
-      m_owned(std::make_unique<Owned>(this, [this](const QString& message) {
-          m_form->CenteredMsgBox(message.toStdString(), MsgButtons::Ok, MsgIcon::Exclamation, AppTitle);
+    : QWidget(parent), m_owned(std::make_unique<Owned>(this, [this](const QString& message) {
+          m_form->CenteredMsgBox(message.toStdString(), MsgButtons::Ok, MsgIcon::Exclamation,
+                                 AppTitle);
       })) {
     if (!services.Dialogs) services.Dialogs = &m_owned->Dialogs;
     if (!services.Boxes) services.Boxes = &m_owned->Boxes;
     if (!services.Settings) services.Settings = &m_owned->Settings;
     if (!services.Pointer) services.Pointer = &m_owned->Pointer;
     if (!services.Help) services.Help = &m_owned->Help;
-    m_platform = std::make_unique<Platform>(Platform{*services.Dialogs, *services.Boxes, *services.Settings,
-                                                     *services.Help, *services.Pointer, *this, *this});
+    m_platform =
+        std::make_unique<Platform>(Platform{*services.Dialogs, *services.Boxes, *services.Settings,
+                                            *services.Help, *services.Pointer, *this, *this});
     m_form = std::make_unique<FrmExtract>(*m_platform);
 
     BuildWidgets();
@@ -115,7 +141,9 @@ MainWindow::MainWindow(DesktopServices services, QWidget* parent)
     Refresh();
 }
 
-MainWindow::~MainWindow() { qApp->removeEventFilter(this); }
+MainWindow::~MainWindow() {
+    qApp->removeEventFilter(this);
+}
 
 QWidget* MainWindow::WidgetOf(std::string_view name, int index) {
     Control* control = m_form->FindControl(name, index);
@@ -136,20 +164,33 @@ void MainWindow::BuildWidgets() {
     }
     for (const auto& l : FormLayout()) {
         Control* control = f.FindControl(l.Name, l.Index);
-        QWidget* parent = l.Container.empty() ? static_cast<QWidget*>(this) : containers[l.Container];
+        QWidget* parent =
+            l.Container.empty() ? static_cast<QWidget*>(this) : containers[l.Container];
         QWidget* w = nullptr;
         switch (l.Kind) {
-            case ControlKind::Frame: continue;
-            case ControlKind::Label: w = new QLabel(parent); break;
-            case ControlKind::TextBox: w = new QLineEdit(parent); break;
-            case ControlKind::Button: w = new QPushButton(parent); break;
-            case ControlKind::ComboBox: w = new QComboBox(parent); break;
-            case ControlKind::OptionButton: w = new QRadioButton(parent); break;
+            case ControlKind::Frame:
+                continue;
+            case ControlKind::Label:
+                w = new QLabel(parent);
+                break;
+            case ControlKind::TextBox:
+                w = new QLineEdit(parent);
+                break;
+            case ControlKind::Button:
+                w = new QPushButton(parent);
+                break;
+            case ControlKind::ComboBox:
+                w = new QComboBox(parent);
+                break;
+            case ControlKind::OptionButton:
+                w = new QRadioButton(parent);
+                break;
             case ControlKind::ListBox:
                 if (control == &f.lstHidden) continue;  // never shown
                 w = new TimeListWidget(parent);
                 break;
-            case ControlKind::PictureBox: continue;  // the progress bar lives in the status bar
+            case ControlKind::PictureBox:
+                continue;  // the progress bar lives in the status bar
         }
         w->setObjectName(Q(control->Name()));
         m_widgets[control] = w;
@@ -158,7 +199,8 @@ void MainWindow::BuildWidgets() {
     m_selected = static_cast<TimeListWidget*>(m_widgets[&f.lstSelected]);
     m_variables = static_cast<QComboBox*>(m_widgets[&f.cboVariables]);
     m_vectors = static_cast<QComboBox*>(m_widgets[&f.cboVectors]);
-    for (int i = 0; i < 3; ++i) m_boxes[i] = static_cast<QLineEdit*>(m_widgets[&f.txtVectors[static_cast<std::size_t>(i)]]);
+    for (int i = 0; i < 3; ++i)
+        m_boxes[i] = static_cast<QLineEdit*>(m_widgets[&f.txtVectors[static_cast<std::size_t>(i)]]);
     static_cast<QLineEdit*>(m_widgets[&f.txtFileName])->setReadOnly(true);
     m_available->setDragEnabled(true);
     m_available->setDragDropMode(QAbstractItemView::DragOnly);
@@ -183,8 +225,10 @@ void MainWindow::BuildWidgets() {
         if (it != m_widgets.end() && l.Kind != ControlKind::Label && l.Kind != ControlKind::Frame)
             order.emplace_back(l.TabIndex, it->second);
     }
-    std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1].second, order[i].second);
+    std::sort(order.begin(), order.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1].second, order[i].second);
 
     // The status bar: panel 1 the status text, panel 2 the progress bar.
     m_statusBar = new QWidget(this);
@@ -197,9 +241,10 @@ void MainWindow::BuildWidgets() {
 
     m_menu = new QMenu(this);
     m_menu->setObjectName("mnuList");
-    for (MenuItem* item : {&f.mnuListClear, &f.mnuListSep1, &f.mnuListAdd, &f.mnuListDelete, &f.mnuListSep2,
-                           &f.mnuListAll}) {
-        QAction* action = item->Separator ? m_menu->addSeparator() : m_menu->addAction(Q(item->Text()));
+    for (MenuItem* item : {&f.mnuListClear, &f.mnuListSep1, &f.mnuListAdd, &f.mnuListDelete,
+                           &f.mnuListSep2, &f.mnuListAll}) {
+        QAction* action =
+            item->Separator ? m_menu->addSeparator() : m_menu->addAction(Q(item->Text()));
         action->setObjectName(Q(item->Name()));
     }
 }
@@ -235,15 +280,18 @@ void MainWindow::Connect() {
 
     connect(m_variables, &QComboBox::activated, this,
             [this](int i) { Handle([&] { m_form->UserChoosesVariable(i); }); });
-    connect(m_vectors, &QComboBox::activated, this, [this](int i) { Handle([&] { m_form->UserChoosesVector(i); }); });
+    connect(m_vectors, &QComboBox::activated, this,
+            [this](int i) { Handle([&] { m_form->UserChoosesVector(i); }); });
     for (int i = 0; i < 3; ++i) {
-        connect(m_boxes[i], &QLineEdit::textEdited, this,
-                [this, i](const QString& text) { Handle([&] { m_form->UserTypes(i, text.toStdString()); }); });
+        connect(m_boxes[i], &QLineEdit::textEdited, this, [this, i](const QString& text) {
+            Handle([&] { m_form->UserTypes(i, text.toStdString()); });
+        });
         m_boxes[i]->installEventFilter(this);
     }
     for (int i = 0; i < 2; ++i)
-        connect(static_cast<QRadioButton*>(m_widgets[&f.optTime[static_cast<std::size_t>(i)]]), &QRadioButton::clicked,
-                this, [this, i] { Handle([&] { m_form->UserChoosesLayout(i); }); });
+        connect(static_cast<QRadioButton*>(m_widgets[&f.optTime[static_cast<std::size_t>(i)]]),
+                &QRadioButton::clicked, this,
+                [this, i] { Handle([&] { m_form->UserChoosesLayout(i); }); });
 
     // The Available list.
     connect(m_available, &QListWidget::itemSelectionChanged, this, [this] {
@@ -307,7 +355,8 @@ void MainWindow::ShowList(TimeListWidget* widget, const ListBox& list) {
     }
     if (refill || shown.second != list.SelectionRevision()) {
         for (int i = 0; i < widget->count(); ++i)
-            if (widget->item(i)->isSelected() != list.Selected(i)) widget->item(i)->setSelected(list.Selected(i));
+            if (widget->item(i)->isSelected() != list.Selected(i))
+                widget->item(i)->setSelected(list.Selected(i));
         shown.second = list.SelectionRevision();
     }
     widget->setUpdatesEnabled(list.Redraw());
@@ -361,8 +410,9 @@ void MainWindow::Refresh() {
 // --- size and placement --------------------------------------------------------------
 
 void MainWindow::LayOut() {
-    int statusHeight = std::max(fontMetrics().height() + 6, static_cast<int>(kStatusBarHeight * height() /
-                                                                             double(kFormHeight + kStatusBarHeight)));
+    int statusHeight = std::max(
+        fontMetrics().height() + 6,
+        static_cast<int>(kStatusBarHeight * height() / double(kFormHeight + kStatusBarHeight)));
     m_scaleX = width() / double(kFormWidth);
     m_scaleY = (height() - statusHeight) / double(kFormHeight);
     auto& f = *m_form;
@@ -371,23 +421,26 @@ void MainWindow::LayOut() {
         if (it == m_widgets.end() || l.Kind == ControlKind::PictureBox) continue;
         int top = l.Top;
         // Frame captions take a line in Qt as they do elsewhere; children keep their offsets.
-        it->second->setGeometry(static_cast<int>(l.Left * m_scaleX + 0.5), static_cast<int>(top * m_scaleY + 0.5),
-                                static_cast<int>(l.Width * m_scaleX + 0.5),
-                                std::max(static_cast<int>(l.Height * m_scaleY + 0.5),
-                                         l.Kind == ControlKind::ComboBox || l.Kind == ControlKind::TextBox
-                                             ? it->second->sizeHint().height()
-                                             : 0));
+        it->second->setGeometry(
+            static_cast<int>(l.Left * m_scaleX + 0.5), static_cast<int>(top * m_scaleY + 0.5),
+            static_cast<int>(l.Width * m_scaleX + 0.5),
+            std::max(static_cast<int>(l.Height * m_scaleY + 0.5),
+                     l.Kind == ControlKind::ComboBox || l.Kind == ControlKind::TextBox
+                         ? it->second->sizeHint().height()
+                         : 0));
     }
     m_statusBar->setGeometry(0, height() - statusHeight, width(), statusHeight);
     // Panel 2 holds the progress bar along the right part of the status bar.
     int panel2Left = std::max(0, width() - static_cast<int>(3000 * m_scaleX));
     m_panel1->setGeometry(0, 0, panel2Left - 2, statusHeight);
     m_panel2->setGeometry(panel2Left, 0, width() - panel2Left, statusHeight);
-    f.Form_Resize(static_cast<int>(panel2Left / m_scaleX), static_cast<int>(width() / m_scaleX), isMinimized());
+    f.Form_Resize(static_cast<int>(panel2Left / m_scaleX), static_cast<int>(width() / m_scaleX),
+                  isMinimized());
     const TwipRect& r = f.ProgressRect;
     double statusScale = statusHeight / double(kStatusBarHeight);
-    m_progress->setGeometry(static_cast<int>(r.Left * m_scaleX), static_cast<int>(r.Top * statusScale),
-                            static_cast<int>(r.Width * m_scaleX), static_cast<int>(r.Height * statusScale));
+    m_progress->setGeometry(
+        static_cast<int>(r.Left * m_scaleX), static_cast<int>(r.Top * statusScale),
+        static_cast<int>(r.Width * m_scaleX), static_cast<int>(r.Height * statusScale));
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
@@ -414,9 +467,12 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
             m_focusByTab = false;
             if (box.SelLength > 0) {
                 QLineEdit* edit = m_boxes[i];
-                QMetaObject::invokeMethod(edit, [edit, start = box.SelStart, length = box.SelLength] {
-                    edit->setSelection(start, length);
-                }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    edit,
+                    [edit, start = box.SelStart, length = box.SelLength] {
+                        edit->setSelection(start, length);
+                    },
+                    Qt::QueuedConnection);
             }
         }
         return false;
@@ -459,9 +515,13 @@ void MainWindow::DoEvents() {
     QApplication::processEvents(QEventLoop::AllEvents);
 }
 
-void MainWindow::Unload() { close(); }
+void MainWindow::Unload() {
+    close();
+}
 
-bool MainWindow::Minimized() { return isMinimized(); }
+bool MainWindow::Minimized() {
+    return isMinimized();
+}
 
 void MainWindow::PopupMenu() {
     auto& f = *m_form;
@@ -480,13 +540,18 @@ void MainWindow::PopupMenu() {
     if (it != handlers.end() && chosen->isEnabled()) (f.*(it->second))();
 }
 
-std::string MainWindow::ProgramFolder() { return QApplication::applicationDirPath().toStdString(); }
+std::string MainWindow::ProgramFolder() {
+    return QApplication::applicationDirPath().toStdString();
+}
 
-Extent MainWindow::ProgressSurface() { return {double(m_progress->width()), double(m_progress->height())}; }
+Extent MainWindow::ProgressSurface() {
+    return {double(m_progress->width()), double(m_progress->height())};
+}
 
 Extent MainWindow::MeasureProgressText(std::string_view text) {
     QFontMetrics metrics(m_progress->font());
-    return {double(metrics.horizontalAdvance(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())))),
+    return {double(metrics.horizontalAdvance(
+                QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())))),
             double(metrics.height())};
 }
 
@@ -499,6 +564,8 @@ void MainWindow::PaintProgress(const ProgressPicture& picture) {
     m_progress->Show(picture);
 }
 
-bool MainWindow::TabDown() { return m_focusByTab; }
+bool MainWindow::TabDown() {
+    return m_focusByTab;
+}
 
 }  // namespace vx::desktop

@@ -20,14 +20,19 @@ void ProgressWidget::Show(const ProgressPicture& picture) {
     auto pixels = [](const ProgressPicture& p) { return static_cast<int>(p.BarWidth); };
     bool same = picture.Text == m_picture.Text && picture.BarFilled == m_picture.BarFilled &&
                 pixels(picture) == pixels(m_picture) && picture.TextX == m_picture.TextX &&
-                picture.TextY == m_picture.TextY && picture.Surface.Width == m_picture.Surface.Width &&
+                picture.TextY == m_picture.TextY &&
+                picture.Surface.Width == m_picture.Surface.Width &&
                 picture.Surface.Height == m_picture.Surface.Height;
     m_picture = picture;
     if (!same) repaint();  // at once: the caller goes on working before events run
 }
 
-QColor ProgressWidget::ForeColour() const { return palette().color(QPalette::Highlight); }
-QColor ProgressWidget::BackColour() const { return palette().color(QPalette::Button); }
+QColor ProgressWidget::ForeColour() const {
+    return palette().color(QPalette::Highlight);
+}
+QColor ProgressWidget::BackColour() const {
+    return palette().color(QPalette::Button);
+}
 
 QImage ProgressWidget::Render() const {
     QImage image(size(), QImage::Format_RGB32);

@@ -12,7 +12,9 @@ namespace vx::desktop {
 
 namespace {
 
-QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString Q(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 }  // namespace
 
@@ -72,17 +74,26 @@ bool QtFileDialogs::ShowSave(const FileDialogSetup& setup, FileDialogChoice& cho
     return Show(setup, true, choice);
 }
 
-MsgAnswer QtMessageBoxes::Show(std::string_view prompt, MsgButtons buttons, MsgIcon icon, std::string_view title,
-                               bool centred) {
+MsgAnswer QtMessageBoxes::Show(std::string_view prompt, MsgButtons buttons, MsgIcon icon,
+                               std::string_view title, bool centred) {
     QMessageBox box(m_owner);
     box.setWindowTitle(Q(title));
     box.setText(Q(prompt));
     switch (icon) {
-        case MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
-        case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
-        case MsgIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
-        case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
-        case MsgIcon::None: break;
+        case MsgIcon::Critical:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case MsgIcon::Question:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case MsgIcon::Exclamation:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case MsgIcon::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case MsgIcon::None:
+            break;
     }
     if (buttons == MsgButtons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
@@ -94,28 +105,32 @@ MsgAnswer QtMessageBoxes::Show(std::string_view prompt, MsgButtons buttons, MsgI
         box.adjustSize();
         QRect owner = m_owner->frameGeometry();
         QRect self(QPoint(0, 0), box.frameGeometry().size());
-        auto at = CentredBoxPosition({owner.left(), owner.top(), owner.right() + 1, owner.bottom() + 1},
-                                     {0, 0, self.width(), self.height()});
+        auto at =
+            CentredBoxPosition({owner.left(), owner.top(), owner.right() + 1, owner.bottom() + 1},
+                               {0, 0, self.width(), self.height()});
         box.move(at.X, at.Y);
     }
     int answer = box.exec();
-    if (buttons == MsgButtons::YesNo) return answer == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
+    if (buttons == MsgButtons::YesNo)
+        return answer == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
     return MsgAnswer::Ok;
 }
 
-std::string QtSettingsStore::GetSetting(std::string_view app, std::string_view section, std::string_view key,
-                                        std::string_view fallback) {
+std::string QtSettingsStore::GetSetting(std::string_view app, std::string_view section,
+                                        std::string_view key, std::string_view fallback) {
     QSettings settings(Q(app), Q(app));
     return settings.value(Q(section) + "/" + Q(key), Q(fallback)).toString().toStdString();
 }
 
-void QtSettingsStore::SaveSetting(std::string_view app, std::string_view section, std::string_view key,
-                                  std::string_view value) {
+void QtSettingsStore::SaveSetting(std::string_view app, std::string_view section,
+                                  std::string_view key, std::string_view value) {
     QSettings settings(Q(app), Q(app));
     settings.setValue(Q(section) + "/" + Q(key), Q(value));
 }
 
-QtPointer::~QtPointer() { SetPointer(kDefaultPointer); }
+QtPointer::~QtPointer() {
+    SetPointer(kDefaultPointer);
+}
 
 void QtPointer::SetPointer(int pointer) {
     while (m_overrides > 0) {

@@ -29,8 +29,8 @@ private:
 class QtMessageBoxes : public MessageBoxes {
 public:
     explicit QtMessageBoxes(QWidget* owner) : m_owner(owner) {}
-    MsgAnswer Show(std::string_view prompt, MsgButtons buttons, MsgIcon icon, std::string_view title,
-                   bool centred) override;
+    MsgAnswer Show(std::string_view prompt, MsgButtons buttons, MsgIcon icon,
+                   std::string_view title, bool centred) override;
 
 private:
     QPointer<QWidget> m_owner;

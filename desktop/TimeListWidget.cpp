@@ -46,7 +46,9 @@ void TimeListWidget::startDrag(Qt::DropActions) {
 }
 
 bool TimeListWidget::Allow(QDropEvent* event) {
-    int effect = OnDragOver ? OnDragOver(event->mimeData()->hasText(), Effects(event->possibleActions())) : 0;
+    int effect = OnDragOver
+                     ? OnDragOver(event->mimeData()->hasText(), Effects(event->possibleActions()))
+                     : 0;
     if (effect & 1) {
         event->setDropAction(Qt::CopyAction);
         event->accept();
@@ -56,9 +58,13 @@ bool TimeListWidget::Allow(QDropEvent* event) {
     return false;
 }
 
-void TimeListWidget::dragEnterEvent(QDragEnterEvent* event) { Allow(event); }
+void TimeListWidget::dragEnterEvent(QDragEnterEvent* event) {
+    Allow(event);
+}
 
-void TimeListWidget::dragMoveEvent(QDragMoveEvent* event) { Allow(event); }
+void TimeListWidget::dragMoveEvent(QDragMoveEvent* event) {
+    Allow(event);
+}
 
 void TimeListWidget::dropEvent(QDropEvent* event) {
     if (!Allow(event)) return;

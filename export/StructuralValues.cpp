@@ -52,29 +52,55 @@ bool MakePlan(const OutputFileModel& m, const ExtractionRequest& request, Readin
     auto beam = [&](std::string_view header, std::size_t word) {
         record(header, m.BeamCount, k + 1, m.BeamPointCount, word);
     };
-    if (name == var::Displacements) record(kDisplacementHeader, m.NodeCount, 1, 1, static_cast<std::size_t>(k + 1));
-    else if (name == var::EigenValues) record(kEigenValueHeader, 1, 0, 0, 7);
-    else if (name == var::TrussAxialForce) record(kTrussHeader, m.TrussCount, 1, 1, 1);
-    else if (name == var::BeamAxialForce) beam(m.Ndim == 2 ? kBeamHeader2D : kBeamHeader3D, 2);
-    else if (name == var::BeamBendingMoment) beam(kBeamHeader2D, 3);
-    else if (name == var::BeamBendingMomentMy) beam(kBeamHeader3D, 3);
-    else if (name == var::BeamBendingMomentMz) beam(kBeamHeader3D, 4);
-    else if (name == var::BeamBendingMomentMw) beam(kBeamHeader3D, 5);
-    else if (name == var::MembraneForceNx) shell(marker::MembraneForces, 5);
-    else if (name == var::MembraneForceNy) shell(marker::MembraneForces, 7);
-    else if (name == var::MembraneForceNxy) shell(marker::MembraneForces, 9);
-    else if (name == var::MembraneForceN1) shell(marker::MembraneForces, 11);
-    else if (name == var::MembraneForceN2) shell(marker::MembraneForces, 13);
-    else if (name == var::BendingForceMx) shell(marker::BendingForces, 5);
-    else if (name == var::BendingForceMy) shell(marker::BendingForces, 7);
-    else if (name == var::BendingForceMxy) shell(marker::BendingForces, 9);
-    else if (name == var::BendingForceM1) shell(marker::BendingForces, 11);
-    else if (name == var::BendingForceM2) shell(marker::BendingForces, 13);
-    else if (name == var::SoilAxialForceNx) record(kSoilHeader, m.SoilCount, 1, 1, 1);
-    else if (name == var::SoilPressure) record(kSoilHeader, m.SoilCount, 1, 1, 2);
+    if (name == var::Displacements)
+        record(kDisplacementHeader, m.NodeCount, 1, 1, static_cast<std::size_t>(k + 1));
+    else if (name == var::EigenValues)
+        record(kEigenValueHeader, 1, 0, 0, 7);
+    else if (name == var::TrussAxialForce)
+        record(kTrussHeader, m.TrussCount, 1, 1, 1);
+    else if (name == var::BeamAxialForce)
+        beam(m.Ndim == 2 ? kBeamHeader2D : kBeamHeader3D, 2);
+    else if (name == var::BeamBendingMoment)
+        beam(kBeamHeader2D, 3);
+    else if (name == var::BeamBendingMomentMy)
+        beam(kBeamHeader3D, 3);
+    else if (name == var::BeamBendingMomentMz)
+        beam(kBeamHeader3D, 4);
+    else if (name == var::BeamBendingMomentMw)
+        beam(kBeamHeader3D, 5);
+    else if (name == var::MembraneForceNx)
+        shell(marker::MembraneForces, 5);
+    else if (name == var::MembraneForceNy)
+        shell(marker::MembraneForces, 7);
+    else if (name == var::MembraneForceNxy)
+        shell(marker::MembraneForces, 9);
+    else if (name == var::MembraneForceN1)
+        shell(marker::MembraneForces, 11);
+    else if (name == var::MembraneForceN2)
+        shell(marker::MembraneForces, 13);
+    else if (name == var::BendingForceMx)
+        shell(marker::BendingForces, 5);
+    else if (name == var::BendingForceMy)
+        shell(marker::BendingForces, 7);
+    else if (name == var::BendingForceMxy)
+        shell(marker::BendingForces, 9);
+    else if (name == var::BendingForceM1)
+        shell(marker::BendingForces, 11);
+    else if (name == var::BendingForceM2)
+        shell(marker::BendingForces, 13);
+    else if (name == var::SoilAxialForceNx)
+        record(kSoilHeader, m.SoilCount, 1, 1, 1);
+    else if (name == var::SoilPressure)
+        record(kSoilHeader, m.SoilCount, 1, 1, 2);
     else if (name == var::BeamStresses || name == var::BeamTangentModulus) {
-        plan = ReadingPlan{name == var::BeamStresses ? marker::BeamStresses : marker::BeamTangentModulus,
-                           m.FiberCount, 4, 1, 0, true, k > 0 ? k : 0};
+        plan = ReadingPlan{
+            name == var::BeamStresses ? marker::BeamStresses : marker::BeamTangentModulus,
+            m.FiberCount,
+            4,
+            1,
+            0,
+            true,
+            k > 0 ? k : 0};
     } else {
         return false;
     }
@@ -133,7 +159,8 @@ private:
     // of rows the table does not keep are only checked for such numbers. Past the end of
     // the file every record left takes the last line again: it is converted once, not
     // once per record (a last line can be very long).
-    void ReadRecords(ColumnReading& reading, std::string_view line, std::int32_t t, std::int32_t rows) const {
+    void ReadRecords(ColumnReading& reading, std::string_view line, std::int32_t t,
+                     std::int32_t rows) const {
         const std::vector<std::int32_t>& kept = m_table.KeptRows();
         std::size_t nextKept = 0;
         std::int32_t readSingly = 0;  // rows up to this one are read one by one
@@ -174,7 +201,8 @@ private:
     // Up to five "fibre value" pairs a line; the second word of pair j is fibre
     // (r-1)*5 + j. A line taken again past the end of the file is split once, and each
     // of its values converted once.
-    void ReadFibres(ColumnReading& reading, std::string_view line, std::int32_t t, std::int32_t lines) const {
+    void ReadFibres(ColumnReading& reading, std::string_view line, std::int32_t t,
+                    std::int32_t lines) const {
         float values[5] = {};
         bool converted[5] = {};
         bool fresh = true;
@@ -198,8 +226,8 @@ private:
     // none is left), and leaves `line` on the line of row `following`. False, with the
     // reader back on row r, when the rows must be read one by one: a number in them
     // might not fit, or the file ends before row `following`.
-    bool SkipRows(ColumnReading& reading, std::string_view& line, std::int32_t r, std::int32_t following,
-                  std::int32_t rows) const {
+    bool SkipRows(ColumnReading& reading, std::string_view& line, std::int32_t r,
+                  std::int32_t following, std::int32_t rows) const {
         LineReader& in = reading.In;
         const std::int64_t stride = m_plan.Stride;
         const bool last = following > rows;
@@ -207,7 +235,8 @@ private:
         const std::int64_t start = in.Position();
         if (line.data() != reading.Saved.data()) reading.Saved.assign(line);
         WordNumberGuard guard;
-        const std::int64_t skipped = in.SkipLines(lines, [&](std::string_view bytes) { guard.Feed(bytes); });
+        const std::int64_t skipped =
+            in.SkipLines(lines, [&](std::string_view bytes) { guard.Feed(bytes); });
         // After the end of the file the remaining rows repeat its last line, which the
         // guard has seen; before a kept row the line of that row must exist.
         if (guard.Clear() && (last || (skipped == lines && !in.AtEnd()))) {
@@ -232,7 +261,8 @@ void Read(const OutputFileModel& model, const ExtractionRequest& request, ValueT
     const std::int32_t timeCount = PrepareTable(table, plan.Rows, request);
     LineReader in(model.FilePath);
     const ColumnReader reader(model, request, table, plan);
-    ReadColumns(in, model.FilePath, timeCount, "Reading " + request.Variable + "...", services, table,
+    ReadColumns(in, model.FilePath, timeCount, "Reading " + request.Variable + "...", services,
+                table,
                 [&reader](ColumnReading& reading, std::int32_t t) { reader.Read(reading, t); });
 }
 

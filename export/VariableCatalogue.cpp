@@ -12,7 +12,8 @@ std::int16_t Clamp16(std::int32_t count) {
 
 std::vector<std::string> Numbered(std::string_view prefix, std::int32_t count) {
     std::vector<std::string> kinds;
-    for (std::int32_t i = 1; i <= count; ++i) kinds.push_back(std::string(prefix) + std::to_string(i));
+    for (std::int32_t i = 1; i <= count; ++i)
+        kinds.push_back(std::string(prefix) + std::to_string(i));
     return kinds;
 }
 
@@ -62,7 +63,8 @@ bool DescribeVariable(std::string_view name, const OutputFileModel& m, OfferedVa
     } else if (name == var::BeamBendingMomentMy || name == var::BeamBendingMomentMz ||
                name == var::BeamBendingMomentMw || name == var::BeamBendingMoment) {
         // "Beam Bending Moment My" -> "My1", "My2", ...; the plain moment -> "M1", ...
-        std::string_view prefix = name == var::BeamBendingMoment ? "M" : name.substr(name.size() - 2);
+        std::string_view prefix =
+            name == var::BeamBendingMoment ? "M" : name.substr(name.size() - 2);
         row.RangeCaption = "Beams";
         row.VectorKinds = Numbered(prefix, m.BeamPointCount);
         row.Bound = m.BeamCount;
@@ -109,11 +111,13 @@ std::vector<OfferedVariable> OfferedVariables(const OutputFileModel& m) {
         if (m.HasBeamStresses) names.push_back(var::BeamStresses);
         if (m.HasBeamTangentModulus) names.push_back(var::BeamTangentModulus);
         if (m.HasMembraneForces)
-            names.insert(names.end(), {var::MembraneForceNx, var::MembraneForceNy, var::MembraneForceNxy,
-                                       var::MembraneForceN1, var::MembraneForceN2});
+            names.insert(names.end(),
+                         {var::MembraneForceNx, var::MembraneForceNy, var::MembraneForceNxy,
+                          var::MembraneForceN1, var::MembraneForceN2});
         if (m.HasBendingForces)
-            names.insert(names.end(), {var::BendingForceMx, var::BendingForceMy, var::BendingForceMxy,
-                                       var::BendingForceM1, var::BendingForceM2});
+            names.insert(names.end(),
+                         {var::BendingForceMx, var::BendingForceMy, var::BendingForceMxy,
+                          var::BendingForceM1, var::BendingForceM2});
         if (m.HasSoilForces) names.insert(names.end(), {var::SoilAxialForceNx, var::SoilPressure});
     }
     std::vector<OfferedVariable> offered(names.size());

@@ -25,8 +25,11 @@ constexpr std::int32_t kCellFontUsed = 0, kAlignment = 1, kHiddenLocked = 0;
 
 class SheetWriter {
 public:
-    SheetWriter(const ExtractionRequest& request, const OutputFileModel& model, const ValueTable& table)
-        : m_request(request), m_model(model), m_table(table),
+    SheetWriter(const ExtractionRequest& request, const OutputFileModel& model,
+                const ValueTable& table)
+        : m_request(request),
+          m_model(model),
+          m_table(table),
           m_label(RecordLabel(request.Variable)) {}
 
     void Write(const std::string& path) {
@@ -70,8 +73,12 @@ private:
             Raise(fail::SubscriptOutOfRange);
         return m_model.Times[static_cast<std::size_t>(step - 1)].Time;
     }
-    std::int16_t Vector(std::int32_t k) const { return m_request.Vectors[static_cast<std::size_t>(k - 1)]; }
-    std::string VectorLabel(std::int32_t k) const { return std::string(m_label) + " " + std::to_string(Vector(k)); }
+    std::int16_t Vector(std::int32_t k) const {
+        return m_request.Vectors[static_cast<std::size_t>(k - 1)];
+    }
+    std::string VectorLabel(std::int32_t k) const {
+        return std::string(m_label) + " " + std::to_string(Vector(k));
+    }
     float Value(std::int32_t k, std::int32_t t) const { return m_table.At(Vector(k), t); }
 
     const ExtractionRequest& m_request;
@@ -94,10 +101,10 @@ std::string_view RecordLabel(std::string_view variable) {
                           var::BeamBendingMomentMz, var::BeamBendingMomentMw})
             if (variable == name) return "Beam";
     }
-    for (auto name : {var::MembraneForceNx, var::MembraneForceNy, var::MembraneForceNxy,
-                      var::MembraneForceN1, var::MembraneForceN2, var::BendingForceMx,
-                      var::BendingForceMy, var::BendingForceMxy, var::BendingForceM1,
-                      var::BendingForceM2})
+    for (auto name :
+         {var::MembraneForceNx, var::MembraneForceNy, var::MembraneForceNxy, var::MembraneForceN1,
+          var::MembraneForceN2, var::BendingForceMx, var::BendingForceMy, var::BendingForceMxy,
+          var::BendingForceM1, var::BendingForceM2})
         if (variable == name) return "Shell";
     return "";
 }
@@ -120,11 +127,13 @@ void WriteWorksheet(const std::string& path, const ExtractionRequest& request,
         SheetWriter writer(request, model, table);
         writer.Write(path);
     } catch (const Failure& failure) {
-        services.Messages.MsgBox(failure.Number() == fail::PermissionDenied ? std::string(kFileLocked)
-                                                                            : failure.Description(),
+        services.Messages.MsgBox(failure.Number() == fail::PermissionDenied
+                                     ? std::string(kFileLocked)
+                                     : failure.Description(),
                                  MsgButtons::Ok, MsgIcon::Critical);
     } catch (const std::bad_alloc&) {
-        services.Messages.MsgBox(DescribeFailure(fail::OutOfMemory), MsgButtons::Ok, MsgIcon::Critical);
+        services.Messages.MsgBox(DescribeFailure(fail::OutOfMemory), MsgButtons::Ok,
+                                 MsgIcon::Critical);
     }
 }
 
@@ -141,7 +150,8 @@ void ExtractAndWrite(const OutputFileModel& model, const ExtractionRequest& requ
         default:
             return;
     }
-    if (!services.AbortRequested) WriteWorksheet(request.OutputPath, request, model, table, services);
+    if (!services.AbortRequested)
+        WriteWorksheet(request.OutputPath, request, model, table, services);
 }
 
 }  // namespace vx

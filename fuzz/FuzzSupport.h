@@ -31,7 +31,7 @@ namespace vx::fuzz {
 // One in-memory file, rewritten for every input. It is a regular file to the reader,
 // exactly as a listing on disk is, without touching the disk.
 class MemoryFile {
-  public:
+public:
     explicit MemoryFile(const char* name) : m_fd(::memfd_create(name, MFD_CLOEXEC)) {
         if (m_fd < 0) {
             std::perror("memfd_create");
@@ -55,7 +55,7 @@ class MemoryFile {
 
     const std::string& Path() const { return m_path; }
 
-  private:
+private:
     int m_fd;
     std::string m_path;
 };
@@ -63,7 +63,7 @@ class MemoryFile {
 // The window as the core sees it: messages are counted and answered, and a close
 // request can be made to arrive after a chosen number of progress reports.
 class Host : public MessageBoxService, public ProgressService {
-  public:
+public:
     MsgAnswer MsgBox(std::string_view prompt, MsgButtons buttons, MsgIcon) override {
         ++MessageCount;
         VX_FUZZ_CHECK(!prompt.empty());
@@ -81,7 +81,7 @@ class Host : public MessageBoxService, public ProgressService {
     int AbortAfterReports = 0;  // 0: never
     bool AbortRequested = false;
 
-  private:
+private:
     int m_reports = 0;
 };
 

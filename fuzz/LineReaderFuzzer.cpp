@@ -1,8 +1,8 @@
 // The buffered line reader against the reading rules written the slow, obvious way:
 // every line and position, the marker search (paused and resumed), seeks back to
-// recorded positions and past the end, and the first line start from any byte. The fuzzed bytes are put behind a filler of a
-// fuzzed length close to 64 KiB, 256 KiB or 1 MiB, as many lines or as one unfinished
-// line, so that they fall across the reader's refills and its buffer growth.
+// recorded positions and past the end, and the first line start from any byte. The fuzzed bytes are
+// put behind a filler of a fuzzed length close to 64 KiB, 256 KiB or 1 MiB, as many lines or as one
+// unfinished line, so that they fall across the reader's refills and its buffer growth.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -160,8 +160,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (auto pick : seekPicks) {
             const std::int64_t position = pick % (end + 2);
             const std::int64_t before = position + budget % (end + 2);
-            const auto first = std::find_if(lines.begin(), lines.end(),
-                                            [&](const Line& line) { return line.Start >= position; });
+            const auto first = std::find_if(lines.begin(), lines.end(), [&](const Line& line) {
+                return line.Start >= position;
+            });
             const bool expected = first != lines.end() && first->Start < before;
             VX_FUZZ_CHECK(reader.SeekToLineStart(position, before) == expected);
             if (expected) {

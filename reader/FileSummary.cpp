@@ -4,10 +4,14 @@ namespace vx {
 
 std::string AnalysisText(std::int16_t analysisType) {
     switch (analysisType) {
-        case AnalysisThermal: return "Temperature";
-        case AnalysisStatic: return "Structural";
-        case AnalysisDynamic: return "Dynamical";
-        default: return "Unknown";
+        case AnalysisThermal:
+            return "Temperature";
+        case AnalysisStatic:
+            return "Structural";
+        case AnalysisDynamic:
+            return "Dynamical";
+        default:
+            return "Unknown";
     }
 }
 

@@ -32,8 +32,8 @@ const char* FindTerminator(const char* p, const char* end) {
     const __m128i lf = _mm_set1_epi8('\n');
     while (end - p >= 16) {
         __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        int mask = _mm_movemask_epi8(
-            _mm_or_si128(_mm_cmpeq_epi8(chunk, cr), _mm_cmpeq_epi8(chunk, lf)));
+        int mask =
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(chunk, cr), _mm_cmpeq_epi8(chunk, lf)));
         if (mask != 0) return p + __builtin_ctz(static_cast<unsigned>(mask));
         p += 16;
     }
@@ -96,8 +96,9 @@ inline const char* AfterTerminator(const char* at, const char* end) {
 // a CR, and an LF that does not follow a CR, so CR LF once. `carry` is 1 when the byte
 // before the block is a CR. True when the `wanted`-th terminator is in the block; `at`
 // then points to it, else to the block's last terminator (or is left as it was).
-inline bool CountBlock(const char* p, std::uint64_t crMask, std::uint64_t lfMask, std::uint64_t& carry,
-                       std::int64_t wanted, std::int64_t& found, const char*& at) {
+inline bool CountBlock(const char* p, std::uint64_t crMask, std::uint64_t lfMask,
+                       std::uint64_t& carry, std::int64_t wanted, std::int64_t& found,
+                       const char*& at) {
     std::uint64_t ends = crMask | (lfMask & ~((crMask << 1) | carry));
     carry = crMask >> 63;
     for (; ends != 0; ends &= ends - 1) {
@@ -108,8 +109,8 @@ inline bool CountBlock(const char* p, std::uint64_t crMask, std::uint64_t lfMask
 }
 
 // The blocks of [p, p + 64 * count); returns the place after the last block looked at.
-const char* CountBlocksPortable(const char* p, std::size_t count, std::uint64_t& carry, std::int64_t wanted,
-                                std::int64_t& found, const char*& at) {
+const char* CountBlocksPortable(const char* p, std::size_t count, std::uint64_t& carry,
+                                std::int64_t wanted, std::int64_t& found, const char*& at) {
 #if defined(__SSE2__)
     const __m128i cr = _mm_set1_epi8('\r');
     const __m128i lf = _mm_set1_epi8('\n');
@@ -117,8 +118,10 @@ const char* CountBlocksPortable(const char* p, std::size_t count, std::uint64_t&
         std::uint64_t crMask = 0, lfMask = 0;
         for (int k = 0; k < 4; ++k) {
             const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-            crMask |= std::uint64_t{static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr)))} << (16 * k);
-            lfMask |= std::uint64_t{static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)))} << (16 * k);
+            crMask |= std::uint64_t{static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr)))}
+                      << (16 * k);
+            lfMask |= std::uint64_t{static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)))}
+                      << (16 * k);
         }
         if (CountBlock(p, crMask, lfMask, carry, wanted, found, at)) return p + 64;
     }
@@ -139,8 +142,9 @@ const char* CountBlocksPortable(const char* p, std::size_t count, std::uint64_t&
 #define VX_X86_VECTOR_PATHS 1
 // The same, 32 bytes at a time, for processors with AVX2.
 __attribute__((target("avx2"))) const char* CountBlocksAvx2(const char* p, std::size_t count,
-                                                              std::uint64_t& carry, std::int64_t wanted,
-                                                              std::int64_t& found, const char*& at) {
+                                                            std::uint64_t& carry,
+                                                            std::int64_t wanted,
+                                                            std::int64_t& found, const char*& at) {
     const __m256i cr = _mm256_set1_epi8('\r');
     const __m256i lf = _mm256_set1_epi8('\n');
     for (; count > 0; --count, p += 64) {
@@ -148,10 +152,12 @@ __attribute__((target("avx2"))) const char* CountBlocksAvx2(const char* p, std::
         const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
         const std::uint64_t crMask =
             std::uint64_t{static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, cr)))} |
-            std::uint64_t{static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, cr)))} << 32;
+            std::uint64_t{static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, cr)))}
+                << 32;
         const std::uint64_t lfMask =
             std::uint64_t{static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, lf)))} |
-            std::uint64_t{static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, lf)))} << 32;
+            std::uint64_t{static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, lf)))}
+                << 32;
         if (CountBlock(p, crMask, lfMask, carry, wanted, found, at)) return p + 64;
     }
     return p;
@@ -159,13 +165,16 @@ __attribute__((target("avx2"))) const char* CountBlocksAvx2(const char* p, std::
 
 // The same, 64 bytes at a time, for processors with AVX-512BW.
 __attribute__((target("avx512bw"))) const char* CountBlocksAvx512(const char* p, std::size_t count,
-                                                                   std::uint64_t& carry, std::int64_t wanted,
-                                                                   std::int64_t& found, const char*& at) {
+                                                                  std::uint64_t& carry,
+                                                                  std::int64_t wanted,
+                                                                  std::int64_t& found,
+                                                                  const char*& at) {
     const __m512i cr = _mm512_set1_epi8('\r');
     const __m512i lf = _mm512_set1_epi8('\n');
     for (; count > 0; --count, p += 64) {
         const __m512i v = _mm512_loadu_si512(p);
-        if (CountBlock(p, _mm512_cmpeq_epi8_mask(v, cr), _mm512_cmpeq_epi8_mask(v, lf), carry, wanted, found, at))
+        if (CountBlock(p, _mm512_cmpeq_epi8_mask(v, cr), _mm512_cmpeq_epi8_mask(v, lf), carry,
+                       wanted, found, at))
             return p + 64;
     }
     return p;
@@ -238,14 +247,16 @@ LineReader::Buffer::~Buffer() {
 
 bool LineReader::Buffer::Grow(std::size_t capacity) {
     void* data = m_data ? ::mremap(m_data, m_capacity, capacity, MREMAP_MAYMOVE)
-                        : ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+                        : ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE,
+                                 MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (data == MAP_FAILED) return false;
     m_data = static_cast<char*>(data);
     m_capacity = capacity;
     // Large pages where the system offers them: a line of gigabytes would otherwise cost
     // a page fault every 4 KiB.
     constexpr std::uintptr_t kLargePage = std::uintptr_t{2} << 20;
-    const auto from = (reinterpret_cast<std::uintptr_t>(m_data) + kLargePage - 1) & ~(kLargePage - 1);
+    const auto from =
+        (reinterpret_cast<std::uintptr_t>(m_data) + kLargePage - 1) & ~(kLargePage - 1);
     const auto to = (reinterpret_cast<std::uintptr_t>(m_data) + capacity) & ~(kLargePage - 1);
     if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
     return true;
@@ -264,7 +275,8 @@ bool LineReader::Fill() {
         m_begin = 0;
     }
     // One line fills the whole buffer: make room for the rest of it.
-    if (m_end == m_buffer.Capacity() && !m_buffer.Grow(m_buffer.Capacity() * 2)) Raise(fail::OutOfMemory);
+    if (m_end == m_buffer.Capacity() && !m_buffer.Grow(m_buffer.Capacity() * 2))
+        Raise(fail::OutOfMemory);
     // Reads of kReadSize, or as large as the unfinished line held, so that searches that
     // look at a long line again after each read cost no more than reading it.
     const std::size_t want = std::min(m_buffer.Capacity() - m_end, std::max(kReadSize, m_end));
@@ -308,7 +320,8 @@ std::string_view LineReader::ReadLine() {
     std::size_t scanned = m_begin;  // bytes before this index hold no terminator
     for (;;) {
         const char* base = m_buffer.get();
-        std::size_t at = static_cast<std::size_t>(FindTerminator(base + scanned, base + m_end) - base);
+        std::size_t at =
+            static_cast<std::size_t>(FindTerminator(base + scanned, base + m_end) - base);
         if (at < m_end) {
             // A CR in the last byte held may be the first half of CR LF: get the next byte.
             if (base[at] == '\r' && at + 1 == m_end && !m_eof) {

@@ -12,7 +12,8 @@ namespace vx {
 // A line ends at CR, at CR LF, or at LF alone; the terminator is not part of the line.
 // Reads of kReadSize bytes go through one buffer and lines are found with memchr-class
 // and vector searches, so a line costs no allocation and no per-character call; the
-// buffer grows only when a single line is longer than it. The file is opened read-only and never written.
+// buffer grows only when a single line is longer than it. The file is opened read-only and never
+// written.
 //
 // Failures (opening, reading, reading past the end) are thrown as vx::Failure.
 class LineReader {

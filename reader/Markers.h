@@ -38,7 +38,8 @@ inline constexpr std::string_view NodePositions = "POSITION OF THE NODES";
 inline constexpr std::string_view TotalDisplacements = "TOTAL DISPLACEMENTS.";
 inline constexpr std::string_view BeamForces = "INTERNAL SOLLICITATIONS IN THE BEAM ELEMENTS.";
 inline constexpr std::string_view BeamStresses = "STRESSES IN N/mm\xB2 IN BEAM ELEMENT";
-inline constexpr std::string_view BeamTangentModulus = "TANGENT MODULUS IN N/mm\xB2 IN BEAM ELEMENT";
+inline constexpr std::string_view BeamTangentModulus =
+    "TANGENT MODULUS IN N/mm\xB2 IN BEAM ELEMENT";
 inline constexpr std::string_view TrussForces = "INTERNAL SOLLICITATIONS IN THE TRUSS ELEMENTS.";
 inline constexpr std::string_view MembraneForces =
     "MEMBRANE FORCES Nx, Ny & Nxy IN THE SHELL ELEMENTS [kN/m]";

@@ -21,8 +21,9 @@ namespace {
 constexpr std::string_view kNotReadable = "Cannot read but temperature files";
 
 void ShowReadFileError(Services& services, const Failure& failure) {
-    services.Messages.MsgBox("Read File Error " + FailureText(failure.Number(), failure.Description()),
-                             MsgButtons::Ok, MsgIcon::Critical);
+    services.Messages.MsgBox(
+        "Read File Error " + FailureText(failure.Number(), failure.Description()), MsgButtons::Ok,
+        MsgIcon::Critical);
 }
 
 // Reads on until the current line contains `marker`; the current line is tested first.

@@ -36,8 +36,12 @@ constexpr std::int32_t kLastLineBelowLimit = (INT16_MAX - 1) / 5;
 // each through its own line reader, so everything here is const apart from the column.
 class TemperatureColumns {
 public:
-    TemperatureColumns(const OutputFileModel& model, const ExtractionRequest& request, ValueTable& table)
-        : m_model(model), m_request(request), m_table(table), m_nodes(model.NodeCount),
+    TemperatureColumns(const OutputFileModel& model, const ExtractionRequest& request,
+                       ValueTable& table)
+        : m_model(model),
+          m_request(request),
+          m_table(table),
+          m_nodes(model.NodeCount),
           m_lines(m_nodes / 5 + (m_nodes % 5 != 0 ? 1 : 0)) {}
 
     void Read(ColumnReading& reading, std::int32_t t) const {
@@ -79,7 +83,8 @@ private:
         const std::vector<std::int32_t>& kept = m_table.KeptRows();
         const std::int32_t firstNode = 5 * (l - 1) + 1;
         while (nextKept < kept.size() && kept[nextKept] < firstNode) ++nextKept;
-        const std::int32_t end = nextKept < kept.size() ? (kept[nextKept] - 1) / 5 + 1 : m_lines + 1;
+        const std::int32_t end =
+            nextKept < kept.size() ? (kept[nextKept] - 1) / 5 + 1 : m_lines + 1;
         return std::min(end, kLastLineBelowLimit + 1) - l;
     }
 
@@ -89,7 +94,8 @@ private:
     static bool SkipLines(LineReader& in, std::int32_t count) {
         const std::int64_t start = in.Position();
         FieldNumberGuard guard;
-        if (in.SkipLines(count, [&](std::string_view bytes) { guard.Feed(bytes); }) == count && guard.Clear())
+        if (in.SkipLines(count, [&](std::string_view bytes) { guard.Feed(bytes); }) == count &&
+            guard.Clear())
             return true;
         in.Seek(start);
         return false;
@@ -108,7 +114,8 @@ void Read(const OutputFileModel& model, const ExtractionRequest& request, ValueT
 
     LineReader in(model.FilePath);
     const TemperatureColumns columns(model, request, table);
-    ReadColumns(in, model.FilePath, timeCount, "Reading " + request.Variable + "...", services, table,
+    ReadColumns(in, model.FilePath, timeCount, "Reading " + request.Variable + "...", services,
+                table,
                 [&columns](ColumnReading& reading, std::int32_t t) { columns.Read(reading, t); });
 }
 

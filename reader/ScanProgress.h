@@ -23,7 +23,8 @@ public:
         m_text = text;
         m_calls = 0;
         m_last = std::chrono::steady_clock::now();
-        double fraction = m_size > 0 ? static_cast<double>(position) / static_cast<double>(m_size) : 0.0;
+        double fraction =
+            m_size > 0 ? static_cast<double>(position) / static_cast<double>(m_size) : 0.0;
         m_progress.UpdateProgress(static_cast<float>(fraction), text);
     }
 

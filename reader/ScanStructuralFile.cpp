@@ -40,8 +40,8 @@ void ReadInputEcho(LineReader& in, OutputFileModel& model, ScanProgress& progres
         if (Contains(line, marker::LongitudinalFibers)) {
             // "AND   12 LONGITUDINAL FIBERS." continues the line before it; what is
             // left without the words is the number.
-            std::string rest = ReplaceAll(ReplaceAll(line, marker::LongitudinalFibersDot, ""),
-                                          marker::And, "");
+            std::string rest =
+                ReplaceAll(ReplaceAll(line, marker::LongitudinalFibersDot, ""), marker::And, "");
             model.FiberCount = RoundToInt16(NumericPrefix(rest));
         }
         if (Contains(line, marker::IntegrationPoints)) {

@@ -19,7 +19,9 @@ namespace {
 
 std::atomic<int> g_threads{0};
 
-int ThreadCount(std::int32_t columns) { return std::min<std::int32_t>(ReadingThreads(), columns); }
+int ThreadCount(std::int32_t columns) {
+    return std::min<std::int32_t>(ReadingThreads(), columns);
+}
 
 void Report(Services& services, std::int32_t t, std::int32_t columns, std::string_view caption) {
     services.Progress.UpdateProgress(
@@ -55,7 +57,9 @@ struct Outcome {
 class Crew {
 public:
     Crew(std::int32_t columns, const std::function<void(ColumnReading&, std::int32_t)>& readColumn)
-        : m_outcomes(static_cast<std::size_t>(columns) + 1), m_last(columns), m_readColumn(readColumn) {}
+        : m_outcomes(static_cast<std::size_t>(columns) + 1),
+          m_last(columns),
+          m_readColumn(readColumn) {}
 
     ~Crew() { Stop(); }
 
@@ -150,7 +154,9 @@ private:
 
 }  // namespace
 
-void SetReadingThreads(int count) { g_threads.store(count); }
+void SetReadingThreads(int count) {
+    g_threads.store(count);
+}
 
 int ReadingThreads() {
     const int count = g_threads.load();
@@ -205,14 +211,16 @@ void ReadColumns(LineReader& first, const std::string& path, std::int32_t column
     if (failure) std::rethrow_exception(failure);
 }
 
-void SeekToColumnStep(LineReader& in, const OutputFileModel& model, const ExtractionRequest& request,
-                      std::int32_t t) {
+void SeekToColumnStep(LineReader& in, const OutputFileModel& model,
+                      const ExtractionRequest& request, std::int32_t t) {
     const std::int16_t step = request.SelectedTimes[static_cast<std::size_t>(t - 1)];
-    if (step < 1 || step > static_cast<std::int32_t>(model.Times.size())) Raise(fail::SubscriptOutOfRange);
+    if (step < 1 || step > static_cast<std::int32_t>(model.Times.size()))
+        Raise(fail::SubscriptOutOfRange);
     in.Seek(model.Times[static_cast<std::size_t>(step - 1)].Position);
 }
 
-std::int32_t PrepareTable(ValueTable& table, std::int32_t records, const ExtractionRequest& request) {
+std::int32_t PrepareTable(ValueTable& table, std::int32_t records,
+                          const ExtractionRequest& request) {
     if (request.SelectedTimes.size() > static_cast<std::size_t>(INT16_MAX)) Raise(fail::Overflow);
     const auto timeCount = static_cast<std::int32_t>(request.SelectedTimes.size());
     if (records < 1 || timeCount < 1) Raise(fail::SubscriptOutOfRange);
@@ -228,12 +236,12 @@ void ReportingFailures(Services& services, const std::function<void()>& read) {
     try {
         read();
     } catch (const Failure& failure) {
-        services.Messages.MsgBox(FailureText(failure.Number(), failure.Description()), MsgButtons::Ok,
-                                 MsgIcon::None);
+        services.Messages.MsgBox(FailureText(failure.Number(), failure.Description()),
+                                 MsgButtons::Ok, MsgIcon::None);
     } catch (const std::bad_alloc&) {
         Failure failure(fail::OutOfMemory);
-        services.Messages.MsgBox(FailureText(failure.Number(), failure.Description()), MsgButtons::Ok,
-                                 MsgIcon::None);
+        services.Messages.MsgBox(FailureText(failure.Number(), failure.Description()),
+                                 MsgButtons::Ok, MsgIcon::None);
     }
 }
 

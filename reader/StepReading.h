@@ -44,8 +44,8 @@ void ReadColumns(LineReader& first, const std::string& path, std::int32_t column
 
 // Puts `in` at the step of column t (1-based), the line after its time line: where each
 // column's reading starts. A step the listing does not hold is out of range (9).
-void SeekToColumnStep(LineReader& in, const OutputFileModel& model, const ExtractionRequest& request,
-                      std::int32_t t);
+void SeekToColumnStep(LineReader& in, const OutputFileModel& model,
+                      const ExtractionRequest& request, std::int32_t t);
 
 // Makes `table` ready for an extraction of `records` records at the request's selected
 // times and returns the number of columns. More than 32767 times is an overflow (6); a
@@ -53,7 +53,8 @@ void SeekToColumnStep(LineReader& in, const OutputFileModel& model, const Extrac
 // (record and vector numbers are 16-bit), so a listing that claims two billion nodes
 // costs no gigabytes of zeros; of the others only those the request names are kept (a
 // request naming none keeps all).
-std::int32_t PrepareTable(ValueTable& table, std::int32_t records, const ExtractionRequest& request);
+std::int32_t PrepareTable(ValueTable& table, std::int32_t records,
+                          const ExtractionRequest& request);
 
 // Runs one extraction and shows its failure as extractions show theirs: "N: description"
 // with no icon. Nothing is passed on.

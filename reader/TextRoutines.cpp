@@ -55,7 +55,9 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Collects the characters of a number in the form std::from_chars takes (no '+',
 // exponent letter 'e'). Short numbers, the usual case, stay on the stack.
@@ -169,17 +171,24 @@ float RoundToSingle(double value) {
 static double WholeWordNumber(std::string_view word) {
     double value = 0;
     switch (ParseWholeNumber(word, value)) {
-        case NumberStatus::Ok: return value;
+        case NumberStatus::Ok:
+            return value;
         // A number too large for a double is still a number, only too large for any field.
-        case NumberStatus::TooLarge: Raise(fail::Overflow);
-        case NumberStatus::NotANumber: break;
+        case NumberStatus::TooLarge:
+            Raise(fail::Overflow);
+        case NumberStatus::NotANumber:
+            break;
     }
     Raise(fail::TypeMismatch);
 }
 
-std::int16_t WholeWordInt16(std::string_view word) { return RoundToInt16(WholeWordNumber(word)); }
+std::int16_t WholeWordInt16(std::string_view word) {
+    return RoundToInt16(WholeWordNumber(word));
+}
 
-std::int32_t WholeWordInt32(std::string_view word) { return RoundToInt32(WholeWordNumber(word)); }
+std::int32_t WholeWordInt32(std::string_view word) {
+    return RoundToInt32(WholeWordNumber(word));
+}
 
 double NumericPrefix(std::string_view text) {
     NumberText number;

@@ -43,7 +43,9 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
 // digits with an optional decimal point and fraction (or a point and digits), and an
 // optional exponent (E or D, optional sign, digits). Anything else gives nothing.
 std::optional<double> ParseNumber(std::string_view text);
-inline bool IsNumeric(std::string_view text) { return ParseNumber(text).has_value(); }
+inline bool IsNumeric(std::string_view text) {
+    return ParseNumber(text).has_value();
+}
 
 // The whole-word integer conversions: the word must be a number (else type mismatch,
 // 13); a fraction rounds to the nearest integer, halves to even; the result must fit

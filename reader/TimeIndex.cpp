@@ -83,8 +83,8 @@ void IndexPiece(LineReader& in, std::int64_t end, std::vector<TimeStep>& steps, 
 // Each line belongs to the piece it starts in. The pieces are put together in order, so
 // the steps, the step counter and the failure that ends the scan are those of reading
 // the file from front to back; the calling thread reports progress as its pieces end.
-void IndexInPieces(LineReader& in, const std::string& path, int threads, std::vector<TimeStep>& times,
-                   ScanProgress& progress) {
+void IndexInPieces(LineReader& in, const std::string& path, int threads,
+                   std::vector<TimeStep>& times, ScanProgress& progress) {
     const std::int64_t start = in.Position();
     const std::int64_t size = in.Size();
     const std::int64_t pieceBytes = g_pieceBytes.load();
@@ -102,7 +102,8 @@ void IndexInPieces(LineReader& in, const std::string& path, int threads, std::ve
     };
 
     // Reads piece i; a failure is kept with the steps found before it.
-    auto readPiece = [&](LineReader& reader, std::int64_t i, WordList& words, ScanProgress* reports) {
+    auto readPiece = [&](LineReader& reader, std::int64_t i, WordList& words,
+                         ScanProgress* reports) {
         Piece& piece = pieces[static_cast<std::size_t>(i)];
         const auto [begin, end] = bounds(i);
         piece.Read = true;
@@ -173,7 +174,9 @@ void IndexInPieces(LineReader& in, const std::string& path, int threads, std::ve
 
 }  // namespace
 
-void SetTimeIndexPieceBytes(std::int64_t bytes) { g_pieceBytes.store(bytes > 0 ? bytes : std::int64_t{4} << 20); }
+void SetTimeIndexPieceBytes(std::int64_t bytes) {
+    g_pieceBytes.store(bytes > 0 ? bytes : std::int64_t{4} << 20);
+}
 
 void IndexTimeSteps(LineReader& in, OutputFileModel& model, ScanProgress& progress) {
     std::vector<TimeStep> times;

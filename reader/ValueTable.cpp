@@ -11,7 +11,8 @@ void ValueTable::Resize(std::int32_t rows, std::int32_t columns) {
     Resize(rows, columns, {});
 }
 
-void ValueTable::Resize(std::int32_t rows, std::int32_t columns, const std::vector<std::int16_t>& keep) {
+void ValueTable::Resize(std::int32_t rows, std::int32_t columns,
+                        const std::vector<std::int16_t>& keep) {
     if (rows < 0 || columns < 0) Raise(fail::SubscriptOutOfRange);
     m_values.clear();
     m_values.shrink_to_fit();

@@ -44,7 +44,7 @@ private:
     std::int32_t m_stored = 0;          // rows stored per column
     std::vector<std::int32_t> m_slots;  // row -> place in a column, -1 when not kept; empty: all
     std::vector<std::int32_t> m_kept;
-    std::vector<float> m_values;        // column after column
+    std::vector<float> m_values;  // column after column
 };
 
 }  // namespace vx

@@ -16,10 +16,16 @@ namespace vx {
 
 namespace {
 
-bool IsDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
+bool IsDigit(char c) {
+    return static_cast<unsigned char>(c - '0') < 10;
+}
 // The blanks NumericPrefix passes over wherever they stand.
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
-bool IsExponentLetter(char c) { return c == 'e' || c == 'E' || c == 'd' || c == 'D'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n';
+}
+bool IsExponentLetter(char c) {
+    return c == 'e' || c == 'E' || c == 'd' || c == 'D';
+}
 
 // Powers of ten that a double holds exactly.
 constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
@@ -28,7 +34,9 @@ constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7
 constexpr int kMaxExactPower = 22;
 constexpr std::uint64_t kMaxExactMantissa = std::uint64_t{1} << 53;
 
-float LongWay(std::string_view text) { return RoundToSingle(NumericPrefix(text)); }
+float LongWay(std::string_view text) {
+    return RoundToSingle(NumericPrefix(text));
+}
 
 // After blanks: true when what follows could still continue a number.
 bool ContinuesAfterBlanks(const char* p, const char* end) {
@@ -128,9 +136,10 @@ inline std::uint64_t Back(std::uint64_t current, std::uint64_t previous, int k) 
 // Looks at one block after the last; true when it holds a number that might not fit.
 inline bool Suspect(const ByteClasses& c, WordNumberGuard::Carry& last) {
     // Exponents of two digits from 20 up, and of three digits or more, at their last digit.
-    const std::uint64_t twoDigits = c.digit & Back(c.high, last.high, 1) & Back(c.lead, last.lead, 2);
-    const std::uint64_t threeDigits =
-        c.digit & Back(c.digit, last.digit, 1) & Back(c.digit, last.digit, 2) & Back(c.lead, last.lead, 3);
+    const std::uint64_t twoDigits =
+        c.digit & Back(c.high, last.high, 1) & Back(c.lead, last.lead, 2);
+    const std::uint64_t threeDigits = c.digit & Back(c.digit, last.digit, 1) &
+                                      Back(c.digit, last.digit, 2) & Back(c.lead, last.lead, 3);
     // Runs of 16 digits and points, at their last byte: bit i of `run8` is set when bytes
     // i-15..i all are, built by doubling (2, 4, 8, 16) with each step's bits of the last block.
     const std::uint64_t run1 = c.digitOrPoint & Back(c.digitOrPoint, last.digitOrPoint, 1);
@@ -186,7 +195,7 @@ bool SuspectBlocksPortable(const char* p, std::size_t count, WordNumberGuard::Ca
 #define VX_X86_VECTOR_PATHS 1
 // The same, 32 bytes at a time, for processors with AVX2.
 __attribute__((target("avx2"))) bool SuspectBlocksAvx2(const char* p, std::size_t count,
-                                                         WordNumberGuard::Carry& last) {
+                                                       WordNumberGuard::Carry& last) {
     const __m256i zero = _mm256_set1_epi8('0'), nine = _mm256_set1_epi8(9);
     const __m256i two = _mm256_set1_epi8('2'), seven = _mm256_set1_epi8(7);
     const __m256i point = _mm256_set1_epi8('.'), plus = _mm256_set1_epi8('+');
@@ -199,8 +208,9 @@ __attribute__((target("avx2"))) bool SuspectBlocksAvx2(const char* p, std::size_
             const __m256i digit = _mm256_cmpeq_epi8(_mm256_min_epu8(fromZero, nine), fromZero);
             const __m256i fromTwo = _mm256_sub_epi8(v, two);
             const __m256i high = _mm256_cmpeq_epi8(_mm256_min_epu8(fromTwo, seven), fromTwo);
-            const __m256i lead = _mm256_or_si256(_mm256_cmpeq_epi8(_mm256_or_si256(v, letterBits), letterE),
-                                                 _mm256_cmpeq_epi8(v, plus));
+            const __m256i lead =
+                _mm256_or_si256(_mm256_cmpeq_epi8(_mm256_or_si256(v, letterBits), letterE),
+                                _mm256_cmpeq_epi8(v, plus));
             const int shift = 32 * k;
             c.digit |= std::uint64_t{static_cast<unsigned>(_mm256_movemask_epi8(digit))} << shift;
             c.digitOrPoint |= std::uint64_t{static_cast<unsigned>(_mm256_movemask_epi8(
@@ -218,7 +228,7 @@ __attribute__((target("avx2"))) bool SuspectBlocksAvx2(const char* p, std::size_
 #if defined(VX_X86_VECTOR_PATHS)
 // The same, 64 bytes at a time, for processors with AVX-512BW: compares give bit masks.
 __attribute__((target("avx512bw"))) bool SuspectBlocksAvx512(const char* p, std::size_t count,
-                                                               WordNumberGuard::Carry& last) {
+                                                             WordNumberGuard::Carry& last) {
     const __m512i zero = _mm512_set1_epi8('0'), ten = _mm512_set1_epi8(10);
     const __m512i two = _mm512_set1_epi8('2'), eight = _mm512_set1_epi8(8);
     const __m512i point = _mm512_set1_epi8('.'), plus = _mm512_set1_epi8('+');
@@ -229,7 +239,8 @@ __attribute__((target("avx512bw"))) bool SuspectBlocksAvx512(const char* p, std:
         c.digit = _mm512_cmplt_epu8_mask(_mm512_sub_epi8(v, zero), ten);
         c.digitOrPoint = c.digit | _mm512_cmpeq_epi8_mask(v, point);
         c.high = _mm512_cmplt_epu8_mask(_mm512_sub_epi8(v, two), eight);
-        c.lead = _mm512_cmpeq_epi8_mask(_mm512_or_si512(v, letterBits), letterE) | _mm512_cmpeq_epi8_mask(v, plus);
+        c.lead = _mm512_cmpeq_epi8_mask(_mm512_or_si512(v, letterBits), letterE) |
+                 _mm512_cmpeq_epi8_mask(v, plus);
         if (Suspect(c, last)) return true;
     }
     return false;
@@ -284,8 +295,10 @@ void FieldNumberGuard::Feed(std::string_view bytes) {
 #if defined(__SSE2__)
     const __m128i lowerCase = _mm_set1_epi8(0x20), e = _mm_set1_epi8('e'), d = _mm_set1_epi8('d');
     for (; end - p >= 16; p += 16) {
-        const __m128i lower = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), lowerCase);
-        if (_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(lower, e), _mm_cmpeq_epi8(lower, d))) != 0) {
+        const __m128i lower =
+            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), lowerCase);
+        if (_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(lower, e), _mm_cmpeq_epi8(lower, d))) !=
+            0) {
             m_suspect = true;
             return;
         }

@@ -30,6 +30,8 @@ inline int ActiveVectorLevel() {
 }
 
 // Uses no wider instructions than `level` from now on; the tests run every path this way.
-inline void LimitVectorLevel(int level) { VectorLevelLimit().store(level); }
+inline void LimitVectorLevel(int level) {
+    VectorLevelLimit().store(level);
+}
 
 }  // namespace vx

@@ -16,7 +16,9 @@ public:
     using Control::Control;
 
     std::int32_t ListCount() const { return static_cast<std::int32_t>(m_items.size()); }
-    const std::string& List(std::int32_t index) const { return m_items.at(static_cast<std::size_t>(index)); }
+    const std::string& List(std::int32_t index) const {
+        return m_items.at(static_cast<std::size_t>(index));
+    }
     const std::vector<std::string>& Items() const { return m_items; }
 
     // Appends (index -1) or inserts before `index`.
@@ -24,7 +26,9 @@ public:
     void RemoveItem(std::int32_t index);
     void Clear();
 
-    bool Selected(std::int32_t index) const { return m_selected.at(static_cast<std::size_t>(index)); }
+    bool Selected(std::int32_t index) const {
+        return m_selected.at(static_cast<std::size_t>(index));
+    }
     void SetSelected(std::int32_t index, bool selected) {
         std::vector<bool>::reference slot = m_selected.at(static_cast<std::size_t>(index));
         if (slot != selected) ++m_selectionRevision;

@@ -7,7 +7,9 @@ namespace vx {
 
 namespace {
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool EqualIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -16,11 +18,15 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 }  // namespace
 
-void SetRedraw(ListBox& list, bool redraw) { list.SetRedraw(redraw); }
+void SetRedraw(ListBox& list, bool redraw) {
+    list.SetRedraw(redraw);
+}
 
 std::int32_t FindItemExact(const ListBox& list, std::string_view text) {
     for (std::int32_t i = 0; i < list.ListCount(); ++i)

@@ -52,7 +52,9 @@ public:
     using Control::Control;
 
     std::int32_t ListCount() const { return static_cast<std::int32_t>(m_items.size()); }
-    const std::string& List(std::int32_t index) const { return m_items.at(static_cast<std::size_t>(index)); }
+    const std::string& List(std::int32_t index) const {
+        return m_items.at(static_cast<std::size_t>(index));
+    }
     const std::vector<std::string>& Items() const { return m_items; }
     void AddItem(std::string text) {
         m_items.push_back(std::move(text));

@@ -41,15 +41,16 @@ std::vector<ControlLayout> BuildLayout() {
     };
     // The summary rows: a caption and a value label per row, evenly spaced from 300 to
     // 3240 twips.
-    static constexpr std::string_view kCaptions[10] = {"Version:", "Analysis:", "Problem:", "Nodes:",
-                                                       "Solids:",  "Trusses:",  "Beams:",    "Shells:",
-                                                       "Soils:",   "Fibers:"};
-    static constexpr std::string_view kValues[10] = {"lblVersion", "lblAnalysis", "lblProblem", "lblNodes",
-                                                     "lblSolids",  "lblTrusses",  "lblBeams",   "lblShells",
-                                                     "lblSoils",   "lblFibers"};
+    static constexpr std::string_view kCaptions[10] = {
+        "Version:", "Analysis:", "Problem:", "Nodes:", "Solids:",
+        "Trusses:", "Beams:",    "Shells:",  "Soils:", "Fibers:"};
+    static constexpr std::string_view kValues[10] = {
+        "lblVersion", "lblAnalysis", "lblProblem", "lblNodes", "lblSolids",
+        "lblTrusses", "lblBeams",    "lblShells",  "lblSoils", "lblFibers"};
     for (int i = 0; i < 10; ++i) {
         int top = 300 + (2940 * i + 4) / 9;
-        l.push_back({"lblSummary", i, K::Label, "fraSummary", kCaptions[i], 240, top, 735, 255, 31 + 2 * i});
+        l.push_back({"lblSummary", i, K::Label, "fraSummary", kCaptions[i], 240, top, 735, 255,
+                     31 + 2 * i});
         l.push_back({kValues[i], -1, K::Label, "fraSummary", "", 1080, top, 975, 255, 32 + 2 * i});
     }
     return l;

@@ -8,11 +8,20 @@
 // captions from here and the view its geometry, so that both agree.
 namespace vx {
 
-enum class ControlKind { Label, TextBox, Button, ListBox, Frame, ComboBox, OptionButton, PictureBox };
+enum class ControlKind {
+    Label,
+    TextBox,
+    Button,
+    ListBox,
+    Frame,
+    ComboBox,
+    OptionButton,
+    PictureBox
+};
 
 struct ControlLayout {
-    std::string_view Name;       // "txtVectors" for every member of an array
-    int Index;                   // place in a control array, -1 for a single control
+    std::string_view Name;  // "txtVectors" for every member of an array
+    int Index;              // place in a control array, -1 for a single control
     ControlKind Kind;
     std::string_view Container;  // "" for the window itself
     std::string_view Caption;    // caption or initial text; '&' marks the access key
@@ -20,7 +29,7 @@ struct ControlLayout {
     int TabIndex;
 };
 
-inline constexpr int kFormWidth = 8460;   // client area, twips
+inline constexpr int kFormWidth = 8460;  // client area, twips
 inline constexpr int kFormHeight = 5880;
 inline constexpr int kStatusBarHeight = 300;
 

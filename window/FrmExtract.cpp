@@ -58,9 +58,11 @@ std::size_t CharacterCount(std::string_view utf8) {
 
 FrmExtract::FrmExtract(Platform& platform) : m_platform(platform) {
     for (const auto& layout : FormLayout())
-        if (Control* c = FindControl(layout.Name, layout.Index)) c->SetText(std::string(layout.Caption));
+        if (Control* c = FindControl(layout.Name, layout.Index))
+            c->SetText(std::string(layout.Caption));
     optTime[0].Value = true;
-    for (int i = 0; i < 3; ++i) txtVectors[static_cast<std::size_t>(i)].OnChange = [this, i] { txtVectors_Change(i); };
+    for (int i = 0; i < 3; ++i)
+        txtVectors[static_cast<std::size_t>(i)].OnChange = [this, i] { txtVectors_Change(i); };
     cboVariables.OnClick = [this] { cboVariables_Click(); };
     lstHidden.SetVisible(false);
 }
@@ -72,9 +74,10 @@ Label& FrmExtract::SummaryValue(int row) {
 }
 
 std::vector<Control*> FrmExtract::Controls() {
-    std::vector<Control*> all = {&lblFile,       &txtFileName,  &cmdFile,       &lblTimes[0],   &lstAvailable,
-                                 &lblTimes[1],   &lstSelected,  &cmdDelete,     &cmdClear,      &fraVariables,
-                                 &lblVariables[0], &cboVariables, &lblVariables[1], &cboVectors, &fraVectors};
+    std::vector<Control*> all = {&lblFile,         &txtFileName,  &cmdFile,         &lblTimes[0],
+                                 &lstAvailable,    &lblTimes[1],  &lstSelected,     &cmdDelete,
+                                 &cmdClear,        &fraVariables, &lblVariables[0], &cboVariables,
+                                 &lblVariables[1], &cboVectors,   &fraVectors};
     for (int i = 0; i < 3; ++i) {
         all.push_back(&lblVectors[static_cast<std::size_t>(i)]);
         all.push_back(&txtVectors[static_cast<std::size_t>(i)]);
@@ -85,9 +88,9 @@ std::vector<Control*> FrmExtract::Controls() {
         all.push_back(&lblSummary[static_cast<std::size_t>(i)]);
         all.push_back(&SummaryValue(i));
     }
-    for (Control* c : std::initializer_list<Control*>{&fraTime, &optTime[0], &optTime[1], &picProgress, &cmdHelp,
-                                                      &sbMain, &mnuListClear, &mnuListSep1, &mnuListAdd,
-                                                      &mnuListDelete, &mnuListSep2, &mnuListAll})
+    for (Control* c : std::initializer_list<Control*>{
+             &fraTime, &optTime[0], &optTime[1], &picProgress, &cmdHelp, &sbMain, &mnuListClear,
+             &mnuListSep1, &mnuListAdd, &mnuListDelete, &mnuListSep2, &mnuListAll})
         all.push_back(c);
     return all;
 }
@@ -111,10 +114,10 @@ std::string FrmExtract::HelpFile() {
 void FrmExtract::Form_Load() {
     Caption = std::string(AppTitle);
     for (Control* c : std::initializer_list<Control*>{
-             &cmdDelete, &cmdClear, &cmdSave, &lblTimes[0], &lblTimes[1], &lstAvailable, &lstSelected,
-             &fraVariables, &lblVariables[0], &lblVariables[1], &cboVariables, &cboVectors, &fraVectors,
-             &lblVectors[0], &lblVectors[1], &lblVectors[2], &txtVectors[0], &txtVectors[1], &txtVectors[2],
-             &fraSummary})
+             &cmdDelete,     &cmdClear,      &cmdSave,       &lblTimes[0],     &lblTimes[1],
+             &lstAvailable,  &lstSelected,   &fraVariables,  &lblVariables[0], &lblVariables[1],
+             &cboVariables,  &cboVectors,    &fraVectors,    &lblVectors[0],   &lblVectors[1],
+             &lblVectors[2], &txtVectors[0], &txtVectors[1], &txtVectors[2],   &fraSummary})
         c->SetEnabled(false);
     for (auto& label : lblSummary) label.SetEnabled(false);
     fraTime.SetEnabled(false);
@@ -147,7 +150,8 @@ void FrmExtract::Form_KeyDown(int keyCode, int shift) {
 void FrmExtract::Form_QueryUnload(bool& cancel) {
     if (SaveRunning) {
         cancel = true;
-        MsgAnswer answer = CenteredMsgBox(kSaveInProgress, MsgButtons::YesNo, MsgIcon::Question, AppTitle);
+        MsgAnswer answer =
+            CenteredMsgBox(kSaveInProgress, MsgButtons::YesNo, MsgIcon::Question, AppTitle);
         if (answer == MsgAnswer::Yes) {
             m_platform.Help.CloseHelp(HelpFile());
             AbortRequested = true;
@@ -169,9 +173,13 @@ void FrmExtract::Form_Unload() {
     m_platform.Settings.SaveSetting(AppTitle, kSettingsSection, "InitSaveDir", InitSaveDir);
 }
 
-void FrmExtract::cmdHelp_Click() { m_platform.Help.ShowHelp(HelpFile()); }
+void FrmExtract::cmdHelp_Click() {
+    m_platform.Help.ShowHelp(HelpFile());
+}
 
-void FrmExtract::cmdClose_Click() { m_platform.Host.Unload(); }
+void FrmExtract::cmdClose_Click() {
+    m_platform.Host.Unload();
+}
 
 // --- opening a file ----------------------------------------------------------------
 
@@ -227,7 +235,9 @@ void FrmExtract::CloseIfPending() {
     m_platform.Host.Unload();
 }
 
-void FrmExtract::ResetFileModel() { m_model.Reset(); }
+void FrmExtract::ResetFileModel() {
+    m_model.Reset();
+}
 
 void FrmExtract::FillAvailable() {
     SetRedraw(lstAvailable, false);
@@ -251,9 +261,9 @@ void FrmExtract::ShowSummary() {
 
 void FrmExtract::SetVariableControls(bool enabled) {
     for (Control* c : std::initializer_list<Control*>{
-             &fraVariables, &cboVariables, &cboVectors, &lblVariables[0], &lblVariables[1], &fraVectors,
-             &lblVectors[0], &lblVectors[1], &lblVectors[2], &txtVectors[0], &txtVectors[1], &txtVectors[2],
-             &fraTime, &optTime[0], &optTime[1]})
+             &fraVariables, &cboVariables, &cboVectors, &lblVariables[0], &lblVariables[1],
+             &fraVectors, &lblVectors[0], &lblVectors[1], &lblVectors[2], &txtVectors[0],
+             &txtVectors[1], &txtVectors[2], &fraTime, &optTime[0], &optTime[1]})
         c->SetEnabled(enabled);
 }
 
@@ -288,8 +298,9 @@ void FrmExtract::cboVariables_Click() {
     bool haveKinds = cboVectors.ListCount() > 0;
     lblVariables[1].SetEnabled(haveKinds);
     cboVectors.SetEnabled(haveKinds);
-    for (Control* c : std::initializer_list<Control*>{&fraVectors, &lblVectors[0], &txtVectors[0], &lblVectors[1],
-                                                      &txtVectors[1], &lblVectors[2], &txtVectors[2]})
+    for (Control* c : std::initializer_list<Control*>{&fraVectors, &lblVectors[0], &txtVectors[0],
+                                                      &lblVectors[1], &txtVectors[1],
+                                                      &lblVectors[2], &txtVectors[2]})
         c->SetEnabled(!blank);
     for (std::size_t i = 0; i < 3; ++i)
         if (IsNumeric(txtVectors[i].Text())) SavedVectors[i] = txtVectors[i].Text();
@@ -304,11 +315,14 @@ void FrmExtract::cboVariables_Click() {
 }
 
 bool FrmExtract::ReadyToSave() {
-    return vx::ReadyToSave(cboVariables.Text(), txtVectors[0].Text(), txtVectors[1].Text(), txtVectors[2].Text(),
-                           static_cast<std::size_t>(lstSelected.ListCount()), m_model);
+    return vx::ReadyToSave(cboVariables.Text(), txtVectors[0].Text(), txtVectors[1].Text(),
+                           txtVectors[2].Text(), static_cast<std::size_t>(lstSelected.ListCount()),
+                           m_model);
 }
 
-void FrmExtract::txtVectors_Change(int) { cmdSave.SetEnabled(ReadyToSave()); }
+void FrmExtract::txtVectors_Change(int) {
+    cmdSave.SetEnabled(ReadyToSave());
+}
 
 void FrmExtract::txtVectors_GotFocus(int index) {
     if (!m_platform.Keys.TabDown()) return;
@@ -428,7 +442,8 @@ void FrmExtract::lstSelected_OLEDragDrop(const std::optional<std::string>& text)
         // only pieces that are whole numbers naming an item add anything.
         for (std::string_view piece : SplitWords(*text)) {
             std::int32_t index = 0;
-            if (AvailableItemAt(lstAvailable, piece, index)) AddTime(lists, lstAvailable.List(index));
+            if (AvailableItemAt(lstAvailable, piece, index))
+                AddTime(lists, lstAvailable.List(index));
         }
         cmdClear.SetEnabled(true);
         cmdSave.SetEnabled(ReadyToSave());
@@ -526,7 +541,8 @@ void FrmExtract::cmdSave_Click() {
     InitSaveDir = ReplaceAll(choice.FileName, choice.FileTitle, "");
     if (IsSameFile(choice.FileName, m_model.FilePath)) {
         // The listing is never changed: saving over it would replace it by the sheet.
-        CenteredMsgBox(choice.FileName + " is the listing that is open. Choose another file for the spreadsheet.",
+        CenteredMsgBox(choice.FileName +
+                           " is the listing that is open. Choose another file for the spreadsheet.",
                        MsgButtons::Ok, MsgIcon::Exclamation, AppTitle);
         return;
     }
@@ -588,7 +604,8 @@ void FrmExtract::UpdateProgress(float sngPercent, std::string_view szText) {
     auto& host = m_platform.Host;
     sbMain.Panel1 = Latin1ToUtf8(szText);
     std::string text = ProgressText(sngPercent);
-    LastProgress = LayoutProgress(sngPercent, host.ProgressSurface(), host.MeasureProgressText(text));
+    LastProgress =
+        LayoutProgress(sngPercent, host.ProgressSurface(), host.MeasureProgressText(text));
     host.PaintProgress(LastProgress);
     host.DoEvents();
 }

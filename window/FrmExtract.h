@@ -62,20 +62,22 @@ public:
     ComboBox cboVariables{"cboVariables"};
     ComboBox cboVectors{"cboVectors"};
     Frame fraVectors{"fraVectors"};
-    std::array<Label, 3> lblVectors{Label{"lblVectors(0)"}, Label{"lblVectors(1)"}, Label{"lblVectors(2)"}};
+    std::array<Label, 3> lblVectors{Label{"lblVectors(0)"}, Label{"lblVectors(1)"},
+                                    Label{"lblVectors(2)"}};
     std::array<TextBox, 3> txtVectors{TextBox{"txtVectors(0)"}, TextBox{"txtVectors(1)"},
                                       TextBox{"txtVectors(2)"}};
     Button cmdSave{"cmdSave"};
     Button cmdClose{"cmdClose"};
     Button cmdHelp{"cmdHelp"};
     Frame fraSummary{"fraSummary"};
-    std::array<Label, 10> lblSummary{Label{"lblSummary(0)"}, Label{"lblSummary(1)"}, Label{"lblSummary(2)"},
-                                     Label{"lblSummary(3)"}, Label{"lblSummary(4)"}, Label{"lblSummary(5)"},
-                                     Label{"lblSummary(6)"}, Label{"lblSummary(7)"}, Label{"lblSummary(8)"},
-                                     Label{"lblSummary(9)"}};
-    Label lblVersion{"lblVersion"}, lblAnalysis{"lblAnalysis"}, lblProblem{"lblProblem"}, lblNodes{"lblNodes"},
-        lblSolids{"lblSolids"}, lblTrusses{"lblTrusses"}, lblBeams{"lblBeams"}, lblShells{"lblShells"},
-        lblSoils{"lblSoils"}, lblFibers{"lblFibers"};
+    std::array<Label, 10> lblSummary{Label{"lblSummary(0)"}, Label{"lblSummary(1)"},
+                                     Label{"lblSummary(2)"}, Label{"lblSummary(3)"},
+                                     Label{"lblSummary(4)"}, Label{"lblSummary(5)"},
+                                     Label{"lblSummary(6)"}, Label{"lblSummary(7)"},
+                                     Label{"lblSummary(8)"}, Label{"lblSummary(9)"}};
+    Label lblVersion{"lblVersion"}, lblAnalysis{"lblAnalysis"}, lblProblem{"lblProblem"},
+        lblNodes{"lblNodes"}, lblSolids{"lblSolids"}, lblTrusses{"lblTrusses"},
+        lblBeams{"lblBeams"}, lblShells{"lblShells"}, lblSoils{"lblSoils"}, lblFibers{"lblFibers"};
     Frame fraTime{"fraTime"};
     std::array<OptionButton, 2> optTime{OptionButton{"optTime(0)"}, OptionButton{"optTime(1)"}};
     Control picProgress{"picProgress"};
@@ -165,7 +167,8 @@ public:
     // --- services for the reader and the export ------------------------------------
     MsgAnswer MsgBox(std::string_view prompt, MsgButtons buttons, MsgIcon icon) override;
     void UpdateProgress(float sngPercent, std::string_view szText) override;
-    MsgAnswer CenteredMsgBox(std::string_view prompt, MsgButtons buttons, MsgIcon icon, std::string_view title);
+    MsgAnswer CenteredMsgBox(std::string_view prompt, MsgButtons buttons, MsgIcon icon,
+                             std::string_view title);
 
 private:
     void ResetFileModel();

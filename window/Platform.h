@@ -12,9 +12,9 @@ namespace vx {
 // How a file dialog is set up before it is shown.
 struct FileDialogSetup {
     std::string InitDir;
-    std::string FileName;      // the name field's initial text
-    std::string Filter;        // "Description|pattern|Description|pattern"
-    int FilterIndex = 1;       // 1-based entry chosen at first
+    std::string FileName;  // the name field's initial text
+    std::string Filter;    // "Description|pattern|Description|pattern"
+    int FilterIndex = 1;   // 1-based entry chosen at first
     bool OverwritePrompt = false;
     bool HideReadOnly = true;
 };
@@ -46,8 +46,8 @@ public:
 class SettingsStore {
 public:
     virtual ~SettingsStore() = default;
-    virtual std::string GetSetting(std::string_view app, std::string_view section, std::string_view key,
-                                   std::string_view fallback) = 0;
+    virtual std::string GetSetting(std::string_view app, std::string_view section,
+                                   std::string_view key, std::string_view fallback) = 0;
     virtual void SaveSetting(std::string_view app, std::string_view section, std::string_view key,
                              std::string_view value) = 0;
 };

@@ -18,7 +18,9 @@ int ProgressFigure(float sngPercent) {
     return figure;
 }
 
-std::string ProgressText(float sngPercent) { return std::to_string(ProgressFigure(sngPercent)) + "%"; }
+std::string ProgressText(float sngPercent) {
+    return std::to_string(ProgressFigure(sngPercent)) + "%";
+}
 
 ProgressPicture LayoutProgress(float sngPercent, Extent surface, Extent textSize) {
     ProgressPicture p;

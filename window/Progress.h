@@ -16,12 +16,12 @@ namespace vx {
 // whole surface with the back colour when it is not. The figure thus stays readable
 // as the bar passes under it.
 struct ProgressPicture {
-    int Figure = 1;        // never 0 or 100: 1 to 99, or as it is above 100
-    std::string Text;      // the figure and "%"
+    int Figure = 1;    // never 0 or 100: 1 to 99, or as it is above 100
+    std::string Text;  // the figure and "%"
     int TextX = 0, TextY = 0, TextWidth = 0, TextHeight = 0;
     Extent Surface;
     bool BarFilled = false;
-    double BarWidth = 0;   // surface width times the fraction (may exceed the surface)
+    double BarWidth = 0;  // surface width times the fraction (may exceed the surface)
 };
 
 // The figure of a fraction: the nearest whole percent, halves up.

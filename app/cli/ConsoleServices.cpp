@@ -10,7 +10,9 @@ namespace {
 
 volatile std::sig_atomic_t g_interrupted = 0;
 
-extern "C" void OnInterrupt(int) { g_interrupted = 1; }
+extern "C" void OnInterrupt(int) {
+    g_interrupted = 1;
+}
 
 }  // namespace
 

@@ -46,5 +46,4 @@ private:
     std::vector<RecordedMessage> m_messages;
 };
 
-
 }  // namespace vx::cli

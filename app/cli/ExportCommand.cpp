@@ -48,7 +48,8 @@ std::vector<std::string> SplitList(const std::string& list) {
     std::size_t start = 0;
     for (;;) {
         std::size_t comma = list.find(',', start);
-        items.push_back(list.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        items.push_back(
+            list.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
         if (comma == std::string::npos) break;
         start = comma + 1;
     }
@@ -115,15 +116,17 @@ bool ParseArgs(const std::vector<std::string>& args, ExportOptions& o, std::stri
             return false;
         }
     }
-    if (o.File.empty()) error = "no listing given";
-    else if (o.Output.empty()) error = "no output file given (-o OUT)";
+    if (o.File.empty())
+        error = "no listing given";
+    else if (o.Output.empty())
+        error = "no output file given (-o OUT)";
     return error.empty();
 }
 
 // The Selected and hidden lists the request's time options make, as the window's lists
 // would hold them.
-bool SelectTimes(const ExportOptions& o, const OutputFileModel& model, std::vector<std::string>& hidden,
-                 std::string& error) {
+bool SelectTimes(const ExportOptions& o, const OutputFileModel& model,
+                 std::vector<std::string>& hidden, std::string& error) {
     ListBox available("lstAvailable"), selected("lstSelected"), hiddenList("lstHidden");
     for (std::int32_t i = 0; i < model.TimeCount; ++i)
         available.AddItem(TimeText(model.Times[static_cast<std::size_t>(i)].Time));
@@ -162,7 +165,8 @@ bool SelectTimes(const ExportOptions& o, const OutputFileModel& model, std::vect
 // True when `output` names the very file `listing` is (the same path, a link to it, or
 // another name of it). Saving there would replace the listing by the sheet.
 bool IsTheListing(const std::string& output, const std::string& listing) {
-    struct stat a {}, b {};
+    struct stat a {
+    }, b{};
     return ::stat(output.c_str(), &a) == 0 && ::stat(listing.c_str(), &b) == 0 &&
            a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
@@ -174,7 +178,8 @@ int RunExport(const std::vector<std::string>& args) {
     std::string error;
     if (!ParseArgs(args, o, error)) return Refuse(error);
     if (IsTheListing(o.Output, o.File))
-        return Refuse("the output file '" + o.Output + "' is the listing itself, which is never overwritten");
+        return Refuse("the output file '" + o.Output +
+                      "' is the listing itself, which is never overwritten");
 
     ConsoleServices console(/*echoMessages=*/true, /*showProgress=*/!o.Quiet);
     OutputFileModel model;
@@ -194,8 +199,8 @@ int RunExport(const std::vector<std::string>& args) {
         if (!variable) {
             std::string names;
             for (const auto& v : offered) names += (names.empty() ? "" : ", ") + v.Name;
-            return Refuse("variable '" + o.Variable + "' is not offered by this listing (offered: " +
-                          names + ")");
+            return Refuse("variable '" + o.Variable +
+                          "' is not offered by this listing (offered: " + names + ")");
         }
     }
 
@@ -207,15 +212,18 @@ int RunExport(const std::vector<std::string>& args) {
         auto k = ParseNumber(o.VectorIndex);
         if (!k || *k != static_cast<std::int32_t>(*k) || *k < 0 ||
             *k >= static_cast<double>(kinds.size()))
-            return Refuse("vector index '" + o.VectorIndex + "' is not an entry of '" + variable->Name +
-                          "' (0 to " + std::to_string(static_cast<int>(kinds.size()) - 1) + ")");
+            return Refuse("vector index '" + o.VectorIndex + "' is not an entry of '" +
+                          variable->Name + "' (0 to " +
+                          std::to_string(static_cast<int>(kinds.size()) - 1) + ")");
         kind = static_cast<std::int32_t>(*k);
     }
     if (o.HasVector) {
         std::int32_t found = -1;
         for (std::size_t i = 0; i < kinds.size() && found < 0; ++i)
             if (kinds[i] == o.Vector) found = static_cast<std::int32_t>(i);
-        if (found < 0) return Refuse("vector kind '" + o.Vector + "' does not exist for '" + variable->Name + "'");
+        if (found < 0)
+            return Refuse("vector kind '" + o.Vector + "' does not exist for '" + variable->Name +
+                          "'");
         if (o.HasVectorIndex && found != kind)
             return Refuse("--vector and --vector-index name different entries");
         kind = found;
@@ -231,7 +239,8 @@ int RunExport(const std::vector<std::string>& args) {
     if (!SelectTimes(o, model, hidden, error)) return Refuse(error);
     if (!ReadyToSave(request.Variable, from, to, step, hidden.size(), model, &error))
         return Refuse("Save would stay disabled: " + error);
-    if (!BuildVectors(request.Variable, from, to, step, request.Vectors, error)) return Refuse(error);
+    if (!BuildVectors(request.Variable, from, to, step, request.Vectors, error))
+        return Refuse(error);
     if (!BuildSelectedTimes(hidden, request.SelectedTimes, error)) return Refuse(error);
     request.TimesInColumns = o.Columns;
     request.OutputPath = o.Output;

@@ -15,11 +15,16 @@ namespace {
 
 const char* IconName(MsgIcon icon) {
     switch (icon) {
-        case MsgIcon::Information: return "information";
-        case MsgIcon::Critical: return "critical";
-        case MsgIcon::Question: return "question";
-        case MsgIcon::Exclamation: return "exclamation";
-        case MsgIcon::None: break;
+        case MsgIcon::Information:
+            return "information";
+        case MsgIcon::Critical:
+            return "critical";
+        case MsgIcon::Question:
+            return "question";
+        case MsgIcon::Exclamation:
+            return "exclamation";
+        case MsgIcon::None:
+            break;
     }
     return "none";
 }
@@ -96,7 +101,8 @@ std::string InfoJson(const OutputFileModel& m, const std::vector<RecordedMessage
 std::string InfoText(const OutputFileModel& m) {
     std::string out;
     for (const auto& row : SummaryRows(m))
-        if (row.Enabled) out += row.Caption + std::string(10 - row.Caption.size(), ' ') + row.Value + "\n";
+        if (row.Enabled)
+            out += row.Caption + std::string(10 - row.Caption.size(), ' ') + row.Value + "\n";
     out += "Time steps: " + std::to_string(m.TimeCount);
     if (m.TimeCount > 0) {
         out += " (first " + TimeText(m.Times.front().Time) + ", last " +

@@ -17,11 +17,21 @@ void JsonWriter::String(std::string_view latin1) {
     m_out += '"';
     for (char c : Latin1ToUtf8(latin1)) {
         switch (c) {
-            case '"': m_out += "\\\""; break;
-            case '\\': m_out += "\\\\"; break;
-            case '\n': m_out += "\\n"; break;
-            case '\r': m_out += "\\r"; break;
-            case '\t': m_out += "\\t"; break;
+            case '"':
+                m_out += "\\\"";
+                break;
+            case '\\':
+                m_out += "\\\\";
+                break;
+            case '\n':
+                m_out += "\\n";
+                break;
+            case '\r':
+                m_out += "\\r";
+                break;
+            case '\t':
+                m_out += "\\t";
+                break;
             default:
                 if (static_cast<unsigned char>(c) < 0x20) {
                     char buf[8];

@@ -11,9 +11,11 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: voraxextract-cli info FILE [--json]\n"
-    "       voraxextract-cli export FILE -o OUT [--variable NAME] [--vector KIND | --vector-index K]\n"
+    "       voraxextract-cli export FILE -o OUT [--variable NAME] [--vector KIND | --vector-index "
+    "K]\n"
     "                       [--from TEXT] [--to TEXT] [--step TEXT]\n"
-    "                       [--steps LIST | --times LIST | --all-steps] [--columns | --rows] [--quiet]\n";
+    "                       [--steps LIST | --times LIST | --all-steps] [--columns | --rows] "
+    "[--quiet]\n";
 
 }  // namespace
 

@@ -52,7 +52,8 @@ Source SourceOf(std::string_view variable, int kind) {
     return fixed.at(variable);
 }
 
-float Expected(const gen::ListingSpec& spec, std::string_view variable, int kind, int step, int record) {
+float Expected(const gen::ListingSpec& spec, std::string_view variable, int kind, int step,
+               int record) {
     Source s = SourceOf(variable, kind);
     // The vector kind picks a point, a surface or a stress block through the generator's
     // sub-index; a degree of freedom is a field of its own.
@@ -62,12 +63,15 @@ float Expected(const gen::ListingSpec& spec, std::string_view variable, int kind
 
 // Exports one variable and vector kind for every step and the whole range, then checks
 // every cell of the sheet against what the generator wrote.
-void ExportAndCheck(const std::string& listing, const OutputFileModel& model, const OfferedVariable& v,
-                    int kind, bool columns, const gen::ListingSpec& truth, const TempDir& dir) {
+void ExportAndCheck(const std::string& listing, const OutputFileModel& model,
+                    const OfferedVariable& v, int kind, bool columns, const gen::ListingSpec& truth,
+                    const TempDir& dir) {
     SCOPED_TRACE(v.Name + " kind " + std::to_string(kind) + (columns ? " columns" : " rows"));
     auto out = dir.Path() / "sheet.xls";
-    std::vector<std::string> args = {"export", listing, "-o", out.string(), "--variable", v.Name,
-                                     "--all-steps", columns ? "--columns" : "--rows", "--quiet"};
+    std::vector<std::string> args = {
+        "export",     listing, "-o",          out.string(),
+        "--variable", v.Name,  "--all-steps", columns ? "--columns" : "--rows",
+        "--quiet"};
     if (kind >= 0) args.insert(args.end(), {"--vector-index", std::to_string(kind)});
     const int vectors = v.NeedsRange ? v.Bound : 1;
     if (v.NeedsRange) args.insert(args.end(), {"--from", "1", "--to", std::to_string(v.Bound)});
@@ -84,7 +88,9 @@ void ExportAndCheck(const std::string& listing, const OutputFileModel& model, co
     for (const auto& c : cells) sheet[{c.Row, c.Col}] = c;
     auto cell = [&](int r, int c) -> const Cell& { return sheet[{r, c}]; };
     // Row r, column c of the layout with times down the rows.
-    auto at = [&](int r, int c) -> const Cell& { return columns ? cell(c + 2, r - 2) : cell(r, c); };
+    auto at = [&](int r, int c) -> const Cell& {
+        return columns ? cell(c + 2, r - 2) : cell(r, c);
+    };
     // The fixed labels ("Variable", "Vector"): TimesInRowsPicksTheRequestedVectors (WorksheetTest).
     EXPECT_EQ(cell(1, 2).Value, v.Name);
     EXPECT_EQ(cell(2, 2).Value, kind >= 0 ? v.VectorKinds[static_cast<std::size_t>(kind)] : "");
@@ -127,7 +133,8 @@ TEST(CliEndToEnd, SheetsHoldExactlyTheValuesTheListingsHold) {
             const int kinds = static_cast<int>(v.VectorKinds.size());
             for (int kind = kinds ? 0 : -1; kind < std::max(kinds, 0); ++kind)
                 ExportAndCheck(listing, scan.Model, v, kind, /*columns=*/false, *spec, dir);
-            ExportAndCheck(listing, scan.Model, v, kinds ? kinds - 1 : -1, /*columns=*/true, *spec, dir);
+            ExportAndCheck(listing, scan.Model, v, kinds ? kinds - 1 : -1, /*columns=*/true, *spec,
+                           dir);
         }
     }
 }

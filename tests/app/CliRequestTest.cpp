@@ -46,20 +46,26 @@ TEST_F(CliRequest, RequestsTheWindowWouldRefuseExitTwoAndWriteNothing) {
         {{"export", "-o", Out()}, "no listing"},
         {{"export", dyn, "-o", Out(), "--bogus"}, "unknown option"},
         {{"export", dyn, "-o", Out(), "--variable", "Temperature", "--all-steps"}, "not offered"},
-        {{"export", dyn, "-o", Out(), "--variable", "Displacements", "--vector", "DOF9", "--all-steps"},
+        {{"export", dyn, "-o", Out(), "--variable", "Displacements", "--vector", "DOF9",
+          "--all-steps"},
          "does not exist"},
         {{"export", dyn, "-o", Out(), "--vector-index", "7", "--all-steps"}, "not an entry"},
-        {{"export", dyn, "-o", Out(), "--to", "11", "--all-steps"}, "To is outside the range (1 to 10)"},
+        {{"export", dyn, "-o", Out(), "--to", "11", "--all-steps"},
+         "To is outside the range (1 to 10)"},
         {{"export", dyn, "-o", Out(), "--from", "0", "--all-steps"}, "From is outside the range"},
         {{"export", dyn, "-o", Out(), "--step", "", "--all-steps"}, "Step is not a number"},
         // The reasons of BuildVectors (ExportRequestTest) come through as these do.
-        {{"export", dyn, "-o", Out(), "--from", "10", "--to", "1", "--all-steps"}, "between 1 and 32767"},
-        {{"export", dyn, "-o", Out(), "--from", "2.5", "--to", "3", "--all-steps"}, "gives more than"},
+        {{"export", dyn, "-o", Out(), "--from", "10", "--to", "1", "--all-steps"},
+         "between 1 and 32767"},
+        {{"export", dyn, "-o", Out(), "--from", "2.5", "--to", "3", "--all-steps"},
+         "gives more than"},
         {{"export", dyn, "-o", Out()}, "no time step is selected"},
         {{"export", dyn, "-o", Out(), "--steps", "1,7"}, "time step '7'"},
         {{"export", dyn, "-o", Out(), "--times", "60,61"}, "time '61'"},
         {{"export", dyn, "-o", Out(), "--steps", "1", "--all-steps"}, "only one of"},
-        {{"export", missing, "-o", Out(), "--all-steps"}, "Read File Error 53: File not found\n", 2},
+        {{"export", missing, "-o", Out(), "--all-steps"},
+         "Read File Error 53: File not found\n",
+         2},
         {{"info"}, "usage"},
         {{"frobnicate"}, "unknown command", 5},
     };
@@ -83,19 +89,23 @@ TEST_F(CliRequest, TimesAreSelectedAsTheWindowWouldSelectThem) {
 // (ReliabilityTest). The sheet-size limits and that they leave no file: WorksheetTest.
 
 TEST_F(CliRequest, InfoJsonHoldsTheContractKeys) {
-    auto run = test::Run(test::Quote(test::CliPath().string()) + " info " +
-                         test::Quote(test::Example("dynamic3d.out")) + " --json | python3 -c 'import json,sys; "
-                         "d=json.load(sys.stdin); print(sorted(d)); print(d[\"TimeCount\"], len(d[\"Times\"]), "
-                         "d[\"Times\"][1][\"Time\"], d[\"StressPoints\"], d[\"Variables\"][2], d[\"Messages\"])'");
+    auto run = test::Run(
+        test::Quote(test::CliPath().string()) + " info " +
+        test::Quote(test::Example("dynamic3d.out")) +
+        " --json | python3 -c 'import json,sys; "
+        "d=json.load(sys.stdin); print(sorted(d)); print(d[\"TimeCount\"], len(d[\"Times\"]), "
+        "d[\"Times\"][1][\"Time\"], d[\"StressPoints\"], d[\"Variables\"][2], d[\"Messages\"])'");
     ASSERT_EQ(run.Status, 0) << run.Err;
-    EXPECT_EQ(run.Out,
-              "['AnalysisType', 'BeamCount', 'BeamPointCount', 'FiberCount', 'HasBeamForces', "
-              "'HasBeamStresses', 'HasBeamTangentModulus', 'HasBendingForces', 'HasDisplacements', "
-              "'HasMembraneForces', 'HasSoilForces', 'HasTemperatures', 'HasTrussForces', 'Messages', "
-              "'Ndim', 'NodeCount', 'ShellCount', 'ShellSurfaceCount', 'SoilCount', 'SolidCount', "
-              "'StressPoints', 'TangentPoints', 'TimeCount', 'Times', 'TrussCount', 'Variables', 'Version']\n"
-              "6 6 120 ['Beam    2 (Point  1)', 'Beam    3 (Point  2)'] "
-              "{'Name': 'Truss Axial Force', 'Range': 'Trusses', 'VectorKinds': [], 'Bound': 3} []\n");
+    EXPECT_EQ(
+        run.Out,
+        "['AnalysisType', 'BeamCount', 'BeamPointCount', 'FiberCount', 'HasBeamForces', "
+        "'HasBeamStresses', 'HasBeamTangentModulus', 'HasBendingForces', 'HasDisplacements', "
+        "'HasMembraneForces', 'HasSoilForces', 'HasTemperatures', 'HasTrussForces', 'Messages', "
+        "'Ndim', 'NodeCount', 'ShellCount', 'ShellSurfaceCount', 'SoilCount', 'SolidCount', "
+        "'StressPoints', 'TangentPoints', 'TimeCount', 'Times', 'TrussCount', 'Variables', "
+        "'Version']\n"
+        "6 6 120 ['Beam    2 (Point  1)', 'Beam    3 (Point  2)'] "
+        "{'Name': 'Truss Axial Force', 'Range': 'Trusses', 'VectorKinds': [], 'Bound': 3} []\n");
 }
 
 }  // namespace

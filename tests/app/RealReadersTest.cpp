@@ -18,11 +18,13 @@ using Texts = std::vector<std::string>;
 
 // Each representative sheet, written by voraxextract-cli and read by our strict reader,
 // handed to `check` with the file.
-void ForEachSheet(const std::function<void(const std::filesystem::path&, const std::vector<Cell>&)>& check) {
+void ForEachSheet(
+    const std::function<void(const std::filesystem::path&, const std::vector<Cell>&)>& check) {
     auto ex = [](const char* name) { return (test::SourceDir() / "examples" / name).string(); };
     const std::pair<std::string, Texts> sheets[] = {
         {ex("dynamic3d.out"), {"--variable", "Displacements", "--vector", "DOF3", "--to", "10"}},
-        {ex("dynamic3d.out"), {"--variable", "Beam Stresses", "--vector-index", "1", "--to", "12", "--columns"}},
+        {ex("dynamic3d.out"),
+         {"--variable", "Beam Stresses", "--vector-index", "1", "--to", "12", "--columns"}},
         {ex("static2d.out"), {"--variable", "Beam Bending Moment", "--to", "4", "--columns"}},
         {ex("thermal.out"), {"--to", "12", "--step", "2"}},
     };
@@ -52,7 +54,8 @@ TEST(RealReaders, SheetJsReadsExactlyWhatOurStrictReaderReads) {
 }
 
 TEST(RealReaders, LibreOfficeOpensOurSheetsWithTheRightValues) {
-    if (!test::HaveXlsDump() || !test::HaveLibreOffice()) GTEST_SKIP() << "xls-dump or LibreOffice missing";
+    if (!test::HaveXlsDump() || !test::HaveLibreOffice())
+        GTEST_SKIP() << "xls-dump or LibreOffice missing";
     ForEachSheet([](const std::filesystem::path& out, const std::vector<Cell>& ours) {
         std::string csv, error;
         ASSERT_TRUE(test::LibreOfficeCsv(out, csv, error)) << error;
@@ -63,10 +66,14 @@ TEST(RealReaders, LibreOfficeOpensOurSheetsWithTheRightValues) {
             Texts& fields = rows.emplace_back(1);
             bool quoted = false;
             for (std::size_t i = 0; i < line.size(); ++i) {
-                if (line[i] == '"' && quoted && i + 1 < line.size() && line[i + 1] == '"') fields.back() += line[i++];
-                else if (line[i] == '"') quoted = !quoted;
-                else if (line[i] == ',' && !quoted) fields.emplace_back();
-                else if (line[i] != '\r' || i + 1 != line.size()) fields.back() += line[i];
+                if (line[i] == '"' && quoted && i + 1 < line.size() && line[i + 1] == '"')
+                    fields.back() += line[i++];
+                else if (line[i] == '"')
+                    quoted = !quoted;
+                else if (line[i] == ',' && !quoted)
+                    fields.emplace_back();
+                else if (line[i] != '\r' || i + 1 != line.size())
+                    fields.back() += line[i];
             }
         }
         for (const auto& cell : ours) {

@@ -44,7 +44,8 @@ TEST(ExcelFileLifecycle, CreatingClosingCompletingAndNamesThatCannotBeCreated) {
     ExcelFile f;
     EXPECT_EQ(FailureOf([&] { f.CreateFile(""); }), fail::BadFileNameOrNumber);
     EXPECT_EQ(FailureOf([&] { f.CreateFile("/dev/full/x.xls"); }), fail::PathNotFound);
-    EXPECT_EQ(FailureOf([&] { f.CreateFile(dir.Path() / "missing" / "x.xls"); }), fail::FileNotFound);
+    EXPECT_EQ(FailureOf([&] { f.CreateFile(dir.Path() / "missing" / "x.xls"); }),
+              fail::FileNotFound);
     EXPECT_EQ(FailureOf([&] { f.CreateFile(dir.Path()); }), fail::PathFileAccessError);
     EXPECT_EQ(FailureOf([&] { f.CloseFile(); }), fail::BadFileNameOrNumber);
 }
@@ -108,13 +109,19 @@ std::vector<SampleCell> SampleCells(const std::string& name) {
     if (name == "small") {
         std::string digits;
         for (int i = 1; i < 256; ++i) digits.push_back(static_cast<char>('0' + i % 10));
-        cells = {{kLabel, 1, 1, "Variable"}, {kLabel, 2, 1, "Vector"}, {kLabel, 1, 2, "Displacements"},
+        cells = {{kLabel, 1, 1, "Variable"},
+                 {kLabel, 2, 1, "Vector"},
+                 {kLabel, 1, 2, "Displacements"},
                  {kLabel, 2, 2, "DOF1"}};
-        row(kLabel, 3, {"Time", "Node 12", "", "Stress N/mm\xB2", "T \xB0" "C caf\xE9", "\x80 5",
-                        "a,b \"q\"", digits});
+        row(kLabel, 3,
+            {"Time", "Node 12", "", "Stress N/mm\xB2",
+             "T \xB0"
+             "C caf\xE9",
+             "\x80 5", "a,b \"q\"", digits});
         row(kNumber, 4, {0.0, 1.23456789, -1.5, -0.0000004, 0.0000004, 2.0000006, -0.000001, 0.1});
-        row(kNumber, 5, {123456.789, 12345678.901235, -98765432.123456, 1e15, 1e20,
-                         double{-std::numeric_limits<float>::max()}, 60.0, 1e-6});
+        row(kNumber, 5,
+            {123456.789, 12345678.901235, -98765432.123456, 1e15, 1e20,
+             double{-std::numeric_limits<float>::max()}, 60.0, 1e-6});
     } else if (name == "integers") {
         row(kInteger, 1, {0, 1, -1, 32767, -32768, 1234});
     }
@@ -123,17 +130,19 @@ std::vector<SampleCell> SampleCells(const std::string& name) {
 
 TEST(ExcelFileSheets, MatchTheReferenceAndPassTheStrictReader) {
     const fs::path tools = SharedDir() / "tools";
-    if (!HaveXlsDump() || !fs::exists(tools / "gen-biff2-samples")) GTEST_SKIP() << "no BIFF2 tools in " << tools;
+    if (!HaveXlsDump() || !fs::exists(tools / "gen-biff2-samples"))
+        GTEST_SKIP() << "no BIFF2 tools in " << tools;
     TempDir dir;
-    const auto samples = test::Run("python3 " + Quote((tools / "gen-biff2-samples").string()) + " " +
-                             Quote(dir.Path().string()));
+    const auto samples = test::Run("python3 " + Quote((tools / "gen-biff2-samples").string()) +
+                                   " " + Quote(dir.Path().string()));
     ASSERT_EQ(samples.Status, 0) << samples.Err;
     // Rows and columns past their limits are tried record by record (ExcelFileRecordsTest).
     for (const char* name : {"empty", "small", "integers"}) {
         ExcelFile f;
         f.CreateFile(dir.Path() / "ours.xls");
         f.SetFont("Arial", 10, 0);
-        for (const SampleCell& c : SampleCells(name)) f.WriteValue(c.type, 0, 1, 0, c.row, c.col, c.value);
+        for (const SampleCell& c : SampleCells(name))
+            f.WriteValue(c.type, 0, 1, 0, c.row, c.col, c.value);
         f.CloseFile();
         const std::string ours = ReadBytes(dir.Path() / "ours.xls");
         const std::string reference = ReadBytes(dir.Path() / (std::string(name) + ".xls"));
@@ -160,11 +169,12 @@ TEST(ExcelFileSheets, MatchTheReferenceAndPassTheStrictReader) {
         f.WriteValue(2, 0, 1, 0, 1, 3, 42);
         f.WriteValue(2, 0, 1, 0, 2, 1, "\x80 \xB2");
     }
-    const auto dump = test::Run("PYTHONIOENCODING=utf-8 python3 " + Quote((tools / "xls-dump").string()) + " " +
-                          Quote(all.string()));
+    const auto dump = test::Run("PYTHONIOENCODING=utf-8 python3 " +
+                                Quote((tools / "xls-dump").string()) + " " + Quote(all.string()));
     EXPECT_EQ(dump.Status, 0) << dump.Err;
-    EXPECT_EQ(dump.Out, "1\t1\tinteger\t-7\n1\t2\tnumber\t2.5\n1\t3\tlabel\t42\n"
-                        "2\t1\tlabel\t\u20AC \u00B2\n");
+    EXPECT_EQ(dump.Out,
+              "1\t1\tinteger\t-7\n1\t2\tnumber\t2.5\n1\t3\tlabel\t42\n"
+              "2\t1\tlabel\t\u20AC \u00B2\n");
 }
 
 }  // namespace

@@ -81,12 +81,14 @@ TEST(ExcelFileRecords, BytesOfEveryRecordNoneWithoutAnOpenFile) {
          Hex("2F 00 03 00") + "abc" + Hex("2F 00 FF 7F") + password},
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
-        EXPECT_EQ(RecordsWrittenBy([&](ExcelFile& f) { EXPECT_TRUE(cases[i].call(f)); }), cases[i].bytes)
+        EXPECT_EQ(RecordsWrittenBy([&](ExcelFile& f) { EXPECT_TRUE(cases[i].call(f)); }),
+                  cases[i].bytes)
             << "case " << i;
         // Whatever writes a record needs an open file: the first call of the case refuses.
         ExcelFile closed;
         if (!cases[i].bytes.empty()) {
-            EXPECT_EQ(FailureOf([&] { cases[i].call(closed); }), fail::BadFileNameOrNumber) << "case " << i;
+            EXPECT_EQ(FailureOf([&] { cases[i].call(closed); }), fail::BadFileNameOrNumber)
+                << "case " << i;
         }
     }
 }
@@ -125,14 +127,18 @@ TEST(ExcelFileRecords, RefusedValuesWriteNothing) {
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         int number = 0;
-        EXPECT_EQ(RecordsWrittenBy([&](ExcelFile& f) { number = FailureOf([&] { cases[i].call(f); }); }), "")
+        EXPECT_EQ(
+            RecordsWrittenBy([&](ExcelFile& f) { number = FailureOf([&] { cases[i].call(f); }); }),
+            "")
             << "case " << i;
         EXPECT_EQ(number, cases[i].number) << "case " << i;
     }
-    for (const char* text : {"", "  ", "abc", "1e", "1.2.3", "--1", "0x10", "1,5", "1 2", ".", "e5", "inf", "nan"})
+    for (const char* text :
+         {"", "  ", "abc", "1e", "1.2.3", "--1", "0x10", "1,5", "1 2", ".", "e5", "inf", "nan"})
         for (std::int32_t type : {0, 1})
-            EXPECT_EQ(FailureOf([&] { RecordsWrittenBy([&](ExcelFile& f) { Cell(type, text)(f); }); }),
-                      fail::TypeMismatch)
+            EXPECT_EQ(
+                FailureOf([&] { RecordsWrittenBy([&](ExcelFile& f) { Cell(type, text)(f); }); }),
+                fail::TypeMismatch)
                 << type << " '" << text << "'";
 }
 

@@ -55,17 +55,21 @@ protected:
         m_fake.OpenAnswers.push_back(path);
         Click("cmdFile");
     }
-    QPoint ItemCentre(QListWidget* list, int row) { return list->visualItemRect(list->item(row)).center(); }
+    QPoint ItemCentre(QListWidget* list, int row) {
+        return list->visualItemRect(list->item(row)).center();
+    }
     void Drop(QListWidget* target, QMimeData* data) {
         QPoint at = target->viewport()->rect().center();
-        QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton,
+                              Qt::NoModifier);
         QApplication::sendEvent(target->viewport(), &enter);
         QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(target->viewport(), &drop);
     }
     std::vector<std::string> Texts(QListWidget* list) {
         std::vector<std::string> texts;
-        for (int i = 0; i < list->count(); ++i) texts.push_back(list->item(i)->text().toStdString());
+        for (int i = 0; i < list->count(); ++i)
+            texts.push_back(list->item(i)->text().toStdString());
         return texts;
     }
 
@@ -132,8 +136,9 @@ TEST_F(DesktopTest, OpeningPickingTimesAndSavingThroughTheWidgets) {
     EXPECT_EQ(m_fake.Pointers.back(), kDefaultPointer);
     // The sheet the command-line tool writes for the same request.
     fs::path cliSheet = m_dir.Path() / "cli.xls";
-    auto run = test::RunCli({"export", Example("dynamic3d.out"), "-o", cliSheet.string(), "--quiet", "--variable",
-                             "Truss Axial Force", "--from", "1", "--to", "3", "--steps", "1,3,5", "--columns"});
+    auto run = test::RunCli({"export", Example("dynamic3d.out"), "-o", cliSheet.string(), "--quiet",
+                             "--variable", "Truss Axial Force", "--from", "1", "--to", "3",
+                             "--steps", "1,3,5", "--columns"});
     ASSERT_EQ(run.Status, 0) << run.Err;
     EXPECT_EQ(test::ReadBytes(sheet), test::ReadBytes(cliSheet));
     // How LibreOffice reads such sheets: RealReaders (tests/app).
@@ -185,7 +190,8 @@ TEST_F(DesktopTest, ThePopUpMenuServesTheListItWasOpenedOnAndCtrlAWorksAnywhere)
     EXPECT_EQ(Selected()->count(), 4);
     menu(Selected(), "mnuListClear");
     EXPECT_EQ(Selected()->count(), 0);
-    EXPECT_FALSE(W("cmdClear")->isEnabled() || W("cmdDelete")->isEnabled() || W("cmdSave")->isEnabled());
+    EXPECT_FALSE(W("cmdClear")->isEnabled() || W("cmdDelete")->isEnabled() ||
+                 W("cmdSave")->isEnabled());
 
     // Ctrl+A in any control highlights every Available time, and a drop copies them all.
     W("txtVectors", 0)->setFocus();
@@ -208,8 +214,9 @@ TEST(RealHelp, F1ShowsTheHelpAndClosingTheWindowClosesIt) {
     QTest::keyClick(window.WidgetOf("cmdFile"), Qt::Key_F1);
     auto helpWindows = [] {
         const auto all = QApplication::topLevelWidgets();
-        return std::count_if(all.begin(), all.end(),
-                             [](QWidget* w) { return w->isVisible() && w->windowTitle() == "VoraxExtract Help"; });
+        return std::count_if(all.begin(), all.end(), [](QWidget* w) {
+            return w->isVisible() && w->windowTitle() == "VoraxExtract Help";
+        });
     };
     EXPECT_TRUE(fake.Boxes.empty()) << fake.Boxes.front().Prompt;
     EXPECT_EQ(helpWindows(), 1);
@@ -259,13 +266,15 @@ TEST_F(DesktopTest, ClosingDuringAnExportAsksAndNoLetsItFinishYesStopsItAndClose
     saveAndClose(MsgAnswer::Yes, m_dir.Path() / "yes.xls");
     EXPECT_FALSE(fs::exists(m_dir.Path() / "yes.xls"));
     EXPECT_FALSE(m_window->isVisible());
-    const test::FakePlatform::Box question{"Save is in progress. Do you want to exit and abbort current process?",
-                                           MsgButtons::YesNo, MsgIcon::Question, "VoraxExtract", true};
+    const test::FakePlatform::Box question{
+        "Save is in progress. Do you want to exit and abbort current process?", MsgButtons::YesNo,
+        MsgIcon::Question, "VoraxExtract", true};
     EXPECT_EQ(m_fake.Boxes, std::vector(2, question));
     EXPECT_EQ(m_fake.Pointers.back(), kDefaultPointer);
     EXPECT_EQ(m_fake.Settings.count("VoraxExtract/Files/InitSaveDir"), 1u);
     // Yes closes the help at once; the window closing afterwards closes it again.
-    const std::string help = "close " + QApplication::applicationDirPath().toStdString() + "/VoraxExtract.chm";
+    const std::string help =
+        "close " + QApplication::applicationDirPath().toStdString() + "/VoraxExtract.chm";
     EXPECT_EQ(m_fake.HelpCalls, (std::vector<std::string>{help, help}));
 }
 
@@ -282,8 +291,9 @@ TEST(ProgressPainting, DigitsUnderTheBarDifferFromTheBar) {
     QImage image;
     auto paint = [&](float fraction) {
         QString text = QString::fromStdString(ProgressText(fraction));
-        picture = LayoutProgress(fraction, {200, 16},
-                                 {double(metrics.horizontalAdvance(text)), double(metrics.height())});
+        picture =
+            LayoutProgress(fraction, {200, 16},
+                           {double(metrics.horizontalAdvance(text)), double(metrics.height())});
         widget.Show(picture);
         image = widget.Render();
     };
@@ -291,7 +301,8 @@ TEST(ProgressPainting, DigitsUnderTheBarDifferFromTheBar) {
     auto figure = [&](QRgb colour, int from, int to) {
         int count = 0;
         for (int y = picture.TextY; y < picture.TextY + picture.TextHeight; ++y)
-            for (int x = std::max(from, picture.TextX); x < std::min(to, picture.TextX + picture.TextWidth); ++x)
+            for (int x = std::max(from, picture.TextX);
+                 x < std::min(to, picture.TextX + picture.TextWidth); ++x)
                 count += (image.pixel(x, y) & 0xFFFFFF) == colour ? 1 : 0;
         return count;
     };

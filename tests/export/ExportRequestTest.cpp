@@ -38,7 +38,8 @@ TEST(BuildVectors, RunsThatEndSilentlyGiveTheirReason) {
     for (const auto& c : cases) {
         std::vector<std::int16_t> vectors = {42};
         std::string reason;
-        EXPECT_FALSE(BuildVectors("Displacements", c.from, c.to, c.step, vectors, reason)) << c.says;
+        EXPECT_FALSE(BuildVectors("Displacements", c.from, c.to, c.step, vectors, reason))
+            << c.says;
         EXPECT_NE(reason.find(c.says), std::string::npos) << reason;
         EXPECT_EQ(vectors, std::vector<std::int16_t>{42}) << "the previous list stays";
     }
@@ -63,11 +64,11 @@ TEST(VariableCatalogue, OffersWhatTheListingHolds) {
     m.ShellSurfaceCount = 2;
     std::vector<std::string> names;
     for (const auto& v : OfferedVariables(m)) names.push_back(v.Name);
-    EXPECT_EQ(names, (std::vector<std::string>{
-                         "Displacements", "Eigen Values", "Beam Axial Force", "Beam Bending Moment My",
-                         "Beam Bending Moment Mz", "Beam Bending Moment Mw", "Membrane Force Nx",
-                         "Membrane Force Ny", "Membrane Force Nxy", "Membrane Force N1",
-                         "Membrane Force N2"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"Displacements", "Eigen Values", "Beam Axial Force",
+                                               "Beam Bending Moment My", "Beam Bending Moment Mz",
+                                               "Beam Bending Moment Mw", "Membrane Force Nx",
+                                               "Membrane Force Ny", "Membrane Force Nxy",
+                                               "Membrane Force N1", "Membrane Force N2"}));
     auto offered = OfferedVariables(m);
     EXPECT_EQ(offered[0].VectorKinds.size(), 7u);
     EXPECT_EQ(offered[3].VectorKinds, (std::vector<std::string>{"My1", "My2", "My3"}));

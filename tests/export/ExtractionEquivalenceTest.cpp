@@ -55,24 +55,30 @@ Reading ReadPlainly(const std::string& bytes, const OutputFileModel& model, cons
                     const std::vector<std::int16_t>& steps, std::size_t abortAfter = kNoAbort) {
     const auto lines = test::SplitPlainly(bytes);
     Reading out;
-    out.Values.assign(steps.size() + 1, std::vector<float>(static_cast<std::size_t>(layout.Rows) + 1, 0.0f));
+    out.Values.assign(steps.size() + 1,
+                      std::vector<float>(static_cast<std::size_t>(layout.Rows) + 1, 0.0f));
     try {
         for (std::size_t t = 1; t <= steps.size(); ++t) {
             if (out.Reports.size() == abortAfter) break;
             const int step = steps[t - 1];
             if (step < 1 || step > model.TimeCount) throw Failure(fail::SubscriptOutOfRange);
             std::size_t i = 0;
-            while (i < lines.size() && static_cast<std::int64_t>(lines[i].Start) < model.Times[step - 1].Position) ++i;
+            while (i < lines.size() &&
+                   static_cast<std::int64_t>(lines[i].Start) < model.Times[step - 1].Position)
+                ++i;
             while (i < lines.size() && !Contains(lines[i].Text, layout.Header)) ++i;
             if (i == lines.size()) throw Failure(fail::InputPastEndOfFile);
-            out.Reports.push_back(static_cast<float>(static_cast<double>(t) / static_cast<double>(steps.size())));
+            out.Reports.push_back(
+                static_cast<float>(static_cast<double>(t) / static_cast<double>(steps.size())));
             auto& values = out.Values[t];
             if (layout.Word == kTemperaturePairs) {
                 for (std::size_t n = 1; n < values.size(); ++i) {
                     if (i + 1 >= lines.size()) throw Failure(fail::InputPastEndOfFile);
                     const std::string_view line = lines[i + 1].Text;
                     for (std::size_t start = 5; start < 55 && n < values.size(); start += 11, ++n)
-                        values[n] = start < line.size() ? RoundToSingle(NumericPrefix(line.substr(start, 6))) : 0.0f;
+                        values[n] = start < line.size()
+                                        ? RoundToSingle(NumericPrefix(line.substr(start, 6)))
+                                        : 0.0f;
                 }
                 continue;
             }
@@ -82,7 +88,8 @@ Reading ReadPlainly(const std::string& bytes, const OutputFileModel& model, cons
             advance(layout.Lead);
             for (std::size_t r = 1; r < values.size(); ++r) {
                 const WordList words = SplitWords(lines[i].Text);
-                if (words.size() > layout.Word) values[r] = RoundToSingle(NumericPrefix(words[layout.Word]));
+                if (words.size() > layout.Word)
+                    values[r] = RoundToSingle(NumericPrefix(words[layout.Word]));
                 advance(layout.Stride);
             }
         }
@@ -92,15 +99,20 @@ Reading ReadPlainly(const std::string& bytes, const OutputFileModel& model, cons
     return out;
 }
 
-ExtractionRequest Request(const std::string& variable, std::int16_t kind, std::vector<std::int16_t> vectors,
-                          std::vector<std::int16_t> steps) {
-    return {.Variable = variable, .VectorKind = "", .VectorKindIndex = kind, .Vectors = vectors,
-            .SelectedTimes = steps, .TimesInColumns = false, .OutputPath = ""};
+ExtractionRequest Request(const std::string& variable, std::int16_t kind,
+                          std::vector<std::int16_t> vectors, std::vector<std::int16_t> steps) {
+    return {.Variable = variable,
+            .VectorKind = "",
+            .VectorKindIndex = kind,
+            .Vectors = vectors,
+            .SelectedTimes = steps,
+            .TimesInColumns = false,
+            .OutputPath = ""};
 }
 
 // The extraction as it runs, on `threads` threads; rows it does not keep must read 0.
-Reading ReadAsItRuns(const OutputFileModel& model, const ExtractionRequest& r, int rows, int threads,
-                     std::size_t abortAfter = kNoAbort) {
+Reading ReadAsItRuns(const OutputFileModel& model, const ExtractionRequest& r, int rows,
+                     int threads, std::size_t abortAfter = kNoAbort) {
     FakeServices host;
     host.OnProgress = [&](std::size_t count) {
         if (count == abortAfter) host.AbortRequested = true;
@@ -110,8 +122,11 @@ Reading ReadAsItRuns(const OutputFileModel& model, const ExtractionRequest& r, i
     // Each thread count runs with another width of vector instructions, so that every
     // path the processor has is compared too: 1 thread portable, 2 the widest, 3 AVX2.
     SetReadingThreads(threads);
-    LimitVectorLevel(threads == 1 ? kPortableVectors : threads == 3 ? kAvx2Vectors : kAvx512Vectors);
-    (r.Variable == "Temperature" ? ReadTemperatures : ReadStructuralValues)(model, r, table, services);
+    LimitVectorLevel(threads == 1   ? kPortableVectors
+                     : threads == 3 ? kAvx2Vectors
+                                    : kAvx512Vectors);
+    (r.Variable == "Temperature" ? ReadTemperatures : ReadStructuralValues)(model, r, table,
+                                                                            services);
     SetReadingThreads(0);
     LimitVectorLevel(kAvx512Vectors);
 
@@ -122,19 +137,24 @@ Reading ReadAsItRuns(const OutputFileModel& model, const ExtractionRequest& r, i
         out.Reports.push_back(report.Fraction);
     }
     EXPECT_EQ(table.Rows(), rows);
-    out.Values.assign(r.SelectedTimes.size() + 1, std::vector<float>(static_cast<std::size_t>(rows) + 1, 0.0f));
+    out.Values.assign(r.SelectedTimes.size() + 1,
+                      std::vector<float>(static_cast<std::size_t>(rows) + 1, 0.0f));
     for (int t = 1; t <= table.Columns(); ++t) {
         for (int row = 1; row <= rows; ++row) {
             const bool kept = std::find(r.Vectors.begin(), r.Vectors.end(), row) != r.Vectors.end();
-            if (kept) out.Values[static_cast<std::size_t>(t)][static_cast<std::size_t>(row)] = table.At(row, t);
-            else EXPECT_EQ(table.At(row, t), 0.0f) << "row " << row << " is not kept";
+            if (kept)
+                out.Values[static_cast<std::size_t>(t)][static_cast<std::size_t>(row)] =
+                    table.At(row, t);
+            else
+                EXPECT_EQ(table.At(row, t), 0.0f) << "row " << row << " is not kept";
         }
     }
     return out;
 }
 
 // Compares the rows the request names, bit for bit.
-void ExpectSame(const Reading& actual, const Reading& plain, const ExtractionRequest& r, const std::string& what) {
+void ExpectSame(const Reading& actual, const Reading& plain, const ExtractionRequest& r,
+                const std::string& what) {
     SCOPED_TRACE(what);
     EXPECT_EQ(actual.Messages, plain.Messages);
     EXPECT_EQ(actual.Reports, plain.Reports);
@@ -183,8 +203,11 @@ std::function<std::string(std::string)> Word(std::size_t n, std::string word) {
 const std::string kDisplacementHeader = gen::marker::kDisplacementHeader;
 
 // Word `word` of line `offset` after the `occurrence`-th displacement header set to `text`.
-std::function<std::string(std::string)> Put(int occurrence, int offset, std::size_t word, std::string text) {
-    return [=](std::string b) { return EditLine(b, kDisplacementHeader, occurrence, offset, Word(word, text)); };
+std::function<std::string(std::string)> Put(int occurrence, int offset, std::size_t word,
+                                            std::string text) {
+    return [=](std::string b) {
+        return EditLine(b, kDisplacementHeader, occurrence, offset, Word(word, text));
+    };
 }
 
 class ExtractionEquivalence : public ::testing::Test {
@@ -220,7 +243,8 @@ protected:
             for (int threads : {1, 2, 3})
                 ExpectSame(ReadAsItRuns(m_model, request, layout.Rows, threads), plain, request,
                            what + ", " + std::to_string(vectors.size()) + " rows from " +
-                               std::to_string(vectors.front()) + ", " + std::to_string(threads) + " threads");
+                               std::to_string(vectors.front()) + ", " + std::to_string(threads) +
+                               " threads");
         }
     }
 
@@ -236,13 +260,16 @@ TEST_F(ExtractionEquivalence, EveryLineEndingEveryLayoutAndEverySelection) {
         Open(Generated(spec));
         const std::string name = "ending " + std::to_string(static_cast<int>(ending));
         const std::vector<std::int16_t> all = Range(1, 6), mixed = {6, 2, 2, 5};
-        const std::vector<std::vector<std::int16_t>> nodes = {Range(1, 10), Range(3, 700, 37), {700},
-                                                              Range(1, 700), Range(650, 700)};
-        Check({kDisplacementHeader, 1, 1, 1, 700}, Request("Displacements", 0, {}, all), nodes, name + ", DOF1");
-        Check({kDisplacementHeader, 1, 1, 7, 700}, Request("Displacements", 6, {}, mixed), nodes, name + ", DOF7");
-        Check({gen::marker::kBeamHeader3D, 2, 3, 2, 40},
-              Request("Beam Axial Force", 1, {}, all), {Range(1, 40, 13), Range(1, 3), {40}}, name + ", beams");
-        Check({std::string(marker::MembraneForces), 6, 4, 13, 30}, Request("Membrane Force N2", 3, {}, mixed),
+        const std::vector<std::vector<std::int16_t>> nodes = {
+            Range(1, 10), Range(3, 700, 37), {700}, Range(1, 700), Range(650, 700)};
+        Check({kDisplacementHeader, 1, 1, 1, 700}, Request("Displacements", 0, {}, all), nodes,
+              name + ", DOF1");
+        Check({kDisplacementHeader, 1, 1, 7, 700}, Request("Displacements", 6, {}, mixed), nodes,
+              name + ", DOF7");
+        Check({gen::marker::kBeamHeader3D, 2, 3, 2, 40}, Request("Beam Axial Force", 1, {}, all),
+              {Range(1, 40, 13), Range(1, 3), {40}}, name + ", beams");
+        Check({std::string(marker::MembraneForces), 6, 4, 13, 30},
+              Request("Membrane Force N2", 3, {}, mixed),
               {Range(1, 30, 10), Range(28, 30), Range(1, 30)}, name + ", shells");
     }
 }
@@ -263,29 +290,35 @@ TEST_F(ExtractionEquivalence, DamagedRecordsGiveThePlainReadingsValuesAndMessage
         {"too large in a requested row", Put(4, 5, 1, "-1D45")},
         {"beyond a double, in the last row", Put(2, 700, 1, "1E+400")},
         {"too large in another column", Put(3, 400, 3, "0.1E+40")},
-        {"large but fitting, and long", [](std::string b) {
-             return Put(3, 301, 1, "-0.000000000000000000000123456789E+20")(Put(3, 300, 1, "0.1E+38")(b));
+        {"large but fitting, and long",
+         [](std::string b) {
+             return Put(3, 301, 1,
+                        "-0.000000000000000000000123456789E+20")(Put(3, 300, 1, "0.1E+38")(b));
          }},
         {"short lines, tabs and an empty line",
          [](std::string b) {
-             b = EditLine(b, kDisplacementHeader, 2, 100, [](std::string) { return std::string("   100"); });
+             b = EditLine(b, kDisplacementHeader, 2, 100,
+                          [](std::string) { return std::string("   100"); });
              b = EditLine(b, kDisplacementHeader, 2, 200, [](std::string line) {
                  std::replace(line.begin(), line.end(), ' ', '\t');
                  return line;
              });
-             return EditLine(b, kDisplacementHeader, 5, 55, [](std::string line) { return line + "\r\n"; });
+             return EditLine(b, kDisplacementHeader, 5, 55,
+                             [](std::string line) { return line + "\r\n"; });
          }},
         {"mixed line endings",
          [](std::string b) {
-             for (std::size_t at = b.find("\r\n", b.size() / 3); at != std::string::npos && at < b.size() / 2;
-                  at = b.find("\r\n", at + 997))
+             for (std::size_t at = b.find("\r\n", b.size() / 3);
+                  at != std::string::npos && at < b.size() / 2; at = b.find("\r\n", at + 997))
                  b.erase(at + (at % 2), 1);
              return b;
          }},
         {"cut inside the last block",
          [](std::string b) { return b.substr(0, b.rfind(kDisplacementHeader) + 290 * 99 + 17); }},
         {"cut at a line end",
-         [](std::string b) { return b.substr(0, b.find("\r\n", b.rfind(kDisplacementHeader) + 640 * 99) + 2); }},
+         [](std::string b) {
+             return b.substr(0, b.find("\r\n", b.rfind(kDisplacementHeader) + 640 * 99) + 2);
+         }},
     };
     for (const auto& c : cases) {
         Open(c.damage(generated));
@@ -301,19 +334,23 @@ TEST_F(ExtractionEquivalence, DamagedRecordsGiveThePlainReadingsValuesAndMessage
 TEST_F(ExtractionEquivalence, AbortAndFailuresEndTheReadingAtTheSameColumn) {
     Open(Generated(Spec(LineEnding::LF)));
     const Layout dof2{kDisplacementHeader, 1, 1, 2, 700};
-    auto request = Request("Displacements", 1, Range(1, 700, 7), {1, 2, 3, 4, 5, 6, 1, 2, 3, 4, 5, 6, 3});
+    auto request =
+        Request("Displacements", 1, Range(1, 700, 7), {1, 2, 3, 4, 5, 6, 1, 2, 3, 4, 5, 6, 3});
     for (std::size_t abortAfter : {1u, 4u, 12u}) {
-        const Reading plain = ReadPlainly(m_bytes, m_model, dof2, request.SelectedTimes, abortAfter);
+        const Reading plain =
+            ReadPlainly(m_bytes, m_model, dof2, request.SelectedTimes, abortAfter);
         EXPECT_EQ(plain.Reports.size(), abortAfter);
         for (int threads : {1, 2, 3})
             ExpectSame(ReadAsItRuns(m_model, request, 700, threads, abortAfter), plain, request,
-                       "abort after " + std::to_string(abortAfter) + ", " + std::to_string(threads) + " threads");
+                       "abort after " + std::to_string(abortAfter) + ", " +
+                           std::to_string(threads) + " threads");
     }
     request.SelectedTimes = {2, 5, 7, 1};  // no step 7: the reading ends before its report
     const Reading plain = ReadPlainly(m_bytes, m_model, dof2, request.SelectedTimes);
     EXPECT_EQ(plain.Messages, std::vector<std::string>{"9: Subscript out of range"});
     for (int threads : {1, 2})
-        ExpectSame(ReadAsItRuns(m_model, request, 700, threads), plain, request, "a step that is not there");
+        ExpectSame(ReadAsItRuns(m_model, request, 700, threads), plain, request,
+                   "a step that is not there");
 }
 
 TEST_F(ExtractionEquivalence, TemperaturesPassOverUnrequestedNodesOnlyWhenNothingCanFail) {
@@ -325,19 +362,30 @@ TEST_F(ExtractionEquivalence, TemperaturesPassOverUnrequestedNodesOnlyWhenNothin
         const std::pair<const char*, std::function<std::string(std::string)>> cases[] = {
             {"as generated", [](std::string b) { return b; }},
             {"an exponent that fits",
-             [&](std::string b) { return EditLine(b, header, 2, 50, [](std::string l) { return l.replace(5, 6, " 1.5E1"); }); }},
+             [&](std::string b) {
+                 return EditLine(b, header, 2, 50,
+                                 [](std::string l) { return l.replace(5, 6, " 1.5E1"); });
+             }},
             {"an exponent too large",
-             [&](std::string b) { return EditLine(b, header, 3, 120, [](std::string l) { return l.replace(16, 6, " 9E99 "); }); }},
+             [&](std::string b) {
+                 return EditLine(b, header, 3, 120,
+                                 [](std::string l) { return l.replace(16, 6, " 9E99 "); });
+             }},
             {"blank, missing and overlong fields",
              [&](std::string b) {
-                 b = EditLine(b, header, 2, 1, [](std::string) { return std::string("    1  -1.5    2      "); });
-                 return EditLine(b, header, 2, 2, [](std::string) { return std::string("    6 1.5E1    7 12345678"); });
+                 b = EditLine(b, header, 2, 1,
+                              [](std::string) { return std::string("    1  -1.5    2      "); });
+                 return EditLine(b, header, 2, 2, [](std::string) {
+                     return std::string("    6 1.5E1    7 12345678");
+                 });
              }},
-            {"cut inside the last table", [&](std::string b) { return b.substr(0, b.rfind(header) + 6000); }},
+            {"cut inside the last table",
+             [&](std::string b) { return b.substr(0, b.rfind(header) + 6000); }},
         };
         for (const auto& [what, damage] : cases) {
             Open(damage(generated));
-            Check({header, 0, 0, kTemperaturePairs, 997}, Request("Temperature", -1, {}, {5, 1, 3, 3, 2}),
+            Check({header, 0, 0, kTemperaturePairs, 997},
+                  Request("Temperature", -1, {}, {5, 1, 3, 3, 2}),
                   {Range(1, 12), Range(3, 997, 101), Range(990, 997), Range(1, 997)},
                   std::string(what) + ", ending " + std::to_string(static_cast<int>(ending)));
         }
@@ -352,17 +400,41 @@ TEST_F(ExtractionEquivalence, TemperaturesPassOverUnrequestedNodesOnlyWhenNothin
 // holds k.f; the second step has no stress block, the third only one. Node n of the
 // first step's displacements holds 1.n1.
 std::string HandListing() {
-    return Lines({" PROGRAM 'VORAX' , 1.0", " NDIM 2", " STATIC", "  -  THERE ARE   3 NODES.",
-                  "     AND   7 LONGITUDINAL FIBERS.", "CONVERGENCE HAS BEEN OBTAINED.", "   TIME =  10.0",
-                  " TOTAL DISPLACEMENTS.", " NODE    DOF 1     DOF 2     DOF 3     DOF 4     DOF 5     DOF 6     DOF 7",
-                  "   1  1.11", "   2  1.21", "   3  1.31",
-                  " STRESSES IN N/mm\xB2 IN BEAM ELEMENT  1, POINT  1", "", " FIBER STRESS", " ---",
-                  " 1 1.1 2 1.2 3 1.3 4 1.4 5 1.5", " 6 1.6 7 1.7",
-                  " STRESSES IN N/mm\xB2 IN BEAM ELEMENT  2, POINT  2", "", " FIBER STRESS", " ---",
-                  " 1 2.1 2 2.2 3 2.3 4 2.4 5 2.5", " 6 2.6 7 2.7", "CONVERGENCE HAS BEEN OBTAINED.",
-                  "   TIME =  20.0", " TOTAL DISPLACEMENTS.", "CONVERGENCE HAS BEEN OBTAINED.", "   TIME =  30.0",
-                  " STRESSES IN N/mm\xB2 IN BEAM ELEMENT  1, POINT  1", "", "", "",
-                  " 1 3.1 2 3.2 3 3.3 4 3.4 5 3.5", " 6 3.6 7 3.7"});
+    return Lines({" PROGRAM 'VORAX' , 1.0",
+                  " NDIM 2",
+                  " STATIC",
+                  "  -  THERE ARE   3 NODES.",
+                  "     AND   7 LONGITUDINAL FIBERS.",
+                  "CONVERGENCE HAS BEEN OBTAINED.",
+                  "   TIME =  10.0",
+                  " TOTAL DISPLACEMENTS.",
+                  " NODE    DOF 1     DOF 2     DOF 3     DOF 4     DOF 5     DOF 6     DOF 7",
+                  "   1  1.11",
+                  "   2  1.21",
+                  "   3  1.31",
+                  " STRESSES IN N/mm\xB2 IN BEAM ELEMENT  1, POINT  1",
+                  "",
+                  " FIBER STRESS",
+                  " ---",
+                  " 1 1.1 2 1.2 3 1.3 4 1.4 5 1.5",
+                  " 6 1.6 7 1.7",
+                  " STRESSES IN N/mm\xB2 IN BEAM ELEMENT  2, POINT  2",
+                  "",
+                  " FIBER STRESS",
+                  " ---",
+                  " 1 2.1 2 2.2 3 2.3 4 2.4 5 2.5",
+                  " 6 2.6 7 2.7",
+                  "CONVERGENCE HAS BEEN OBTAINED.",
+                  "   TIME =  20.0",
+                  " TOTAL DISPLACEMENTS.",
+                  "CONVERGENCE HAS BEEN OBTAINED.",
+                  "   TIME =  30.0",
+                  " STRESSES IN N/mm\xB2 IN BEAM ELEMENT  1, POINT  1",
+                  "",
+                  "",
+                  "",
+                  " 1 3.1 2 3.2 3 3.3 4 3.4 5 3.5",
+                  " 6 3.6 7 3.7"});
 }
 
 class StructuralValuesTest : public ::testing::Test {
@@ -373,7 +445,8 @@ protected:
         ASSERT_EQ(m_model.TimeCount, 3);
     }
 
-    const ValueTable& Read(const std::string& variable, std::int16_t kind, std::vector<std::int16_t> steps) {
+    const ValueTable& Read(const std::string& variable, std::int16_t kind,
+                           std::vector<std::int16_t> steps) {
         m_host.Messages.clear();
         auto services = m_host.Get();
         ReadStructuralValues(m_model, Request(variable, kind, {}, steps), m_table, services);
@@ -390,7 +463,8 @@ protected:
 TEST_F(StructuralValuesTest, FibrePairsAndTheChosenBlockOfTheStep) {
     const auto& first = Read("Beam Stresses", 0, {1});
     ASSERT_EQ(first.Rows(), 7);
-    for (int f = 1; f <= 7; ++f) EXPECT_FLOAT_EQ(first.At(f, 1), 1.0f + 0.1f * static_cast<float>(f));
+    for (int f = 1; f <= 7; ++f)
+        EXPECT_FLOAT_EQ(first.At(f, 1), 1.0f + 0.1f * static_cast<float>(f));
     const auto& second = Read("Beam Stresses", 1, {1});
     EXPECT_FLOAT_EQ(second.At(7, 1), 2.7f) << "entry 1 reads the second block of the step";
     // Step 2 has no stress block: the search runs on into step 3.
@@ -409,7 +483,8 @@ TEST_F(StructuralValuesTest, FailuresAreReportedWithoutIconAndKeepEarlierColumns
     Read("Displacements", 0, {});  // no time: no table can be made
     EXPECT_EQ(m_host.MessageTexts(), std::vector<std::string>{"9: Subscript out of range"});
     m_model.NodeCount = 40000;
-    EXPECT_EQ(Read("Displacements", 0, {1}).At(1, 1), 0.0f) << "more than 32767 records: nothing is read";
+    EXPECT_EQ(Read("Displacements", 0, {1}).At(1, 1), 0.0f)
+        << "more than 32767 records: nothing is read";
     EXPECT_EQ(m_host.MessageTexts(), std::vector<std::string>{"6: Overflow"});
 }
 

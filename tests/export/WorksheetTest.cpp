@@ -21,7 +21,8 @@ protected:
         m_model.TimeCount = 3;
         m_table.Resize(6, 2);
         for (int r = 1; r <= 6; ++r)
-            for (int t = 1; t <= 2; ++t) m_table.Set(r, t, static_cast<float>(r) + 0.25f * static_cast<float>(t));
+            for (int t = 1; t <= 2; ++t)
+                m_table.Set(r, t, static_cast<float>(r) + 0.25f * static_cast<float>(t));
         m_request.OutputPath = (m_dir.Path() / "sheet.xls").string();
     }
 
@@ -53,14 +54,22 @@ TEST_F(WorksheetTest, TimesInRowsPicksTheRequestedVectors) {
     m_request.VectorKind = "DOF2";
     m_request.Vectors = {2, 4, 6};
     m_request.SelectedTimes = {3, 1};  // column 1 of the table is step 3
-    EXPECT_EQ(Write(), (std::vector<Cell>{{1, 1, "label", "Variable"}, {1, 2, "label", "Displacements"},
-                                          {2, 1, "label", "Vector"},   {2, 2, "label", "DOF2"},
-                                          {3, 1, "label", "Time"},     {3, 2, "label", "Node 2"},
-                                          {3, 3, "label", "Node 4"},   {3, 4, "label", "Node 6"},
-                                          {4, 1, "number", "180.0"},   {4, 2, "number", "2.25"},
-                                          {4, 3, "number", "4.25"},    {4, 4, "number", "6.25"},
-                                          {5, 1, "number", "60.0"},    {5, 2, "number", "2.5"},
-                                          {5, 3, "number", "4.5"},     {5, 4, "number", "6.5"}}));
+    EXPECT_EQ(Write(), (std::vector<Cell>{{1, 1, "label", "Variable"},
+                                          {1, 2, "label", "Displacements"},
+                                          {2, 1, "label", "Vector"},
+                                          {2, 2, "label", "DOF2"},
+                                          {3, 1, "label", "Time"},
+                                          {3, 2, "label", "Node 2"},
+                                          {3, 3, "label", "Node 4"},
+                                          {3, 4, "label", "Node 6"},
+                                          {4, 1, "number", "180.0"},
+                                          {4, 2, "number", "2.25"},
+                                          {4, 3, "number", "4.25"},
+                                          {4, 4, "number", "6.25"},
+                                          {5, 1, "number", "60.0"},
+                                          {5, 2, "number", "2.5"},
+                                          {5, 3, "number", "4.5"},
+                                          {5, 4, "number", "6.5"}}));
     EXPECT_TRUE(m_host.Messages.empty());
 }
 
@@ -75,9 +84,11 @@ TEST_F(WorksheetTest, LimitsAreCheckedBeforeTheFileIsTouched) {
         Run();
         return m_host.MessageTexts();
     };
-    EXPECT_EQ(shownFor(256, false), Texts{"The maximum number of columns in Excel is 256. Cannot create file."});
+    EXPECT_EQ(shownFor(256, false),
+              Texts{"The maximum number of columns in Excel is 256. Cannot create file."});
     EXPECT_EQ(m_host.Messages[0].Icon, MsgIcon::Critical);
-    EXPECT_EQ(shownFor(65536, true), Texts{"The maximum number of rows in Excel is 65536. Cannot create file."});
+    EXPECT_EQ(shownFor(65536, true),
+              Texts{"The maximum number of rows in Excel is 65536. Cannot create file."});
     EXPECT_EQ(test::ReadBytes(existing), "old contents");
     EXPECT_TRUE(shownFor(255, false).empty()) << "255 vectors across make 256 columns";
 }
@@ -97,9 +108,12 @@ TEST_F(WorksheetTest, AVectorBeyondTheTableStopsTheSheetThere) {
 }
 
 TEST(RecordLabel, NamesTheVectorsOfEachVariable) {
-    for (auto [variable, label] : {std::pair{"Temperature", "Node"}, {"Beam Bending Moment Mw", "Beam"},
-                                   {"Bending Force M2", "Shell"}, {"Soil Pressure", "Soil"},
-                                   {"Beam Tangent Modulus", "Fiber"}, {"Truss Axial Force", "Truss"},
+    for (auto [variable, label] : {std::pair{"Temperature", "Node"},
+                                   {"Beam Bending Moment Mw", "Beam"},
+                                   {"Bending Force M2", "Shell"},
+                                   {"Soil Pressure", "Soil"},
+                                   {"Beam Tangent Modulus", "Fiber"},
+                                   {"Truss Axial Force", "Truss"},
                                    {"displacements", ""}})
         EXPECT_EQ(RecordLabel(variable), label) << variable;
 }

@@ -26,7 +26,8 @@ std::map<std::string, fs::path> SourceFiles(const std::set<std::string>& extensi
     std::map<std::string, fs::path> files;
     for (const auto& entry : fs::recursive_directory_iterator(kSourceDir))
         if (entry.is_regular_file() && extensions.count(entry.path().extension().string()))
-            files["/" + entry.path().lexically_relative(kSourceDir).generic_string()] = entry.path();
+            files["/" + entry.path().lexically_relative(kSourceDir).generic_string()] =
+                entry.path();
     return files;
 }
 
@@ -52,7 +53,8 @@ const ChmArchive& Archive() {
 // has an anchor, a page that defines it.
 ::testing::AssertionResult Leads(const std::string& local) {
     const auto [object, anchor] = SplitAnchor(local);
-    if (!Archive().Contains(object)) return ::testing::AssertionFailure() << object << " is not in the archive";
+    if (!Archive().Contains(object))
+        return ::testing::AssertionFailure() << object << " is not in the archive";
     const std::string html = anchor.empty() ? std::string() : Archive().Read(object);
     if (!anchor.empty() && html.find("id=\"" + anchor + "\"") == std::string::npos &&
         html.find("name=\"" + anchor + "\"") == std::string::npos)
@@ -70,11 +72,14 @@ TEST(HelpFileTest, CarriesEverySourceFileByteForByteAndWritesTextInAscii) {
         SCOPED_TRACE(object);
         const std::string bytes = test::ReadBytes(source);
         if (source.extension() != ".png") {
-            auto wide = std::find_if(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) != 0; });
-            EXPECT_EQ(wide, bytes.end()) << "byte " << (wide - bytes.begin()) << " is not ASCII; write an entity";
+            auto wide =
+                std::find_if(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) != 0; });
+            EXPECT_EQ(wide, bytes.end())
+                << "byte " << (wide - bytes.begin()) << " is not ASCII; write an entity";
         }
         if (source.extension() == ".html") {
-            EXPECT_NE(bytes.find("charset=iso-8859-1"), std::string::npos) << "no character set declared";
+            EXPECT_NE(bytes.find("charset=iso-8859-1"), std::string::npos)
+                << "no character set declared";
         }
         if (source.extension() == ".hhp") continue;  // the project file is compiled, not carried
         EXPECT_NE(std::find(objects.begin(), objects.end(), object), objects.end()) << "not listed";
@@ -119,7 +124,8 @@ TEST(HelpFileTest, ContentsListEveryPageOnceAndEveryContentsAndIndexEntryLeadsTh
 // follows the 8-byte signature.
 std::string PngWord(const std::string& png, std::size_t at) {
     unsigned value = 0;
-    for (std::size_t i = 0; i < 4; ++i) value = value << 8 | static_cast<unsigned char>(png.at(at + i));
+    for (std::size_t i = 0; i < 4; ++i)
+        value = value << 8 | static_cast<unsigned char>(png.at(at + i));
     return std::to_string(value);
 }
 

@@ -22,7 +22,9 @@ namespace {
 const QString kHelpFile = QStringLiteral(VX_HELP_FILE);
 
 // Runs what closing has queued: a closed help window deletes itself later.
-void FinishClosing() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+void FinishClosing() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
 
 int OpenHelpWindows() {
     int count = 0;

@@ -28,8 +28,9 @@ std::string Shape(const std::vector<TocEntry>& entries) {
 
 TEST(SitemapTest, ListsNestUnderTheEntryBeforeThem) {
     const std::string hhc = "<HTML><BODY>\n<UL>\n" + Entry("Help", "index.html") + "<UL>\n" +
-                            Entry("Steps", "index.html#steps") + Entry("Window", "index.html#window") +
-                            "<UL>\n" + Entry("Deep", "deep.html") + "</UL>\n</UL>\n" +
+                            Entry("Steps", "index.html#steps") +
+                            Entry("Window", "index.html#window") + "<UL>\n" +
+                            Entry("Deep", "deep.html") + "</UL>\n</UL>\n" +
                             Entry("Opening", "opening.html") + "</UL>\n</BODY></HTML>\n";
     EXPECT_EQ(Shape(ParseSitemap(hhc)),
               "Help=index.html [Steps=index.html#steps Window=index.html#window [Deep=deep.html]] "
@@ -37,8 +38,10 @@ TEST(SitemapTest, ListsNestUnderTheEntryBeforeThem) {
 }
 
 TEST(SitemapTest, EntitiesAreDecodedAndOnlySitemapObjectsOutsideCommentsAreEntries) {
-    EXPECT_EQ(Shape(ParseSitemap("<ul>" + Entry("Forces &amp; moments &lt;N&gt; &#65;", "a&amp;b.html") + "</ul>")),
-              "Forces & moments <N> A=a&b.html");
+    EXPECT_EQ(
+        Shape(ParseSitemap("<ul>" + Entry("Forces &amp; moments &lt;N&gt; &#65;", "a&amp;b.html") +
+                           "</ul>")),
+        "Forces & moments <N> A=a&b.html");
     const std::string hhc =
         "<!DOCTYPE HTML PUBLIC \"-//IETF//DTD HTML//EN\">\n<OBJECT type=\"text/site properties\">"
         "<param name=\"Name\" value=\"Not an entry\"></OBJECT>\n<UL>\n<!-- " +
@@ -47,7 +50,8 @@ TEST(SitemapTest, EntitiesAreDecodedAndOnlySitemapObjectsOutsideCommentsAreEntri
 }
 
 TEST(SitemapTest, TextCutShortGivesWhatWasComplete) {
-    const std::string whole = "<UL>" + Entry("First", "1.html") + Entry("Second", "2.html") + "</UL>";
+    const std::string whole =
+        "<UL>" + Entry("First", "1.html") + Entry("Second", "2.html") + "</UL>";
     // Every cut, through tags and values alike, reads the entries closed before it.
     for (std::size_t cut = 0; cut <= whole.size(); ++cut) {
         const auto entries = ParseSitemap(whole.substr(0, cut));
@@ -64,7 +68,8 @@ TEST(SitemapTest, TextCutShortGivesWhatWasComplete) {
 TEST(ResolveLinkTest, RelativeLinksAndAnchorsResolveAgainstThePagesFolder) {
     EXPECT_EQ(ResolveLink("/index.html", "images/sheet-rows.png"), "/images/sheet-rows.png");
     EXPECT_EQ(ResolveLink("/guide/part/page.html", "../other.html#x"), "/guide/other.html#x");
-    EXPECT_EQ(ResolveLink("/page.html", "../../above.html"), "/above.html") << "the root has no parent";
+    EXPECT_EQ(ResolveLink("/page.html", "../../above.html"), "/above.html")
+        << "the root has no parent";
     EXPECT_EQ(ResolveLink("/guide/page.html", "/top.html"), "/top.html");
     EXPECT_EQ(ResolveLink("/VoraxExtract.hhc", " saving.html#limits "), "/saving.html#limits");
     EXPECT_EQ(ResolveLink("/guide/page.html#old", "#top"), "/guide/page.html#top");

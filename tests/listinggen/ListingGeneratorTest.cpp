@@ -59,7 +59,8 @@ TEST(ListingBytes, LineEndsAreExactlyTheRequestedOnesAndTheLinesTheSame) {
             const Listing l = Generate(spec);
             ASSERT_TRUE(l.bytes.ends_with(Terminator(ending)));
             // No line holds another line end: a bare CR or LF would show here.
-            for (const auto& line : l.lines) ASSERT_EQ(line.find_first_of("\r\n"), std::string::npos);
+            for (const auto& line : l.lines)
+                ASSERT_EQ(line.find_first_of("\r\n"), std::string::npos);
             EXPECT_TRUE(lineCount == 0 || l.lines.size() == lineCount) << l.lines.size();
             lineCount = l.lines.size();
         }
@@ -80,7 +81,8 @@ TEST(ListingValues, DifferBetweenStepsRecordsFieldsAndBlocks) {
         for (int step = 1; step <= spec.steps; ++step) {
             add(Block::EigenValue, step, 1, 0, 0);
             for (int n = 1; n <= spec.nodes; ++n)
-                for (int d = 1; d <= (ndim == 3 ? 7 : 3); ++d) add(Block::Displacements, step, n, d, 0);
+                for (int d = 1; d <= (ndim == 3 ? 7 : 3); ++d)
+                    add(Block::Displacements, step, n, d, 0);
             for (int e = 1; e <= spec.trusses; ++e) add(Block::Truss, step, e, 1, 0);
             for (int e = 1; e <= spec.beams; ++e)
                 for (int p = 0; p < spec.beamPoints; ++p)
@@ -120,7 +122,8 @@ TEST(ListingGeneration, TargetSizeAddsStepsUntilReached) {
     spec.targetBytes = 80'000;
     const Listing l = Generate(spec);
     EXPECT_GE(static_cast<std::int64_t>(l.bytes.size()), spec.targetBytes);
-    EXPECT_LT(static_cast<std::int64_t>(l.bytes.size()), spec.targetBytes + 3000);  // one step more at most
+    EXPECT_LT(static_cast<std::int64_t>(l.bytes.size()),
+              spec.targetBytes + 3000);  // one step more at most
     EXPECT_EQ(CountLines(l, marker::kTime), static_cast<std::size_t>(l.steps));
     spec.targetBytes = 1;  // already passed: the listed steps still all come
     spec.steps = 5;
@@ -148,7 +151,8 @@ TEST(ListingGeneration, DynamicExampleIsCurrent) {
     example.nodes = 10;
     example.steps = 6;
     example.tangentPoints = {{2, 1}};
-    EXPECT_EQ(test::ReadBytes(test::SourceDir() / "examples" / "dynamic3d.out"), Generate(example).bytes);
+    EXPECT_EQ(test::ReadBytes(test::SourceDir() / "examples" / "dynamic3d.out"),
+              Generate(example).bytes);
 }
 
 }  // namespace

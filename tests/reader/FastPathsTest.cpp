@@ -55,8 +55,12 @@ Outcome Convert(F&& convert) {
     }
 }
 
-Outcome Plain(std::string_view text) { return Convert([&] { return RoundToSingle(NumericPrefix(text)); }); }
-Outcome Fast(std::string_view text) { return Convert([&] { return SingleValue(text); }); }
+Outcome Plain(std::string_view text) {
+    return Convert([&] { return RoundToSingle(NumericPrefix(text)); });
+}
+Outcome Fast(std::string_view text) {
+    return Convert([&] { return SingleValue(text); });
+}
 
 std::string RandomText(std::mt19937& random, std::string_view alphabet, std::size_t maxLength) {
     std::string text(random() % (maxLength + 1), ' ');
@@ -65,28 +69,80 @@ std::string RandomText(std::mt19937& random, std::string_view alphabet, std::siz
 }
 
 TEST(SingleValue, GivesThePlainConversionsValueAndFailure) {
-    const std::vector<std::string> texts = {
-        "0.71074E+01", "-0.64848E-02", "  12.5", "1.5E1", "-0", "-0.0E+5", "+.5", "5.", ".", "-", "",
-        "-.E5", "1.2.3", "1E", "1E+", "1E-", "1e5x", "1d-3", "1D+02", "1 5", "- 5", "1. 5", "1 E5", "1E 5",
-        "1E+ 5", "1E5 1", "1E5  x", "1.5   ", "\t-2.25\t", "\n7", "007.0100", "0.000000000000000000000001",
-        "1234567890123456789", "12345678901234567890", "9007199254740993", "9007199254740992E-3",
-        "1E22", "1E23", "1E-22", "1E-23", "123456789E-30", "3.4028234E38", "3.4028236E38", "1E38",
-        "1E39", "-1E39", "1E+0039", "1E308", "1E309", "1E-400", "1E+99999", "0E+99999", "0.1E+00001",
-        "9.99999999999999999999E+37", "0." + std::string(400, '0') + "1",
-        std::string(320, '9'), "1" + std::string(38, '0'), "1" + std::string(39, '0')};
+    const std::vector<std::string> texts = {"0.71074E+01",
+                                            "-0.64848E-02",
+                                            "  12.5",
+                                            "1.5E1",
+                                            "-0",
+                                            "-0.0E+5",
+                                            "+.5",
+                                            "5.",
+                                            ".",
+                                            "-",
+                                            "",
+                                            "-.E5",
+                                            "1.2.3",
+                                            "1E",
+                                            "1E+",
+                                            "1E-",
+                                            "1e5x",
+                                            "1d-3",
+                                            "1D+02",
+                                            "1 5",
+                                            "- 5",
+                                            "1. 5",
+                                            "1 E5",
+                                            "1E 5",
+                                            "1E+ 5",
+                                            "1E5 1",
+                                            "1E5  x",
+                                            "1.5   ",
+                                            "\t-2.25\t",
+                                            "\n7",
+                                            "007.0100",
+                                            "0.000000000000000000000001",
+                                            "1234567890123456789",
+                                            "12345678901234567890",
+                                            "9007199254740993",
+                                            "9007199254740992E-3",
+                                            "1E22",
+                                            "1E23",
+                                            "1E-22",
+                                            "1E-23",
+                                            "123456789E-30",
+                                            "3.4028234E38",
+                                            "3.4028236E38",
+                                            "1E38",
+                                            "1E39",
+                                            "-1E39",
+                                            "1E+0039",
+                                            "1E308",
+                                            "1E309",
+                                            "1E-400",
+                                            "1E+99999",
+                                            "0E+99999",
+                                            "0.1E+00001",
+                                            "9.99999999999999999999E+37",
+                                            "0." + std::string(400, '0') + "1",
+                                            std::string(320, '9'),
+                                            "1" + std::string(38, '0'),
+                                            "1" + std::string(39, '0')};
     for (const std::string& text : texts) EXPECT_EQ(Fast(text), Plain(text)) << '"' << text << '"';
 
     // Random number-like texts, with blanks, signs and exponent letters anywhere.
     std::mt19937 random(11);
     for (int i = 0; i < 200000; ++i) {
-        const std::string text = RandomText(random, i % 2 ? "0123456789.+-eEdD \t" : "0123456789.E+-", 24);
+        const std::string text =
+            RandomText(random, i % 2 ? "0123456789.+-eEdD \t" : "0123456789.E+-", 24);
         ASSERT_EQ(Fast(text), Plain(text)) << '"' << text << '"';
     }
     // Printed numbers of every size: the conversion must be exact, not merely close.
     char text[64];
     for (int i = 0; i < 200000; ++i) {
-        const double value = std::ldexp(static_cast<double>(random()) / 4294967296.0, static_cast<int>(random() % 260) - 130);
-        std::snprintf(text, sizeof text, i % 3 ? "%.*E" : "%.*f", static_cast<int>(random() % 18), value);
+        const double value = std::ldexp(static_cast<double>(random()) / 4294967296.0,
+                                        static_cast<int>(random() % 260) - 130);
+        std::snprintf(text, sizeof text, i % 3 ? "%.*E" : "%.*f", static_cast<int>(random() % 18),
+                      value);
         ASSERT_EQ(Fast(text), Plain(text)) << text;
     }
 }
@@ -122,9 +178,17 @@ bool GuardClear(const std::string& bytes, std::mt19937& random) {
 
 // A record line as a listing prints it, with some words that the guard must look into.
 std::string RecordLine(std::mt19937& random, bool risky) {
-    static const char* const kRisky[] = {"1.0E+45", "0.1E+39", "2E45", "1E+100", "1E+020", "-3.5D+40",
-                                         "12345678901234567890", "1.000000000000000001E+30",
-                                         "0.00000000000000000000000000001E+50", "1E+19", "99E+19"};
+    static const char* const kRisky[] = {"1.0E+45",
+                                         "0.1E+39",
+                                         "2E45",
+                                         "1E+100",
+                                         "1E+020",
+                                         "-3.5D+40",
+                                         "12345678901234567890",
+                                         "1.000000000000000001E+30",
+                                         "0.00000000000000000000000000001E+50",
+                                         "1E+19",
+                                         "99E+19"};
     std::string line = std::to_string(random() % 100000);
     for (int w = 0; w < 7; ++w) {
         char word[40];
@@ -153,7 +217,8 @@ TEST(NumberGuards, NeverClearBytesWhoseWordsCouldFailAndClearOrdinaryRecords) {
             EXPECT_FALSE(anyFails && clear) << bytes;
             EXPECT_TRUE(risky || clear) << "ordinary records go the fast way\n" << bytes;
         }
-        EXPECT_TRUE(GuardClear<WordNumberGuard>("  1E+19  99E+19 -0.5E+19 1E-99 12345678901234.\r\n", random))
+        EXPECT_TRUE(GuardClear<WordNumberGuard>(
+            "  1E+19  99E+19 -0.5E+19 1E-99 12345678901234.\r\n", random))
             << "numbers that are large but fit need no closer look";
 
         // Across the pieces and the blocks of 64 bytes alike.
@@ -164,20 +229,25 @@ TEST(NumberGuards, NeverClearBytesWhoseWordsCouldFailAndClearOrdinaryRecords) {
             const std::string digits = std::string(pad, ' ') + "40000000000000000000E+19";
             ASSERT_EQ(Plain(digits).Failure, fail::Overflow);
             EXPECT_FALSE(GuardClear<WordNumberGuard>(digits, random)) << pad;
-            EXPECT_TRUE(GuardClear<WordNumberGuard>(std::string(pad, ' ') + "0.1E+19 1E-45", random)) << pad;
+            EXPECT_TRUE(
+                GuardClear<WordNumberGuard>(std::string(pad, ' ') + "0.1E+19 1E-45", random))
+                << pad;
         }
 
         // Temperature fields: six characters, so only an exponent can make them fail.
         EXPECT_TRUE(GuardClear<FieldNumberGuard>("    1  20.5    2 -13.0    3999999\r\n", random));
         for (const char* field : {"  1E+5", "  9e99", " 1 D45", "1.0d+1"})
-            EXPECT_FALSE(GuardClear<FieldNumberGuard>(std::string("    1") + field + "\r\n", random)) << field;
+            EXPECT_FALSE(
+                GuardClear<FieldNumberGuard>(std::string("    1") + field + "\r\n", random))
+                << field;
     });
 }
 
 // Reads `file` line by line, then searches it for `marker` pausing every `budget` bytes,
 // and checks both against the obvious split of its bytes.
-void ExpectReadsAndSearchesAsSplit(const std::filesystem::path& file, const std::vector<PlainLine>& expected,
-                                   std::string_view marker, std::int64_t budget) {
+void ExpectReadsAndSearchesAsSplit(const std::filesystem::path& file,
+                                   const std::vector<PlainLine>& expected, std::string_view marker,
+                                   std::int64_t budget) {
     LineReader in(file);
     for (const auto& line : expected) {
         ASSERT_FALSE(in.AtEnd());
@@ -189,28 +259,32 @@ void ExpectReadsAndSearchesAsSplit(const std::filesystem::path& file, const std:
     LineReader search(file);
     std::string_view found;
     std::size_t at = 0;
-    for (LineReader::Search s; (s = search.ReadLineContaining(marker, found, budget)) != LineReader::Search::End;) {
+    for (LineReader::Search s;
+         (s = search.ReadLineContaining(marker, found, budget)) != LineReader::Search::End;) {
         if (s == LineReader::Search::Paused) continue;
         while (at < expected.size() && !Contains(expected[at].Text, marker)) ++at;
         ASSERT_LT(at, expected.size());
         EXPECT_EQ(found, expected[at].Text);
         EXPECT_EQ(search.Position(), static_cast<std::int64_t>(expected[at++].Next));
     }
-    for (; at < expected.size(); ++at) EXPECT_FALSE(Contains(expected[at].Text, marker)) << "line " << at;
+    for (; at < expected.size(); ++at)
+        EXPECT_FALSE(Contains(expected[at].Text, marker)) << "line " << at;
     EXPECT_TRUE(search.AtEnd());
 }
 
 // Skips `count` lines from line `at` of `expected` and checks where the reader ends and
 // what it hands over; returns the line it ends at.
-std::size_t ExpectSkip(LineReader& in, const std::string& bytes, const std::vector<PlainLine>& expected,
-                       std::size_t at, std::int64_t count) {
+std::size_t ExpectSkip(LineReader& in, const std::string& bytes,
+                       const std::vector<PlainLine>& expected, std::size_t at, std::int64_t count) {
     const std::int64_t start = in.Position();
     const std::size_t lines = std::min(static_cast<std::size_t>(count), expected.size() - at);
     std::string handed;
-    EXPECT_EQ(in.SkipLines(count, [&](std::string_view b) { handed += b; }), static_cast<std::int64_t>(lines));
+    EXPECT_EQ(in.SkipLines(count, [&](std::string_view b) { handed += b; }),
+              static_cast<std::int64_t>(lines));
     const auto end = static_cast<std::int64_t>(at + lines == 0 ? 0 : expected[at + lines - 1].Next);
     EXPECT_EQ(in.Position(), end) << count << " lines skipped from line " << at;
-    EXPECT_TRUE(handed == bytes.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
+    EXPECT_TRUE(handed == bytes.substr(static_cast<std::size_t>(start),
+                                       static_cast<std::size_t>(end - start)));
     return at + lines;
 }
 
@@ -221,8 +295,10 @@ std::string RandomLines(std::mt19937& random, std::size_t count, std::string_vie
     std::string bytes;
     for (std::size_t i = 0; i < count; ++i) {
         std::string line;
-        if (random() % 50 == 0) line.assign(random() % (3 * LineReader::kReadSize), "x T"[random() % 3]);
-        for (std::size_t c = line.empty() ? random() % 120 : 0; c > 0; --c) line += " TIME=01"[random() % 8];
+        if (random() % 50 == 0)
+            line.assign(random() % (3 * LineReader::kReadSize), "x T"[random() % 3]);
+        for (std::size_t c = line.empty() ? random() % 120 : 0; c > 0; --c)
+            line += " TIME=01"[random() % 8];
         if (random() % 7 == 0) line.insert(line.size() / 2, marker);
         bytes += line + kEnds[random() % 3];
     }
@@ -239,8 +315,8 @@ TEST(LineReader, ReadsSkipsAndSearchesAsTheObviousSplitDoes) {
     const std::string marker = "  TIME =";
     std::vector<std::string> texts = {"crlf\r\ncr\rlf\n\r\n\rlast", "", "\n"};
     for (std::size_t shift : {0u, 1u, 2u})
-        texts.push_back(std::string(kBuffer - 1 - shift, 'x') + "\r\n\nnext\r\n" + std::string(3 * kBuffer + 17, 'y') +
-                        "\rend");
+        texts.push_back(std::string(kBuffer - 1 - shift, 'x') + "\r\n\nnext\r\n" +
+                        std::string(3 * kBuffer + 17, 'y') + "\rend");
     for (std::size_t cut = 1; cut < 8; ++cut)
         texts.push_back(std::string(kBuffer - cut - 3, 'a') + "\r\n   TIME =   60\r\nafter\r\n");
     TempDir dir;
@@ -248,7 +324,8 @@ TEST(LineReader, ReadsSkipsAndSearchesAsTheObviousSplitDoes) {
     for (std::size_t n = 0; n < texts.size() + 12; ++n) {
         SCOPED_TRACE("text " + std::to_string(n));
         const bool handPicked = n < texts.size();
-        const std::string bytes = handPicked ? texts[n] : RandomLines(random, 400 + random() % 400, marker);
+        const std::string bytes =
+            handPicked ? texts[n] : RandomLines(random, 400 + random() % 400, marker);
         const auto file = dir.Write("lines.out", bytes);
         const auto expected = test::SplitPlainly(bytes);
         EXPECT_EQ(LineReader(file).Size(), static_cast<std::int64_t>(bytes.size()));
@@ -260,7 +337,8 @@ TEST(LineReader, ReadsSkipsAndSearchesAsTheObviousSplitDoes) {
         AtEveryVectorLevel([&] {
             LineReader skip(file);
             for (std::size_t at = 0; at < expected.size();) {
-                at = ExpectSkip(skip, bytes, expected, at, random() % 4 ? random() % 60 : random() % 5000);
+                at = ExpectSkip(skip, bytes, expected, at,
+                                random() % 4 ? random() % 60 : random() % 5000);
                 if (at < expected.size()) {
                     ASSERT_EQ(skip.ReadLine(), expected[at++].Text);
                 }
@@ -315,13 +393,16 @@ TEST(TimeIndex, PiecesReadByThreadsGiveWhatOneReadingGives) {
         for (int i = 0; i < lines; ++i) {
             const auto kind = crowded ? 0 : random() % 6;
             bytes += kind == 0   ? "  TIME =   " + std::to_string(i) + ".5E+01"
-                     : kind == 1 ? std::string(random() % 3000, 'x') + "  TIME =  7"  // long, crossing pieces
+                     : kind == 1 ? std::string(random() % 3000, 'x') +
+                                       "  TIME =  7"  // long, crossing pieces
                                  : std::string(random() % 90, "ab 1.="[random() % 6]);
             bytes += kEnds[random() % 3];
         }
         if (round % 8 == 5) bytes.insert(bytes.size() / 2, "\n  TIME =   1.0E+99\n");  // overflows
-        if (round % 8 == 6) bytes.insert(bytes.size() * 3 / 4, "\r\n  TIME =\r\n");  // no value
-        if (round == 7) bytes.insert(bytes.size() / 3, std::string(3 << 20, 'x') + "  TIME = 9\r");  // beyond a buffer
+        if (round % 8 == 6) bytes.insert(bytes.size() * 3 / 4, "\r\n  TIME =\r\n");    // no value
+        if (round == 7)
+            bytes.insert(bytes.size() / 3,
+                         std::string(3 << 20, 'x') + "  TIME = 9\r");  // beyond a buffer
         if (random() % 2) bytes += "  TIME = 3";
         const auto file = dir.Write("times.out", bytes);
         const Indexed expected = IndexWith(file, 1, 0);

@@ -35,7 +35,8 @@ void ExpectPositionsAfterTimeLines(const Scanned& s, const gen::ListingSpec& spe
     const std::size_t terminator = spec.lineEnding == LineEnding::CRLF ? 2 : 1;
     std::size_t at = 0;
     for (std::size_t i = 0; i < s.Model.Times.size(); ++i) {
-        EXPECT_EQ(s.Model.Times[i].Time, gen::ExpectedTime(spec, static_cast<int>(i) + 1)) << "step " << i + 1;
+        EXPECT_EQ(s.Model.Times[i].Time, gen::ExpectedTime(spec, static_cast<int>(i) + 1))
+            << "step " << i + 1;
         at = s.Bytes.find(gen::marker::kTime, at);
         ASSERT_NE(at, std::string::npos) << "step " << i + 1;
         at = s.Bytes.find_first_of("\r\n", at) + terminator;
@@ -48,21 +49,26 @@ TEST(GeneratedListing, StructuralScanFindsEverythingTheGeneratorWrote) {
     TempDir dir;
     for (int ndim : {2, 3}) {
         for (LineEnding ending : {LineEnding::CRLF, LineEnding::CR, LineEnding::LF}) {
-            auto spec = test::EveryBlockSpec(ndim, ndim == 2 ? AnalysisKind::Static : AnalysisKind::Dynamic);
+            auto spec = test::EveryBlockSpec(
+                ndim, ndim == 2 ? AnalysisKind::Static : AnalysisKind::Dynamic);
             spec.lineEnding = ending;
             spec.seed = static_cast<std::uint64_t>(ndim * 10 + static_cast<int>(ending));
             const Scanned s(spec, dir);
-            SCOPED_TRACE("ndim " + std::to_string(ndim) + ", ending " + std::to_string(static_cast<int>(ending)));
+            SCOPED_TRACE("ndim " + std::to_string(ndim) + ", ending " +
+                         std::to_string(static_cast<int>(ending)));
             const auto& m = s.Model;
             EXPECT_TRUE(s.Host.Messages.empty()) << s.Host.Messages[0].Text;
             EXPECT_EQ(m.Version, gen::ExpectedVersion(spec));
             EXPECT_EQ(m.AnalysisType, ndim == 2 ? AnalysisStatic : AnalysisDynamic);
-            EXPECT_EQ((std::vector<int>{m.Ndim, m.NodeCount, m.TrussCount, m.BeamCount, m.BeamPointCount,
-                                        m.ShellCount, m.ShellSurfaceCount, m.SoilCount, m.FiberCount, m.TimeCount}),
-                      (std::vector<int>{ndim, spec.nodes, spec.trusses, spec.beams, spec.beamPoints, spec.shells,
-                                        spec.shellSurfaces, spec.soils, spec.fibers, spec.steps}));
-            for (bool flag : {m.HasDisplacements, m.HasBeamForces, m.HasBeamStresses, m.HasBeamTangentModulus,
-                              m.HasTrussForces, m.HasMembraneForces, m.HasBendingForces, m.HasSoilForces})
+            EXPECT_EQ((std::vector<int>{m.Ndim, m.NodeCount, m.TrussCount, m.BeamCount,
+                                        m.BeamPointCount, m.ShellCount, m.ShellSurfaceCount,
+                                        m.SoilCount, m.FiberCount, m.TimeCount}),
+                      (std::vector<int>{ndim, spec.nodes, spec.trusses, spec.beams, spec.beamPoints,
+                                        spec.shells, spec.shellSurfaces, spec.soils, spec.fibers,
+                                        spec.steps}));
+            for (bool flag :
+                 {m.HasDisplacements, m.HasBeamForces, m.HasBeamStresses, m.HasBeamTangentModulus,
+                  m.HasTrussForces, m.HasMembraneForces, m.HasBendingForces, m.HasSoilForces})
                 EXPECT_TRUE(flag);
             EXPECT_EQ(m.StressPoints.size(), spec.stressPoints.size());
             ASSERT_EQ(m.TangentPoints.size(), 1u);
@@ -85,8 +91,10 @@ TEST(GeneratedListing, ProgressRisesToTheEndWithItsTwoTexts) {
     bool times = false;
     for (std::size_t i = 1; i < reports.size(); ++i) {
         EXPECT_GE(reports[i].Fraction, reports[i - 1].Fraction);
-        if (reports[i].Text == "Reading times...") times = true;
-        else EXPECT_FALSE(times) << "input reports after time reports";
+        if (reports[i].Text == "Reading times...")
+            times = true;
+        else
+            EXPECT_FALSE(times) << "input reports after time reports";
     }
     EXPECT_EQ(reports.back().Text, "Reading times...");
     EXPECT_FLOAT_EQ(reports.back().Fraction, 1.0f);

@@ -14,7 +14,11 @@ TEST(SplitWords, TabsAreSpacesAndEmptyPiecesDrop) {
     auto words = SplitWords("  TIME =\t 120.0  ");
     EXPECT_EQ(words, (WordList{"TIME", "=", "120.0"}));
     EXPECT_TRUE(SplitWords("   \t ").empty());
-    EXPECT_EQ(SplitWords("a\x0b" "b").size(), 1u) << "only spaces and tabs separate words";
+    EXPECT_EQ(SplitWords("a\x0b"
+                         "b")
+                  .size(),
+              1u)
+        << "only spaces and tabs separate words";
     EXPECT_EQ(FailureOf([&] { WordAt(words, 3); }), fail::SubscriptOutOfRange);
 }
 
@@ -25,9 +29,9 @@ TEST(MarkerTests, IsExactlyTrimsOnlySpaces) {
 }
 
 TEST(WholeWordInteger, RoundsHalvesToEvenAndChecksTheField) {
-    const std::pair<const char*, int> values[] = {{"-7", -7},    {"+7", 7},    {"2.5", 2},
-                                                  {"3.5", 4},    {"1.2E1", 12}, {"1D2", 100},
-                                                  {".5", 0},     {"32767", 32767}, {"-32768", -32768}};
+    const std::pair<const char*, int> values[] = {{"-7", -7}, {"+7", 7},        {"2.5", 2},
+                                                  {"3.5", 4}, {"1.2E1", 12},    {"1D2", 100},
+                                                  {".5", 0},  {"32767", 32767}, {"-32768", -32768}};
     for (auto [word, value] : values) EXPECT_EQ(WholeWordInt16(word), value) << word;
     EXPECT_EQ(WholeWordInt32("40000"), 40000);
 
@@ -40,11 +44,23 @@ TEST(WholeWordInteger, RoundsHalvesToEvenAndChecksTheField) {
 }
 
 TEST(NumericPrefix, ReadsTheLeadingNumberAndIgnoresBlanksAnywhere) {
-    const std::pair<const char*, double> values[] = {
-        {"-0.1234E+02", -12.34}, {"0.5D-01", 0.05}, {"  -1.5", -1.5}, {"1 2 3", 123.0}, {"\t1\n2", 12.0},
-        {"12 NODES", 12.0},      {"1.2.3", 1.2},    {"1E", 1.0},      {"1E+", 1.0},     {"2E 3", 2000.0},
-        {"1e-400", 0.0},         {"", 0.0},         {"      ", 0.0},  {"abc 12", 0.0},  {"-", 0.0},
-        {".", 0.0},              {"EACH SECTION HAS 12", 0.0}};
+    const std::pair<const char*, double> values[] = {{"-0.1234E+02", -12.34},
+                                                     {"0.5D-01", 0.05},
+                                                     {"  -1.5", -1.5},
+                                                     {"1 2 3", 123.0},
+                                                     {"\t1\n2", 12.0},
+                                                     {"12 NODES", 12.0},
+                                                     {"1.2.3", 1.2},
+                                                     {"1E", 1.0},
+                                                     {"1E+", 1.0},
+                                                     {"2E 3", 2000.0},
+                                                     {"1e-400", 0.0},
+                                                     {"", 0.0},
+                                                     {"      ", 0.0},
+                                                     {"abc 12", 0.0},
+                                                     {"-", 0.0},
+                                                     {".", 0.0},
+                                                     {"EACH SECTION HAS 12", 0.0}};
     for (auto [text, value] : values) EXPECT_DOUBLE_EQ(NumericPrefix(text), value) << text;
     EXPECT_EQ(FailureOf([] { NumericPrefix("1E999"); }), fail::Overflow);
 }
@@ -57,7 +73,10 @@ TEST(Narrowing, SinglesAndSixteenBitFields) {
 }
 
 TEST(TimeText, ShortestFormsAsTheTimeListShowsThem) {
-    for (auto [value, text] : {std::pair{60.0f, "60"}, {120.5f, "120.5"}, {0.1f, "0.1"}, {1.0f / 3.0f, "0.3333333"},
+    for (auto [value, text] : {std::pair{60.0f, "60"},
+                               {120.5f, "120.5"},
+                               {0.1f, "0.1"},
+                               {1.0f / 3.0f, "0.3333333"},
                                {1e-7f, "1e-07"}})
         EXPECT_EQ(TimeText(value), text);
     EXPECT_EQ(ShortestText(0.1f), "0.1");

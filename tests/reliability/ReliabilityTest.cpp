@@ -46,12 +46,14 @@ struct FileState {
 FileState StateOf(const std::filesystem::path& file) {
     struct stat i {};
     if (::stat(file.c_str(), &i) != 0) ADD_FAILURE() << "cannot stat " << file;
-    return {ReadBytes(file), {i.st_size, i.st_mtim.tv_sec, i.st_mtim.tv_nsec, i.st_ctim.tv_sec,
-                              i.st_ctim.tv_nsec, i.st_ino, i.st_mode}};
+    return {ReadBytes(file),
+            {i.st_size, i.st_mtim.tv_sec, i.st_mtim.tv_nsec, i.st_ctim.tv_sec, i.st_ctim.tv_nsec,
+             i.st_ino, i.st_mode}};
 }
 
 // Checks that nothing of the above has changed; `after` names the operation.
-void ExpectUnchanged(const FileState& before, const std::filesystem::path& file, const std::string& after) {
+void ExpectUnchanged(const FileState& before, const std::filesystem::path& file,
+                     const std::string& after) {
     const auto now = StateOf(file);
     EXPECT_EQ(now.Record, before.Record) << "size, times, inode or mode changed by " << after;
     EXPECT_TRUE(now.Bytes == before.Bytes) << "bytes changed by " << after;
@@ -63,15 +65,17 @@ struct Session : test::Scanned {
 
     // `variable` with its vector kind `kind`, vectors From..To, the given steps (none: all).
     ExtractionRequest Request(const std::string& variable, int from, int to,
-                              const std::vector<std::int16_t>& steps, const std::filesystem::path& output,
-                              bool columns = false, int kind = 0) const {
+                              const std::vector<std::int16_t>& steps,
+                              const std::filesystem::path& output, bool columns = false,
+                              int kind = 0) const {
         ExtractionRequest request;
         request.Variable = variable;
         request.SelectedTimes = steps;
         request.TimesInColumns = columns;
         request.OutputPath = output.string();
         OfferedVariable row;
-        if (DescribeVariable(variable, Model, row) && kind < static_cast<int>(row.VectorKinds.size())) {
+        if (DescribeVariable(variable, Model, row) &&
+            kind < static_cast<int>(row.VectorKinds.size())) {
             request.VectorKind = row.VectorKinds[static_cast<std::size_t>(kind)];
             request.VectorKindIndex = static_cast<std::int16_t>(kind);
         }
@@ -184,7 +188,7 @@ TEST(HostileListings, ThingsThatAreNoListingEndInOneReadFileError) {
         {dir.Path(), "Read File Error 75: Path/File access error"},
         {dir.Path() / "missing.out", "Read File Error 53: File not found"},
         {dir.Write("plain.out", "x") / "below.out", "Read File Error 76: Path not found"},
-        {fifo, "Read File Error 75: Path/File access error"},  // no wait for a writer
+        {fifo, "Read File Error 75: Path/File access error"},         // no wait for a writer
         {"/dev/zero", "Read File Error 75: Path/File access error"},  // endless: never read
         {dir.Path() / "loop.out", "Read File Error 52: Bad file name or number"},
     };
@@ -216,7 +220,8 @@ TEST(HostileListings, CutShortAnywhere) {
             EXPECT_EQ(s.Model.Times[i].Position, whole.Model.Times[i].Position);
         for (const auto& v : OfferedVariables(s.Model)) {
             fs::remove(out);
-            const auto messages = s.Export(s.Request(v.Name, 1, std::max<int>(1, v.Bound), {}, out));
+            const auto messages =
+                s.Export(s.Request(v.Name, 1, std::max<int>(1, v.Bound), {}, out));
             ASSERT_LE(messages.size(), 1u) << v.Name;
             EXPECT_TRUE(messages.empty() || std::regex_match(messages[0], extractionMessage));
             EXPECT_EQ(SheetFault(out), "") << v.Name;
@@ -268,15 +273,17 @@ TEST(HostileListings, CountsBeyondTheirFieldsEndInOverflow) {
     // first step, the sheet is still whole, and the claim costs no more memory than any
     // other overflow.
     const auto listing = dir.Write(
-        "huge.out", Lines({"PROGRAM 'VORAX', 1", "NDIM 3", "STATIC", " - THERE ARE 2000000000 NODES.",
-                           "CONVERGENCE HAS BEEN OBTAINED.", "  TIME = 1", "TOTAL DISPLACEMENTS.",
-                           "NODE    DOF 1     DOF 2     DOF 3     DOF 4     DOF 5     DOF 6     DOF 7",
-                           "  1  1.0", "  2  2.0"}));
+        "huge.out",
+        Lines({"PROGRAM 'VORAX', 1", "NDIM 3", "STATIC", " - THERE ARE 2000000000 NODES.",
+               "CONVERGENCE HAS BEEN OBTAINED.", "  TIME = 1", "TOTAL DISPLACEMENTS.",
+               "NODE    DOF 1     DOF 2     DOF 3     DOF 4     DOF 5     DOF 6     DOF 7",
+               "  1  1.0", "  2  2.0"}));
     const auto out = dir.Path() / "out.xls";
     auto run = InChild([&] {
         Session s;
         s.Open(listing);
-        if (s.Model.NodeCount != 2000000000 || UpperBound("Displacements", s.Model) != 32767) return 1;
+        if (s.Model.NodeCount != 2000000000 || UpperBound("Displacements", s.Model) != 32767)
+            return 1;
         if (s.Export(s.Request("Displacements", 1, 2, {1}, out)) != Texts{"6: Overflow"}) return 2;
         return SheetFault(out).empty() ? 0 : 3;
     });
@@ -301,7 +308,8 @@ TEST(HostileListings, AHundredMegabyteLine) {
         // The only record line of a block, which every node after the first reads again.
         {"long record line", head + "  1  ", "2.5 ", "", 1, true, 600},
         // What a crash can leave in a listing: a run of zero bytes, here between two steps.
-        {"zero bytes between steps", head + "  1  2.5\n", std::string(1, '\0'), "\n  TIME = 6\n", 2, false, 160},
+        {"zero bytes between steps", head + "  1  2.5\n", std::string(1, '\0'), "\n  TIME = 6\n", 2,
+         false, 160},
     };
     for (const auto& c : cases) {
         const auto file = dir.Path() / "long.out";
@@ -354,7 +362,8 @@ TEST(OutputFaults, PlacesThatRefuseTheSheet) {
     // Root writes everywhere, so the read-only folder is tried as nobody.
     fs::permissions(dir.Path(), fs::perms::all);
     fs::permissions(listing, fs::perms::all);
-    fs::permissions(sheets, fs::perms::others_write | fs::perms::owner_write | fs::perms::group_write,
+    fs::permissions(sheets,
+                    fs::perms::others_write | fs::perms::owner_write | fs::perms::group_write,
                     fs::perm_options::remove);
     const auto before = StateOf(listing);
     const struct {
@@ -372,13 +381,15 @@ TEST(OutputFaults, PlacesThatRefuseTheSheet) {
     };
     for (const auto& c : cases) {
         auto run = InChild([&] {
-            if (c.AsNobody && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) return 9;
+            if (c.AsNobody && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+                return 9;
             const rlimit limit = {c.FileSize, c.FileSize};
             ::signal(SIGXFSZ, SIG_IGN);
             if (c.FileSize && ::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 9;
             Session s;
             s.Open(listing);
-            const auto shown = s.Export(s.Request("Displacements", 1, 250, {1, 2, 3, 4, 5, 6, 7, 8}, c.Target));
+            const auto shown =
+                s.Export(s.Request("Displacements", 1, 250, {1, 2, 3, 4, 5, 6, 7, 8}, c.Target));
             return shown == Texts{c.Shown} ? 0 : 1;
         });
         EXPECT_EQ(run.Status, 0) << c.Target;
@@ -408,7 +419,8 @@ TEST(OutputFaults, ASheetHeldByAnotherProgram) {
         struct flock lock = {};
         lock.l_type = F_WRLCK;
         ASSERT_EQ(record ? ::fcntl(fd, F_SETLK, &lock) : ::flock(fd, LOCK_SH), 0);
-        auto run = test::RunCli({"export", listing.string(), "-o", held.string(), "--all-steps", "--quiet"});
+        auto run = test::RunCli(
+            {"export", listing.string(), "-o", held.string(), "--all-steps", "--quiet"});
         EXPECT_EQ(run.Status, 1);
         EXPECT_EQ(run.Err, std::string(kLocked) + "\n");
         EXPECT_EQ(s.Export(request), Texts{kLocked}) << record;
@@ -434,7 +446,8 @@ TEST(OutputFaults, UnusualNamesAndPlaces) {
     const auto out = sheets / "sheet \xC3\xA9 \xFC.xls";
     auto info = test::RunCli({"info", listing.string(), "--json"});
     EXPECT_EQ(info.Status, 0) << info.Err;
-    auto run = test::RunCli({"export", listing.string(), "-o", out.string(), "--all-steps", "--quiet"});
+    auto run =
+        test::RunCli({"export", listing.string(), "-o", out.string(), "--all-steps", "--quiet"});
     EXPECT_EQ(run.Status, 0) << run.Err;
     EXPECT_EQ(SheetFault(out), "");
 
@@ -444,7 +457,8 @@ TEST(OutputFaults, UnusualNamesAndPlaces) {
     fs::create_hard_link(listing, dir.Path() / "hard.xls");  // changes the change time
     const auto before = StateOf(listing);
     for (const auto& target : {listing, dir.Path() / "link.xls", dir.Path() / "hard.xls"}) {
-        auto same = test::RunCli({"export", listing.string(), "-o", target.string(), "--all-steps"});
+        auto same =
+            test::RunCli({"export", listing.string(), "-o", target.string(), "--all-steps"});
         EXPECT_EQ(same.Status, 2) << target;
         EXPECT_NE(same.Err.find("is the listing itself"), std::string::npos) << same.Err;
     }
@@ -464,7 +478,8 @@ std::vector<int> AccessModesOf(const fs::path& file) {
         if (fs::read_symlink(entry.path(), ec) != target) continue;
         std::ifstream info("/proc/self/fdinfo/" + entry.path().filename().string());
         for (std::string key, value; info >> key >> value;)
-            if (key == "flags:") modes.push_back(static_cast<int>(std::stol(value, nullptr, 8)) & O_ACCMODE);
+            if (key == "flags:")
+                modes.push_back(static_cast<int>(std::stol(value, nullptr, 8)) & O_ACCMODE);
     }
     return modes;
 }
@@ -474,7 +489,8 @@ TEST(ListingUntouched, EveryOperationReadsOnlyClosesAndLeavesTheListingAsItWas) 
     auto cr = test::ThermalSpec(12, 4);
     cr.lineEnding = gen::LineEnding::CR;
     const fs::path sources[] = {test::Example("thermal.out"), test::Example("static2d.out"),
-                                test::Example("dynamic3d.out"), test::Generate(cr, dir.Path() / "source-cr.out")};
+                                test::Example("dynamic3d.out"),
+                                test::Generate(cr, dir.Path() / "source-cr.out")};
     for (const auto& source : sources) {
         const auto folder = dir.Path() / source.stem();
         fs::create_directory(folder);
@@ -484,7 +500,8 @@ TEST(ListingUntouched, EveryOperationReadsOnlyClosesAndLeavesTheListingAsItWas) 
         // open for writing fails where permissions count.
         const timespec past[2] = {{946684800, 0}, {946684800, 0}};
         ASSERT_EQ(::utimensat(AT_FDCWD, listing.c_str(), past, 0), 0);
-        fs::permissions(listing, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        fs::permissions(listing,
+                        fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
         const auto before = StateOf(listing);
         const auto out = folder / "out.xls";
         Texts allowed = {listing.filename().string(), "out.xls"};
@@ -511,7 +528,8 @@ TEST(ListingUntouched, EveryOperationReadsOnlyClosesAndLeavesTheListingAsItWas) 
         for (const auto& offered : OfferedVariables(s.Model)) {
             const int kinds = std::max<int>(1, static_cast<int>(offered.VectorKinds.size()));
             for (int k = 0; k < kinds; ++k) {
-                const std::string what = offered.Name + " #" + std::to_string(k) + " of " + listing.string();
+                const std::string what =
+                    offered.Name + " #" + std::to_string(k) + " of " + listing.string();
                 auto request = s.Request(offered.Name, 1, std::max<int>(1, offered.Bound), {}, out,
                                          columns = !columns, k);
                 std::reverse(request.SelectedTimes.begin(), request.SelectedTimes.end());
@@ -525,8 +543,9 @@ TEST(ListingUntouched, EveryOperationReadsOnlyClosesAndLeavesTheListingAsItWas) 
         EXPECT_EQ(s.Export(s.Request(OfferedVariables(s.Model).front().Name, 1, 1, {1, 99}, out)),
                   (Texts{"9: Subscript out of range", "Subscript out of range"}));
         expectUntouched("a failed export");
-        for (const Texts& args : {Texts{"info", listing.string()}, Texts{"info", listing.string(), "--json"},
-                                  Texts{"export", listing.string(), "-o", out.string(), "--all-steps", "--quiet"}}) {
+        for (const Texts& args :
+             {Texts{"info", listing.string()}, Texts{"info", listing.string(), "--json"},
+              Texts{"export", listing.string(), "-o", out.string(), "--all-steps", "--quiet"}}) {
             auto run = test::RunCli(args);
             EXPECT_EQ(run.Status, 0) << run.Err;
             ExpectUnchanged(before, listing, "voraxextract-cli " + args[0]);

@@ -15,7 +15,8 @@
 namespace vx::test {
 
 // A dynamic or static listing holding every kind of result block.
-inline gen::ListingSpec EveryBlockSpec(int ndim, gen::AnalysisKind kind = gen::AnalysisKind::Dynamic) {
+inline gen::ListingSpec EveryBlockSpec(int ndim,
+                                       gen::AnalysisKind kind = gen::AnalysisKind::Dynamic) {
     gen::ListingSpec spec;
     gen::AddEveryBlock(spec);
     spec.kind = kind;
@@ -37,14 +38,17 @@ inline gen::ListingSpec ThermalSpec(int nodes = 12, int steps = 6) {
 }
 
 // Hand-written listing text: each line followed by `end`.
-inline std::string Lines(std::initializer_list<std::string_view> lines, std::string_view end = "\r\n") {
+inline std::string Lines(std::initializer_list<std::string_view> lines,
+                         std::string_view end = "\r\n") {
     std::string bytes;
     for (auto l : lines) (bytes += l) += end;
     return bytes;
 }
 
 // A listing of examples/, by its file name.
-inline std::string Example(std::string_view name) { return (SourceDir() / "examples" / name).string(); }
+inline std::string Example(std::string_view name) {
+    return (SourceDir() / "examples" / name).string();
+}
 
 // Writes the listing to `file` and returns its path as the model takes it.
 inline std::string Generate(const gen::ListingSpec& spec, const std::filesystem::path& file) {
@@ -81,7 +85,8 @@ inline std::vector<PlainLine> SplitPlainly(std::string_view bytes) {
         std::size_t j = i;
         while (j < bytes.size() && bytes[j] != '\r' && bytes[j] != '\n') ++j;
         const std::string_view text = bytes.substr(i, j - i);
-        if (j < bytes.size()) j += bytes[j] == '\r' && j + 1 < bytes.size() && bytes[j + 1] == '\n' ? 2 : 1;
+        if (j < bytes.size())
+            j += bytes[j] == '\r' && j + 1 < bytes.size() && bytes[j + 1] == '\n' ? 2 : 1;
         lines.push_back({text, i, j});
         i = j;
     }

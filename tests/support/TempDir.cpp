@@ -52,8 +52,12 @@ static std::filesystem::path FromEnv(const char* name, const std::filesystem::pa
     return value && *value ? std::filesystem::path(value) : fallback;
 }
 
-std::filesystem::path SourceDir() { return FromEnv("VX_SOURCE_DIR", VX_DEFAULT_SOURCE_DIR); }
+std::filesystem::path SourceDir() {
+    return FromEnv("VX_SOURCE_DIR", VX_DEFAULT_SOURCE_DIR);
+}
 
-std::filesystem::path SharedDir() { return FromEnv("VX_SHARED_DIR", VX_DEFAULT_SHARED_DIR); }
+std::filesystem::path SharedDir() {
+    return FromEnv("VX_SHARED_DIR", VX_DEFAULT_SHARED_DIR);
+}
 
 }  // namespace vx::test

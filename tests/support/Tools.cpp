@@ -19,8 +19,8 @@ std::string Quote(const std::string& argument) {
 CommandResult Run(const std::string& commandLine) {
     TempDir dir;
     auto out = dir.Path() / "out", err = dir.Path() / "err";
-    std::string full = "( " + commandLine + " ) > " + Quote(out.string()) + " 2> " + Quote(err.string()) +
-                       " < /dev/null";
+    std::string full = "( " + commandLine + " ) > " + Quote(out.string()) + " 2> " +
+                       Quote(err.string()) + " < /dev/null";
     int raw = std::system(full.c_str());
     CommandResult result;
     result.Status = raw == -1 ? -1 : (WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw));
@@ -40,7 +40,9 @@ CommandResult RunCli(const std::vector<std::string>& args) {
     return Run(line);
 }
 
-static std::filesystem::path Tool(const char* name) { return SharedDir() / "tools" / name; }
+static std::filesystem::path Tool(const char* name) {
+    return SharedDir() / "tools" / name;
+}
 
 // The Python tools run under the system's interpreter when there is one: a version
 // manager's shim in front of python3 costs more than the tool itself.
@@ -112,11 +114,13 @@ bool HaveXlsDump() {
 bool HaveSheetJs() {
     return std::filesystem::exists(Tool("xls-dump-sheetjs")) &&
            Run("NODE_PATH=" + Quote((SourceDir() / ".cache" / "npm" / "node_modules").string()) +
-               " node -e \"require('xlsx')\"").Status == 0;
+               " node -e \"require('xlsx')\"")
+                   .Status == 0;
 }
 
 bool HaveLibreOffice() {
-    return std::filesystem::exists(Tool("xls-check-libreoffice")) && Run("command -v soffice").Status == 0;
+    return std::filesystem::exists(Tool("xls-check-libreoffice")) &&
+           Run("command -v soffice").Status == 0;
 }
 
 }  // namespace vx::test

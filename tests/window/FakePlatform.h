@@ -56,8 +56,8 @@ public:
         SaveSetups.push_back(setup);
         return Answer(SaveAnswers, choice);
     }
-    MsgAnswer Show(std::string_view prompt, MsgButtons buttons, MsgIcon icon, std::string_view title,
-                   bool centred) override {
+    MsgAnswer Show(std::string_view prompt, MsgButtons buttons, MsgIcon icon,
+                   std::string_view title, bool centred) override {
         Boxes.push_back({std::string(prompt), buttons, icon, std::string(title), centred});
         return buttons == MsgButtons::YesNo ? BoxAnswer : MsgAnswer::Ok;
     }
@@ -74,7 +74,9 @@ public:
     void CloseHelp(const std::string& file) override { HelpCalls.push_back("close " + file); }
     void SetPointer(int pointer) override { Pointers.push_back(pointer); }
     bool TabDown() override { return Tab; }
-    void DoEvents() override { if (OnDoEvents) OnDoEvents(); }
+    void DoEvents() override {
+        if (OnDoEvents) OnDoEvents();
+    }
     // What the desktop does with a close request: ask the window, then unload it.
     void Unload() override {
         bool cancel = false;

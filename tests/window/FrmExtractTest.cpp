@@ -16,8 +16,8 @@ namespace vx {
 namespace {
 
 namespace fs = std::filesystem;
-using test::TempDir;
 using test::Example;
+using test::TempDir;
 using Texts = std::vector<std::string>;
 
 // A window as it starts, the open folder stored by an earlier session.
@@ -33,7 +33,9 @@ protected:
         m_fake.OpenAnswers.push_back(path);
         form.cmdFile_Click();
     }
-    void Open(const gen::ListingSpec& listing) { Open(test::Generate(listing, m_dir.Path() / "listing.out")); }
+    void Open(const gen::ListingSpec& listing) {
+        Open(test::Generate(listing, m_dir.Path() / "listing.out"));
+    }
     void DoubleClick(std::int32_t index) {
         form.UserFocuses(form.lstAvailable, index);
         form.lstAvailable_DblClick();
@@ -65,8 +67,8 @@ protected:
 
 TEST_F(WindowTest, StartsWithOnlyTheFileCommandsUsableAndStoresItsFoldersOnClosing) {
     for (Control* c : form.Controls()) {
-        static const Texts usable = {"lblFile", "txtFileName", "cmdFile", "cmdClose", "cmdHelp",
-                                     "lstHidden", "picProgress", "sbMain", "mnuList"};
+        static const Texts usable = {"lblFile",   "txtFileName", "cmdFile", "cmdClose", "cmdHelp",
+                                     "lstHidden", "picProgress", "sbMain",  "mnuList"};
         bool expected = false;
         for (const auto& u : usable) expected |= c->Name().rfind(u, 0) == 0;
         // The value labels of the summary are never disabled; their frame is.
@@ -91,8 +93,9 @@ TEST_F(WindowTest, StartsWithOnlyTheFileCommandsUsableAndStoresItsFoldersOnClosi
     form.Form_KeyDown(kKeyF1, 0);
     form.cmdHelp_Click();
     form.cmdClose_Click();
-    EXPECT_EQ(m_fake.HelpCalls, (Texts{"show /opt/vx/VoraxExtract.chm", "show /opt/vx/VoraxExtract.chm",
-                                       "close /opt/vx/VoraxExtract.chm"}));
+    EXPECT_EQ(m_fake.HelpCalls,
+              (Texts{"show /opt/vx/VoraxExtract.chm", "show /opt/vx/VoraxExtract.chm",
+                     "close /opt/vx/VoraxExtract.chm"}));
     EXPECT_TRUE(m_fake.Closed);
     EXPECT_TRUE(m_fake.Boxes.empty());
     EXPECT_EQ(m_fake.Settings.at("VoraxExtract/Files/InitOpenDir"), "/runs/");
@@ -107,7 +110,8 @@ TEST_F(WindowTest, OpeningAListingFillsTimesVariablesAndSummary) {
     EXPECT_GT(m_fake.Paints, 0);
     // Every step in Available, by its time: OpeningPickingTimesAndSavingThroughTheWidgets
     // (MainWindowTest).
-    EXPECT_TRUE(form.lstAvailable.Enabled() && form.lstSelected.Enabled() && form.lblTimes[1].Enabled());
+    EXPECT_TRUE(form.lstAvailable.Enabled() && form.lstSelected.Enabled() &&
+                form.lblTimes[1].Enabled());
     EXPECT_FALSE(form.cmdSave.Enabled());
     EXPECT_EQ(form.lblVersion.Text(), "7.4.2");
     EXPECT_EQ(form.lblProblem.Text(), "3D");
@@ -137,8 +141,9 @@ TEST_F(WindowTest, AFileThatIsNoListingIsReportedAndOffersNothing) {
     EXPECT_EQ(form.lstAvailable.ListCount(), 0);
     EXPECT_TRUE(form.lstAvailable.Enabled());
     EXPECT_EQ(form.cboVariables.ListCount(), 0);
-    EXPECT_FALSE(form.fraVariables.Enabled() || form.cboVariables.Enabled() || form.cboVectors.Enabled() ||
-                 form.fraVectors.Enabled() || form.txtVectors[0].Enabled() || form.fraTime.Enabled() ||
+    EXPECT_FALSE(form.fraVariables.Enabled() || form.cboVariables.Enabled() ||
+                 form.cboVectors.Enabled() || form.fraVectors.Enabled() ||
+                 form.txtVectors[0].Enabled() || form.fraTime.Enabled() ||
                  form.optTime[1].Enabled() || form.cmdSave.Enabled());
     EXPECT_TRUE(form.fraSummary.Enabled());
     EXPECT_EQ(form.lblAnalysis.Text(), "Unknown");
@@ -164,11 +169,13 @@ TEST_F(WindowTest, TheRangeFollowsTheVariableAndDecidesSave) {
     // Eigen Values takes the range away; the last numeric texts come back after it.
     ChooseVariable("Eigen Values");
     EXPECT_EQ(form.txtVectors[0].Text(), "");
-    EXPECT_FALSE(form.txtVectors[1].Enabled() || form.fraVectors.Enabled() || form.cboVectors.Enabled());
+    EXPECT_FALSE(form.txtVectors[1].Enabled() || form.fraVectors.Enabled() ||
+                 form.cboVectors.Enabled());
     EXPECT_TRUE(form.cmdSave.Enabled());
     ChooseVariable("Beam Stresses");
-    EXPECT_EQ((Texts{form.txtVectors[0].Text(), form.txtVectors[1].Text(), form.txtVectors[2].Text()}),
-              (Texts{"1", "13", "-3"}))
+    EXPECT_EQ(
+        (Texts{form.txtVectors[0].Text(), form.txtVectors[1].Text(), form.txtVectors[2].Text()}),
+        (Texts{"1", "13", "-3"}))
         << "abc was never remembered";
     EXPECT_EQ(form.fraVectors.Text(), "Fibers");
     EXPECT_EQ(form.cboVectors.ListCount(), 2);
@@ -203,7 +210,8 @@ TEST_F(WindowTest, TimesMoveToSelectedSortedWithTheirStepNumbers) {
     // that is not a whole number naming an Available item.
     Highlight(form.lstAvailable, {0, 3});
     EXPECT_EQ(form.lstAvailable_OLEStartDrag(), "0 3 ");
-    EXPECT_EQ(form.lstSelected_OLEDragOver(true, kDropEffectCopy | kDropEffectMove), kDropEffectCopy);
+    EXPECT_EQ(form.lstSelected_OLEDragOver(true, kDropEffectCopy | kDropEffectMove),
+              kDropEffectCopy);
     EXPECT_EQ(form.lstSelected_OLEDragOver(false, kDropEffectCopy), kDropEffectNone);
     form.lstSelected_OLEDragDrop(std::string("0 3 "));
     form.lstSelected_OLEDragDrop(std::string("2.5 -1 99 x 2e0 2.0\t"));
@@ -279,8 +287,14 @@ TEST_P(ExportRoad, TheWindowWritesTheSheetTheToolWrites) {
     EXPECT_EQ(form.sbMain.Panel1, "");
 
     fs::path cli = m_dir.Path() / "cli.xls";
-    Texts args = {"export", Example(c.Listing), "-o", cli.string(), "--variable", c.Variable, "--quiet", "--from",
-                  c.From, "--to", c.To, "--step", c.Step, "--steps", "1,2", c.Columns ? "--columns" : "--rows"};
+    Texts args = {"export",     Example(c.Listing),
+                  "-o",         cli.string(),
+                  "--variable", c.Variable,
+                  "--quiet",    "--from",
+                  c.From,       "--to",
+                  c.To,         "--step",
+                  c.Step,       "--steps",
+                  "1,2",        c.Columns ? "--columns" : "--rows"};
     if (c.Vector >= 0) args.insert(args.end(), {"--vector-index", std::to_string(c.Vector)});
     auto run = test::RunCli(args);
     ASSERT_EQ(run.Status, 0) << run.Err;
@@ -313,7 +327,8 @@ TEST_F(WindowTest, RequestsThatCannotBeBuiltEndSilentlyAndTheListingIsNeverTheSh
     Save(Example("dynamic3d.out"));
     ASSERT_EQ(m_fake.Boxes.size(), 1u);
     EXPECT_EQ(m_fake.Boxes[0].Prompt,
-              Example("dynamic3d.out") + " is the listing that is open. Choose another file for the spreadsheet.");
+              Example("dynamic3d.out") +
+                  " is the listing that is open. Choose another file for the spreadsheet.");
     EXPECT_EQ(test::ReadBytes(Example("dynamic3d.out")), listingBytes);
     EXPECT_TRUE(form.cmdSave.Enabled());
     // Cancelling the dialog keeps the folder it had.

@@ -15,8 +15,8 @@ TEST(Progress, TheFigureNeverReadsZeroOrAHundred) {
     struct {
         float Fraction;
         const char* Text;
-    } cases[] = {{0.0f, "1%"},   {0.004f, "1%"},   {0.005f, "1%"},    {0.374f, "37%"},
-                 {0.375f, "38%"}, {0.995f, "99%"}, {1.0f, "99%"},     {1.5f, "150%"}};
+    } cases[] = {{0.0f, "1%"},    {0.004f, "1%"},  {0.005f, "1%"}, {0.374f, "37%"},
+                 {0.375f, "38%"}, {0.995f, "99%"}, {1.0f, "99%"},  {1.5f, "150%"}};
     for (const auto& c : cases) EXPECT_EQ(ProgressText(c.Fraction), c.Text) << c.Fraction;
 }
 

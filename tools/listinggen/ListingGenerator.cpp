@@ -15,7 +15,7 @@ namespace {
 // thousand fwrite calls and memory stays the size of the buffer whatever the listing size.
 
 class Sink {
-  public:
+public:
     Sink(std::FILE* file, LineEnding ending) : m_file(file), m_buffer(new char[kCapacity]) {
         switch (ending) {
             case LineEnding::CRLF:
@@ -82,7 +82,7 @@ class Sink {
     }
     std::int64_t Bytes() const { return m_written + static_cast<std::int64_t>(m_used); }
 
-  private:
+private:
     static constexpr std::size_t kCapacity = std::size_t{4} << 20;
 
     void WriteRaw(const char* data, std::size_t size) {
@@ -278,7 +278,7 @@ void Validate(const ListingSpec& spec) {
 }
 
 class Writer {
-  public:
+public:
     Writer(const ListingSpec& spec, std::FILE* out) : m_spec(spec), m_out(out, spec.lineEnding) {}
 
     int Run() {
@@ -301,7 +301,7 @@ class Writer {
         return step;
     }
 
-  private:
+private:
     Word Value(Block block, int step, int record, int field, int sub = 0) const {
         return MakeValue(m_spec, block, step, record, field, sub);
     }

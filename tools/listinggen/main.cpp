@@ -159,7 +159,8 @@ int main(int argc, char** argv) {
             std::fputs(kUsage, stdout);
             return 0;
         }
-        if (arg == "--all-blocks") vx::gen::AddEveryBlock(spec);  // first, so that other options override it
+        if (arg == "--all-blocks")
+            vx::gen::AddEveryBlock(spec);  // first, so that other options override it
     }
 
     for (std::size_t i = 0; i < args.size(); ++i) {

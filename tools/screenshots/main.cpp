@@ -23,9 +23,14 @@ namespace {
 
 class ScriptedDialogs : public vx::FileDialogs {
 public:
-    ScriptedDialogs(QString open, QString save) : m_open(std::move(open)), m_save(std::move(save)) {}
-    bool ShowOpen(const vx::FileDialogSetup&, vx::FileDialogChoice& choice) override { return Answer(m_open, choice); }
-    bool ShowSave(const vx::FileDialogSetup&, vx::FileDialogChoice& choice) override { return Answer(m_save, choice); }
+    ScriptedDialogs(QString open, QString save)
+        : m_open(std::move(open)), m_save(std::move(save)) {}
+    bool ShowOpen(const vx::FileDialogSetup&, vx::FileDialogChoice& choice) override {
+        return Answer(m_open, choice);
+    }
+    bool ShowSave(const vx::FileDialogSetup&, vx::FileDialogChoice& choice) override {
+        return Answer(m_save, choice);
+    }
 
 private:
     static bool Answer(const QString& path, vx::FileDialogChoice& choice) {
@@ -49,7 +54,8 @@ void Shoot(vx::desktop::MainWindow& window, const QString& file) {
         pixmap = screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
     }
     if (pixmap.isNull()) pixmap = window.grab();
-    if (!pixmap.save(file)) std::fprintf(stderr, "voraxextract-shots: cannot write %s\n", qPrintable(file));
+    if (!pixmap.save(file))
+        std::fprintf(stderr, "voraxextract-shots: cannot write %s\n", qPrintable(file));
     std::printf("%s\n", qPrintable(file));
 }
 
@@ -114,7 +120,8 @@ int main(int argc, char* argv[]) {
         QElapsedTimer settle;
         settle.start();
         while (settle.elapsed() < 300) QApplication::processEvents(QEventLoop::AllEvents, 20);
-        QPixmap screen = QGuiApplication::platformName() == "xcb" ? window.screen()->grabWindow(0) : help->grab();
+        QPixmap screen = QGuiApplication::platformName() == "xcb" ? window.screen()->grabWindow(0)
+                                                                  : help->grab();
         screen.save(out.filePath("6-help.png"));
         std::printf("%s\n", qPrintable(out.filePath("6-help.png")));
     }
