@@ -137,8 +137,8 @@ void WriteWorksheet(const std::string& path, const ExtractionRequest& request,
     }
 }
 
-void ExtractAndWrite(const OutputFileModel& model, const ExtractionRequest& request,
-                     ValueTable& table, Services& services) {
+bool ExtractValues(const OutputFileModel& model, const ExtractionRequest& request,
+                   ValueTable& table, Services& services) {
     switch (model.AnalysisType) {
         case AnalysisThermal:
             ReadTemperatures(model, request, table, services);
@@ -148,9 +148,14 @@ void ExtractAndWrite(const OutputFileModel& model, const ExtractionRequest& requ
             ReadStructuralValues(model, request, table, services);
             break;
         default:
-            return;
+            return false;
     }
-    if (!services.AbortRequested)
+    return !services.AbortRequested;
+}
+
+void ExtractAndWrite(const OutputFileModel& model, const ExtractionRequest& request,
+                     ValueTable& table, Services& services) {
+    if (ExtractValues(model, request, table, services))
         WriteWorksheet(request.OutputPath, request, model, table, services);
 }
 

@@ -22,6 +22,13 @@ std::string_view RecordLabel(std::string_view variable);
 void WriteWorksheet(const std::string& path, const ExtractionRequest& request,
                     const OutputFileModel& model, const ValueTable& table, Services& services);
 
+// Reads the values of a request into `table`: the temperatures of a thermal listing or
+// one structural variable, on worker threads, reporting progress and showing its own
+// messages. Writes no file. False when nothing could be read for this kind of listing
+// (a torsion or an unread one) or the user asked to stop meanwhile.
+bool ExtractValues(const OutputFileModel& model, const ExtractionRequest& request,
+                   ValueTable& table, Services& services);
+
 // What Save does once its request is built: read the values (temperatures or a
 // structural variable) and, unless the user asked to stop meanwhile, write the sheet.
 void ExtractAndWrite(const OutputFileModel& model, const ExtractionRequest& request,
