@@ -5,14 +5,17 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCursor>
+#include <QDropEvent>
 #include <QFocusEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <QWindowStateChangeEvent>
 
 #include "desktop/ProgressWidget.h"
@@ -79,6 +82,16 @@ int KeyCode(const QKeyEvent& event) {
     }
 }
 
+// The local path of each item of a drop of files; an empty text for one that is not a
+// local file. Nothing for a drop that holds no files.
+std::vector<std::string> DroppedFiles(const QMimeData* data) {
+    std::vector<std::string> files;
+    if (!data || !data->hasUrls()) return files;
+    for (const QUrl& url : data->urls())
+        files.push_back(url.isLocalFile() ? url.toLocalFile().toStdString() : std::string());
+    return files;
+}
+
 int ShiftState(Qt::KeyboardModifiers modifiers) {
     return (modifiers & Qt::ShiftModifier ? 1 : 0) |
            (modifiers & Qt::ControlModifier ? kShiftCtrl : 0) |
@@ -133,11 +146,14 @@ MainWindow::MainWindow(DesktopServices services, QWidget* parent)
     m_form->Form_Load();
     qApp->installEventFilter(this);
 
-    // The design size, in proportion to the font: a line of text is 195 twips high.
-    double perTwip = fontMetrics().height() / 195.0;
-    resize(static_cast<int>(kFormWidth * perTwip + 0.5),
-           static_cast<int>((kFormHeight + kStatusBarHeight) * perTwip + 0.5));
-    setMinimumSize(size() * 0.8);
+    // The design size, in proportion to the font: a line of text is 195 twips high. The
+    // window may grow, never shrink below it, so that no control is ever cut off.
+    m_scale = fontMetrics().height() / 195.0;
+    const QSize design(static_cast<int>(kFormWidth * m_scale + 0.5),
+                       static_cast<int>(kFormHeight * m_scale + 0.5));
+    resize(design);
+    setMinimumSize(design);
+    setAcceptDrops(true);
     Refresh();
 }
 
@@ -202,6 +218,10 @@ void MainWindow::BuildWidgets() {
     for (int i = 0; i < 3; ++i)
         m_boxes[i] = static_cast<QLineEdit*>(m_widgets[&f.txtVectors[static_cast<std::size_t>(i)]]);
     static_cast<QLineEdit*>(m_widgets[&f.txtFileName])->setReadOnly(true);
+    // A file dropped on a text box opens, as anywhere on the window outside the lists;
+    // the boxes take no dropped text.
+    m_widgets[&f.txtFileName]->setAcceptDrops(false);
+    for (QLineEdit* box : m_boxes) box->setAcceptDrops(false);
     m_available->setDragEnabled(true);
     m_available->setDragDropMode(QAbstractItemView::DragOnly);
     m_selected->setAcceptDrops(true);
@@ -410,37 +430,29 @@ void MainWindow::Refresh() {
 // --- size and placement --------------------------------------------------------------
 
 void MainWindow::LayOut() {
-    int statusHeight = std::max(
-        fontMetrics().height() + 6,
-        static_cast<int>(kStatusBarHeight * height() / double(kFormHeight + kStatusBarHeight)));
-    m_scaleX = width() / double(kFormWidth);
-    m_scaleY = (height() - statusHeight) / double(kFormHeight);
+    auto px = [this](int twips) { return static_cast<int>(twips * m_scale + 0.5); };
     auto& f = *m_form;
+    // The controls stand where the design puts them whatever the window's size: a larger
+    // window shows more room, not larger buttons.
     for (const auto& l : FormLayout()) {
         auto it = m_widgets.find(f.FindControl(l.Name, l.Index));
         if (it == m_widgets.end() || l.Kind == ControlKind::PictureBox) continue;
-        int top = l.Top;
-        // Frame captions take a line in Qt as they do elsewhere; children keep their offsets.
+        const bool oneLine = l.Kind == ControlKind::ComboBox || l.Kind == ControlKind::TextBox;
         it->second->setGeometry(
-            static_cast<int>(l.Left * m_scaleX + 0.5), static_cast<int>(top * m_scaleY + 0.5),
-            static_cast<int>(l.Width * m_scaleX + 0.5),
-            std::max(static_cast<int>(l.Height * m_scaleY + 0.5),
-                     l.Kind == ControlKind::ComboBox || l.Kind == ControlKind::TextBox
-                         ? it->second->sizeHint().height()
-                         : 0));
+            px(l.Left), px(l.Top), px(l.Width),
+            std::max(px(l.Height), oneLine ? it->second->sizeHint().height() : 0));
     }
+    // The status bar lies inside the client area, along its bottom edge.
+    const int statusHeight = px(kStatusBarHeight);
     m_statusBar->setGeometry(0, height() - statusHeight, width(), statusHeight);
     // Panel 2 holds the progress bar along the right part of the status bar.
-    int panel2Left = std::max(0, width() - static_cast<int>(3000 * m_scaleX));
+    const int panel2Left = std::max(0, width() - px(3000));
     m_panel1->setGeometry(0, 0, panel2Left - 2, statusHeight);
     m_panel2->setGeometry(panel2Left, 0, width() - panel2Left, statusHeight);
-    f.Form_Resize(static_cast<int>(panel2Left / m_scaleX), static_cast<int>(width() / m_scaleX),
+    f.Form_Resize(static_cast<int>(panel2Left / m_scale), static_cast<int>(width() / m_scale),
                   isMinimized());
     const TwipRect& r = f.ProgressRect;
-    double statusScale = statusHeight / double(kStatusBarHeight);
-    m_progress->setGeometry(
-        static_cast<int>(r.Left * m_scaleX), static_cast<int>(r.Top * statusScale),
-        static_cast<int>(r.Width * m_scaleX), static_cast<int>(r.Height * statusScale));
+    m_progress->setGeometry(px(r.Left), px(r.Top), px(r.Width), px(r.Height));
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
@@ -492,6 +504,41 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     return (code == kKeyA && shift == kShiftCtrl) || code == kKeyF1;
 }
 
+void MainWindow::OpenFile(const QString& path) {
+    Handle([&] { m_form->OpenFile(path.toStdString()); });
+}
+
+bool MainWindow::AcceptsFileDrop(QDropEvent& event) {
+    const QPoint at = event.position().toPoint();
+    for (QWidget* list : {static_cast<QWidget*>(m_available), static_cast<QWidget*>(m_selected)})
+        if (list->geometry().contains(at)) return false;
+    return m_form->Form_OLEDragOver(DroppedFiles(event.mimeData()), kDropEffectCopy) ==
+           kDropEffectCopy;
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    dragMoveEvent(event);
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
+    if (!AcceptsFileDrop(*event)) return event->ignore();
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    if (!AcceptsFileDrop(*event)) return event->ignore();
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    // Read once the drop has ended, so that the file manager is not kept waiting.
+    QTimer::singleShot(0, this, [this, files = DroppedFiles(event->mimeData())] {
+        Handle([&] { m_form->Form_OLEDragDrop(files); });
+    });
+}
+
+// A close may arrive inside a handler of the model (a scan's progress report runs the
+// pending events). Closing only hides the window: the model stays until its owner
+// destroys it, after the event loop has returned, so that handler ends on a live model.
 void MainWindow::closeEvent(QCloseEvent* event) {
     if (m_unloaded) {
         event->accept();

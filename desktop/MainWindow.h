@@ -10,6 +10,7 @@
 #include "window/Platform.h"
 
 class QComboBox;
+class QDropEvent;
 class QLineEdit;
 class QMenu;
 
@@ -27,9 +28,10 @@ struct DesktopServices {
     PointerControl* Pointer = nullptr;
 };
 
-// The window on screen: one widget per control of the window model, laid out from
-// the model's twip positions in proportion to the window's size. It forwards what the
-// user does to the model's handlers and shows the model's state after each of them;
+// The window on screen: one widget per control of the window model, placed at the
+// model's twip positions in proportion to the font. Resizing the window moves only the
+// status bar, along its bottom edge, and the progress bar inside it. It forwards what
+// the user does to the model's handlers and shows the model's state after each of them;
 // it holds no rules of its own.
 class MainWindow : public QWidget, private WindowHost, private KeyboardState {
     Q_OBJECT
@@ -46,9 +48,11 @@ public:
     QMenu* ListMenu() { return m_menu; }
     // Shows the model's state on every widget.
     void Refresh();
-    // Pixels per twip, horizontally and vertically, at the current size.
-    double ScaleX() const { return m_scaleX; }
-    double ScaleY() const { return m_scaleY; }
+    // Opens a listing as "..." does once its dialog has returned it (a file named on
+    // the command line).
+    void OpenFile(const QString& path);
+    // Pixels per twip.
+    double Scale() const { return m_scale; }
 
     // The action the pop-up menu takes when it is shown, instead of asking the user;
     // for tests and demonstrations. Empty: the user chooses.
@@ -56,6 +60,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -80,6 +87,8 @@ private:
     template <typename F>
     void Handle(F&& handler);
     void PullSelection(TimeListWidget* widget, ListBox& list);
+    // Whether a drag of files may drop here: anywhere but on the time lists.
+    bool AcceptsFileDrop(QDropEvent& event);
     void ShowList(TimeListWidget* widget, const ListBox& list);
 
     struct Owned;
@@ -100,7 +109,7 @@ private:
     QMenu* m_menu = nullptr;
     std::map<const ListBox*, std::pair<std::uint64_t, std::uint64_t>> m_shownLists;
     std::map<const ComboBox*, std::uint64_t> m_shownCombos;
-    double m_scaleX = 1, m_scaleY = 1;
+    double m_scale = 1;
     bool m_refreshing = false;
     bool m_focusByTab = false;
     bool m_unloaded = false;

@@ -5,6 +5,7 @@
 #include "reader/LineReader.h"
 #include "reader/Markers.h"
 #include "reader/Reader.h"
+#include "reader/ScanProgress.h"
 #include "reader/TextRoutines.h"
 
 namespace vx {
@@ -65,9 +66,7 @@ void ReadHeader(OutputFileModel& model) {
         model.AnalysisType = AnalysisDynamic;
 }
 
-}  // namespace
-
-void ReadOutputFile(OutputFileModel& model, Services& services) {
+void ReadAndScan(OutputFileModel& model, Services& services) {
     if (!model.FilePath.empty()) {
         try {
             ReadHeader(model);
@@ -96,6 +95,16 @@ void ReadOutputFile(OutputFileModel& model, Services& services) {
         default:
             services.Messages.MsgBox(kNotReadable, MsgButtons::Ok, MsgIcon::Information);
             break;
+    }
+}
+
+}  // namespace
+
+void ReadOutputFile(OutputFileModel& model, Services& services) {
+    try {
+        ReadAndScan(model, services);
+    } catch (const ScanStopped&) {
+        // The window that asked for the reading has gone: nobody is left to tell.
     }
 }
 

@@ -10,11 +10,14 @@
 namespace vx {
 
 // Recognises the listing named by model.FilePath, reads its header and runs the
-// structural or the thermal scan. The model must have been Reset() first.
+// structural or the thermal scan. The model must have been Reset() first. A scan told to
+// stop (Services::StopScan) ends without a message at its next progress report, with no
+// time step indexed.
 void ReadOutputFile(OutputFileModel& model, Services& services);
 
 // The scans themselves, as ReadOutputFile runs them. The structural scan passes its
 // failures on (ReadOutputFile reports them); the thermal scan ends its own quietly.
+// Both throw ScanStopped when told to stop.
 void ScanStructuralFile(OutputFileModel& model, Services& services);
 void ScanThermalFile(OutputFileModel& model, Services& services);
 

@@ -8,6 +8,10 @@
 
 namespace vx {
 
+// Thrown from a progress report of a scan that was told to stop (Services::StopScan);
+// ReadOutputFile ends the reading there without a message.
+struct ScanStopped {};
+
 // Thins out the progress reports of a scan. A report costs a repaint and a run of the
 // window's pending events, far more than reading a line, so a scan reports when the
 // position has moved on by a quarter of a percent of the file (finer than the figure,
@@ -15,8 +19,11 @@ namespace vx {
 // passed: the figure moves smoothly and the window stays responsive.
 class ScanProgress {
 public:
-    ScanProgress(ProgressService& progress, std::int64_t size)
-        : m_progress(progress), m_size(size), m_step(size / 400 > 0 ? size / 400 : 1) {}
+    ScanProgress(ProgressService& progress, std::int64_t size, const bool& stop = kNeverStop)
+        : m_progress(progress),
+          m_stop(stop),
+          m_size(size),
+          m_step(size / 400 > 0 ? size / 400 : 1) {}
 
     void Report(std::int64_t position, std::string_view text) {
         m_next = position + m_step;
@@ -26,6 +33,9 @@ public:
         double fraction =
             m_size > 0 ? static_cast<double>(position) / static_cast<double>(m_size) : 0.0;
         m_progress.UpdateProgress(static_cast<float>(fraction), text);
+        // The window runs its pending events inside the report: a close among them
+        // ends the scan here, at most 30 ms after it was asked for.
+        if (m_stop) throw ScanStopped{};
     }
 
     void Tick(std::int64_t position, std::string_view text) {
@@ -51,6 +61,7 @@ private:
     static constexpr std::chrono::milliseconds kMaxQuiet{30};
 
     ProgressService& m_progress;
+    const bool& m_stop;
     std::int64_t m_size;
     std::int64_t m_step;
     std::int64_t m_next = 0;

@@ -110,7 +110,7 @@ void ReadFirstStepBlocks(OutputFileModel& model) {
 void ScanStructuralFile(OutputFileModel& model, Services& services) {
     {
         LineReader in(model.FilePath);
-        ScanProgress progress(services.Progress, in.Size());
+        ScanProgress progress(services.Progress, in.Size(), services.StopScan);
         progress.Report(in.Position(), kReadingInput);
         ReadInputEcho(in, model, progress);
         IndexTimeSteps(in, model, progress);

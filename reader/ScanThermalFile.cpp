@@ -20,7 +20,7 @@ constexpr std::string_view kNoNodePositions =
 
 void Scan(OutputFileModel& model, Services& services) {
     LineReader in(model.FilePath);
-    ScanProgress progress(services.Progress, in.Size());
+    ScanProgress progress(services.Progress, in.Size(), services.StopScan);
     progress.Report(in.Position(), kReadingInput);
 
     std::string_view line;

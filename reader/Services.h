@@ -28,12 +28,18 @@ public:
     virtual void UpdateProgress(float sngPercent, std::string_view szText) = 0;
 };
 
+inline constexpr bool kNeverStop = false;
+
 // The services a reading or export call gets. `AbortRequested` is the window's flag:
 // set when the user confirms closing during an export, tested before each time step.
+// `StopScan` is set when the window goes away while a listing is read: the scan looks at
+// it after each progress report (where the close arrives) and stops there, quietly.
+// Hosts that never stop a scan leave it out.
 struct Services {
     MessageBoxService& Messages;
     ProgressService& Progress;
     const bool& AbortRequested;
+    const bool& StopScan = kNeverStop;
 };
 
 }  // namespace vx

@@ -22,6 +22,9 @@ constexpr std::string_view kOpenFilter = "Vorax Output Files (*.out)|*.out|All F
 constexpr std::string_view kSaveFilter = "Excel File (*.xls)|*.xls|All Files (*.*)|*.*";
 constexpr std::string_view kSaveInProgress =
     "Save is in progress. Do you want to exit and abbort current process?";
+// Where an installation puts the help file, seen from the program's folder (the build
+// says: ../share/voraxextract for the GNU directories).
+constexpr std::string_view kInstalledHelpFolder = VX_HELP_FROM_PROGRAM;
 
 // Counts a handler as running for its whole length, however it ends.
 class BusyScope {
@@ -104,9 +107,17 @@ Control* FrmExtract::FindControl(std::string_view name, int index) {
 }
 
 std::string FrmExtract::HelpFile() {
-    std::string folder = m_platform.Host.ProgramFolder();
-    if (!folder.empty() && folder.back() != '/') folder += '/';
-    return folder + std::string(AppTitle) + ".chm";
+    namespace fs = std::filesystem;
+    const fs::path folder = m_platform.Host.ProgramFolder();
+    const fs::path beside = folder / (std::string(AppTitle) + ".chm");
+    const fs::path installed =
+        (folder / kInstalledHelpFolder / beside.filename()).lexically_normal();
+    // The build tree keeps the help beside the programs; an installation keeps programs
+    // and shared files apart. A help file found nowhere is named where the program looks
+    // first, so that the message about it says so.
+    std::error_code error;
+    if (!fs::exists(beside, error) && fs::exists(installed, error)) return installed.string();
+    return beside.string();
 }
 
 // --- start-up, size, keys and closing ---------------------------------------------
@@ -136,9 +147,11 @@ void FrmExtract::Form_Resize(int panel2Left, int innerWidth, bool minimized) {
     if (auto place = ProgressPlacement(panel2Left, innerWidth)) ProgressRect = *place;
 }
 
+// Keys are answered while the window is busy too. Ctrl+A then highlights Available, which
+// neither a scan nor an export reads or changes, and the flag it sets is only used by a
+// drop or a menu Add, both refused until the window is idle again.
 void FrmExtract::Form_KeyDown(int keyCode, int shift) {
     if (keyCode == kKeyF1) m_platform.Help.ShowHelp(HelpFile());
-    if (Busy()) return;
     if (keyCode == kKeyA && shift == kShiftCtrl) {
         SelectAllItems(lstAvailable);
         AllTimesSelected = true;
@@ -147,6 +160,9 @@ void FrmExtract::Form_KeyDown(int keyCode, int shift) {
     }
 }
 
+// Only an export asks before the window goes. A listing being read, or Save between its
+// dialog and its run, lets it go at once: the handler still running learns of it from
+// Unloaded() (the scan from Services::StopScan) and stops before it reads on.
 void FrmExtract::Form_QueryUnload(bool& cancel) {
     if (SaveRunning) {
         cancel = true;
@@ -158,17 +174,11 @@ void FrmExtract::Form_QueryUnload(bool& cancel) {
         }
         return;
     }
-    if (Busy()) {
-        // A file is being read, or Save is between its dialog and its run: the window
-        // closes as soon as that handler has finished.
-        cancel = true;
-        m_closePending = true;
-        return;
-    }
     m_platform.Help.CloseHelp(HelpFile());
 }
 
 void FrmExtract::Form_Unload() {
+    m_unloaded = true;
     m_platform.Settings.SaveSetting(AppTitle, kSettingsSection, "InitOpenDir", InitOpenDir);
     m_platform.Settings.SaveSetting(AppTitle, kSettingsSection, "InitSaveDir", InitSaveDir);
 }
@@ -192,16 +202,41 @@ void FrmExtract::cmdFile_Click() {
     setup.HideReadOnly = true;
     FileDialogChoice choice;
     if (!m_platform.Dialogs.ShowOpen(setup, choice)) return;
+    OpenListing(choice);
+}
 
+void FrmExtract::OpenFile(const std::string& path) {
+    if (Busy() || path.empty()) return;
+    // As the open dialog returns it: the full path and the file's bare name.
+    std::error_code error;
+    std::filesystem::path full = std::filesystem::absolute(path, error);
+    if (error) full = path;
+    full = full.lexically_normal();
+    OpenListing(FileDialogChoice{full.string(), full.filename().string()});
+}
+
+int FrmExtract::Form_OLEDragOver(const std::vector<std::string>& files, int requestedEffects) {
+    if (Busy() || files.size() != 1 || files[0].empty()) return kDropEffectNone;
+    return requestedEffects & kDropEffectCopy;
+}
+
+void FrmExtract::Form_OLEDragDrop(const std::vector<std::string>& files) {
+    if (Form_OLEDragOver(files, kDropEffectCopy) == kDropEffectNone) return;
+    OpenFile(files[0]);
+}
+
+void FrmExtract::OpenListing(const FileDialogChoice& choice) {
     BusyScope busy(m_busy);
     try {
         m_model.FilePath = choice.FileName;
         InitOpenDir = ReplaceAll(choice.FileName, choice.FileTitle, "");
         m_platform.Host.DoEvents();
+        if (m_unloaded) return;
 
         Mouse mouse(m_platform.Pointer);
         mouse.SetCursor(kHourglassPointer);
         UpdateProgress(0, "");
+        if (m_unloaded) return;
         picProgress.SetVisible(true);
         ResetFileModel();
         txtFileName.SetText(m_model.FilePath);
@@ -209,6 +244,8 @@ void FrmExtract::cmdFile_Click() {
             auto services = CoreServices();
             ReadOutputFile(m_model, services);
         }
+        // Closed during the scan: the window is gone, and what was read with it.
+        if (m_unloaded) return;
         picProgress.SetVisible(false);
         sbMain.Panel1 = choice.FileTitle;
         FillAvailable();
@@ -225,14 +262,6 @@ void FrmExtract::cmdFile_Click() {
         // Whatever went wrong ends the handler here; the reader has shown its own message.
         picProgress.SetVisible(false);
     }
-    busy.End();
-    CloseIfPending();
-}
-
-void FrmExtract::CloseIfPending() {
-    if (!m_closePending) return;
-    m_closePending = false;
-    m_platform.Host.Unload();
 }
 
 void FrmExtract::ResetFileModel() {
@@ -528,6 +557,9 @@ void FrmExtract::ReturnToIdle() {
 
 void FrmExtract::cmdSave_Click() {
     if (Busy() || !cmdSave.Enabled()) return;
+    // Shows the hourglass from the run's start; released however the handler ends, it
+    // sets the default pointer again.
+    Mouse mouse(m_platform.Pointer);
     FileDialogSetup setup;
     setup.InitDir = InitSaveDir;
     setup.Filter = std::string(kSaveFilter);
@@ -535,7 +567,10 @@ void FrmExtract::cmdSave_Click() {
     setup.OverwritePrompt = true;
     setup.HideReadOnly = true;
     FileDialogChoice choice;
-    if (!m_platform.Dialogs.ShowSave(setup, choice)) return;
+    if (!m_platform.Dialogs.ShowSave(setup, choice)) {
+        ReturnToIdle();
+        return;
+    }
 
     BusyScope busy(m_busy);
     InitSaveDir = ReplaceAll(choice.FileName, choice.FileTitle, "");
@@ -544,14 +579,17 @@ void FrmExtract::cmdSave_Click() {
         CenteredMsgBox(choice.FileName +
                            " is the listing that is open. Choose another file for the spreadsheet.",
                        MsgButtons::Ok, MsgIcon::Exclamation, AppTitle);
+        ReturnToIdle();
         return;
     }
     m_platform.Host.DoEvents();
+    // Closed while those events ran: the window went without asking, since no export
+    // was running yet, and none starts now.
+    if (m_unloaded) return;
 
     AbortRequested = false;
     SaveRunning = true;
     cmdSave.SetEnabled(false);
-    Mouse mouse(m_platform.Pointer);
     mouse.SetCursor(kHourglassPointer);
 
     ExtractionRequest request;
@@ -562,8 +600,6 @@ void FrmExtract::cmdSave_Click() {
     if (!built) {
         // A request that cannot be built ends the run without a word.
         ReturnToIdle();
-        busy.End();
-        CloseIfPending();
         return;
     }
     request.Variable = cboVariables.Text();
@@ -582,11 +618,7 @@ void FrmExtract::cmdSave_Click() {
 
     ReturnToIdle();
     busy.End();
-    if (AbortRequested) {
-        m_closePending = false;
-        m_platform.Host.Unload();
-    }
-    CloseIfPending();
+    if (AbortRequested) m_platform.Host.Unload();
 }
 
 // --- services ----------------------------------------------------------------------

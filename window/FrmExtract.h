@@ -38,8 +38,10 @@ enum class MouseButton { Left, Right, Middle };
 //
 // While a file is read or an export runs, pending events run inside every progress
 // report. The handlers of the user's own actions are then ignored (the pointer shows
-// the hourglass): only help and the close request are answered, so that nothing can
-// change the listing or the request under the running operation.
+// the hourglass): only help, keys and the close request are answered, so that nothing
+// can change the listing or the request under the running operation. A close while a
+// listing is read lets the window go at once and stops the scan at its next report; a
+// close during an export asks first.
 class FrmExtract : public MessageBoxService, public ProgressService {
 public:
     explicit FrmExtract(Platform& platform);
@@ -113,7 +115,10 @@ public:
     const ValueTable& Values() const { return m_table; }
     // True while a file is read or an export runs.
     bool Busy() const { return m_busy > 0; }
-    // The help file: the program's folder and "VoraxExtract.chm".
+    // True once the window has been unloaded; a handler still running then stops.
+    bool Unloaded() const { return m_unloaded; }
+    // The help file "VoraxExtract.chm": in the program's folder, or where an installation
+    // puts it (share/voraxextract beside the program's bin folder) when only it is there.
     std::string HelpFile();
 
     // --- event handlers ------------------------------------------------------------
@@ -125,6 +130,14 @@ public:
     void Form_Unload();
 
     void cmdFile_Click();
+    // Opens the listing at `path` as "..." does once its dialog has returned it: given
+    // on the command line, or dropped on the window. Refused while the window is busy.
+    void OpenFile(const std::string& path);
+    // A drop of files on the window, outside the time lists: the local path of each
+    // item dropped, an empty text for an item that is not a local file. One local file
+    // is opened; anything else is not accepted.
+    int Form_OLEDragOver(const std::vector<std::string>& files, int requestedEffects);
+    void Form_OLEDragDrop(const std::vector<std::string>& files);
     void cmdSave_Click();
     void cmdDelete_Click();
     void cmdClear_Click();
@@ -171,6 +184,7 @@ public:
                              std::string_view title);
 
 private:
+    void OpenListing(const FileDialogChoice& choice);
     void ResetFileModel();
     void ShowVariables();
     void ShowSummary();
@@ -180,15 +194,14 @@ private:
     void DeleteSelected();
     void ClearSelected();
     void ReturnToIdle();
-    void CloseIfPending();
     void SetVariableControls(bool enabled);
-    Services CoreServices() { return Services{*this, *this, AbortRequested}; }
+    Services CoreServices() { return Services{*this, *this, AbortRequested, m_unloaded}; }
 
     Platform& m_platform;
     OutputFileModel m_model;
     ValueTable m_table;
     int m_busy = 0;
-    bool m_closePending = false;  // a close request arrived while a handler was busy
+    bool m_unloaded = false;
 };
 
 }  // namespace vx

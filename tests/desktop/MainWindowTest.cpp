@@ -86,6 +86,27 @@ TEST_F(DesktopTest, TheWindowLaysOutItsControlsAndTheirAccessKeys) {
     // Laid out in proportion: Save stands right of the Selected list, Close under Save.
     EXPECT_GT(W("cmdSave")->x(), W("lstSelected")->geometry().right());
     EXPECT_GT(W("cmdClose")->y(), W("cmdSave")->geometry().bottom());
+
+    // The client area is 8460 x 5880 twips with the status bar inside it, along the bottom
+    // edge: 135 twips lie between the lowest frames and the status bar.
+    const double twip = m_window->Scale();
+    QWidget* status = m_window->findChild<QWidget*>("sbMain");
+    EXPECT_NEAR(m_window->width(), 8460 * twip, 1);
+    EXPECT_NEAR(m_window->height(), 5880 * twip, 1);
+    EXPECT_NEAR(status->height(), 300 * twip, 1);
+    EXPECT_EQ(status->geometry().bottom(), m_window->height() - 1);
+    EXPECT_NEAR(status->y() - W("fraTime")->geometry().bottom() - 1, 135 * twip, 2);
+
+    // A larger window shows more room: the controls stay; the status bar keeps to the
+    // bottom edge and the progress bar to the right end of it (75 twips short).
+    const QRect save = W("cmdSave")->geometry(), list = Available()->geometry();
+    m_window->resize(m_window->width() + 300, m_window->height() + 200);
+    QApplication::processEvents();
+    EXPECT_EQ(W("cmdSave")->geometry(), save);
+    EXPECT_EQ(Available()->geometry(), list);
+    EXPECT_EQ(status->geometry(),
+              QRect(0, m_window->height() - status->height(), m_window->width(), status->height()));
+    EXPECT_NEAR(m_window->Progress()->geometry().right(), m_window->width() - 75 * twip, 2);
 }
 
 TEST_F(DesktopTest, OpeningPickingTimesAndSavingThroughTheWidgets) {
@@ -128,6 +149,14 @@ TEST_F(DesktopTest, OpeningPickingTimesAndSavingThroughTheWidgets) {
     QTest::mouseClick(W("optTime", 1), Qt::LeftButton);
     EXPECT_TRUE(m_window->Form().optTime[1].Value);
 
+    // Cancelling the save dialog leaves the window idle, the listing's name gone from the
+    // status bar.
+    ASSERT_EQ(m_window->StatusText()->text(), "dynamic3d.out");
+    m_fake.SaveAnswers.push_back("");
+    Click("cmdSave");
+    EXPECT_EQ(m_window->StatusText()->text(), "");
+    EXPECT_TRUE(W("cmdSave")->isEnabled());
+
     fs::path sheet = m_dir.Path() / "trusses.xls";
     m_fake.SaveAnswers.push_back(sheet.string());
     Click("cmdSave");
@@ -142,6 +171,45 @@ TEST_F(DesktopTest, OpeningPickingTimesAndSavingThroughTheWidgets) {
     ASSERT_EQ(run.Status, 0) << run.Err;
     EXPECT_EQ(test::ReadBytes(sheet), test::ReadBytes(cliSheet));
     // How LibreOffice reads such sheets: RealReaders (tests/app).
+}
+
+// As main() opens a file named on the command line (voraxextract FILE), and a listing
+// dropped from a file manager onto the window, outside the time lists.
+TEST_F(DesktopTest, AListingNamedAtStartOrDroppedOnTheWindowOpensAsWithTheDialog) {
+    m_window->OpenFile(QString::fromStdString(fs::relative(Example("dynamic3d.out")).string()));
+    EXPECT_EQ(Available()->count(), 6);
+    EXPECT_EQ(W<QLineEdit>("txtFileName")->text().toStdString(), Example("dynamic3d.out"));
+    EXPECT_EQ(m_window->StatusText()->text(), "dynamic3d.out");
+    EXPECT_TRUE(m_fake.OpenSetups.empty()) << "no dialog";
+
+    auto dropFiles = [&](QWidget* on, const QList<QUrl>& urls) {
+        QMimeData files;
+        files.setUrls(urls);
+        files.setText(urls.front().toString());  // as file managers offer it too
+        QPoint at = on->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &files, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(on, &enter);
+        QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, &files, Qt::LeftButton,
+                        Qt::NoModifier);
+        QApplication::sendEvent(on, &drop);
+        QApplication::processEvents();
+        return enter.isAccepted();
+    };
+    const QUrl thermal = QUrl::fromLocalFile(QString::fromStdString(Example("thermal.out")));
+    const QUrl static2d = QUrl::fromLocalFile(QString::fromStdString(Example("static2d.out")));
+    EXPECT_FALSE(dropFiles(W("fraSummary"), {thermal, static2d})) << "two files";
+    EXPECT_FALSE(dropFiles(W("fraSummary"), {QUrl("https://example.org/thermal.out")}));
+    EXPECT_FALSE(dropFiles(Available()->viewport(), {thermal}));
+    dropFiles(Selected()->viewport(), {thermal});
+    EXPECT_EQ(Available()->count(), 6) << "the time lists open nothing";
+    EXPECT_EQ(Selected()->count(), 0);
+
+    EXPECT_TRUE(dropFiles(W("txtVectors", 1), {thermal}));
+    EXPECT_EQ(W<QLineEdit>("txtFileName")->text().toStdString(), Example("thermal.out"));
+    EXPECT_EQ(W<QLineEdit>("txtVectors", 1)->text(), "1") << "no path typed into To";
+    EXPECT_EQ(Available()->count(), 5);
+    EXPECT_EQ(m_window->Form().InitOpenDir, (test::SourceDir() / "examples").string() + "/");
 }
 
 TEST_F(DesktopTest, ThePopUpMenuServesTheListItWasOpenedOnAndCtrlAWorksAnywhere) {
@@ -225,6 +293,33 @@ TEST(RealHelp, F1ShowsTheHelpAndClosingTheWindowClosesIt) {
     EXPECT_EQ(helpWindows(), 0);
 }
 
+// The window goes at once and the handler that read the listing ends on a live model.
+TEST_F(DesktopTest, ClosingWhileAListingIsReadClosesAtOnce) {
+    gen::ListingSpec big = test::EveryBlockSpec(3);
+    big.steps = 1;
+    big.targetBytes = std::int64_t{32} << 20;
+    const std::string listing = test::Generate(big, m_dir.Path() / "big.out");
+    bool closed = false;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (closed || m_window->StatusText()->text() != "Reading times...") return;
+        closed = true;
+        m_window->close();
+        EXPECT_FALSE(m_window->isVisible());
+    });
+    closer.start(0);
+    Open(listing);
+    closer.stop();
+    EXPECT_TRUE(closed);
+    EXPECT_FALSE(m_window->isVisible());
+    EXPECT_EQ(m_window->Form().FileModel().TimeCount, 0) << "the scan stopped";
+    EXPECT_EQ(Available()->count(), 0);
+    EXPECT_FALSE(m_window->Form().Busy());
+    EXPECT_TRUE(m_fake.Boxes.empty());
+    EXPECT_EQ(m_fake.Pointers.back(), kDefaultPointer);
+    EXPECT_EQ(m_fake.Settings.at("VoraxExtract/Files/InitOpenDir"), m_dir.Path().string() + "/");
+}
+
 TEST_F(DesktopTest, ClosingDuringAnExportAsksAndNoLetsItFinishYesStopsItAndCloses) {
     Open(test::Generate(test::ThermalSpec(6, 60), m_dir.Path() / "long.out"));
     QTest::keyClick(Available(), Qt::Key_A, Qt::ControlModifier);
@@ -236,8 +331,9 @@ TEST_F(DesktopTest, ClosingDuringAnExportAsksAndNoLetsItFinishYesStopsItAndClose
     ASSERT_TRUE(W("cmdSave")->isEnabled());
 
     // The close request arrives while the export reports its progress; other clicks
-    // meanwhile are ignored.
+    // meanwhile are ignored, keys are not.
     bool asked = false;
+    Qt::Key key = Qt::Key_Shift;
     QTimer closer;
     QObject::connect(&closer, &QTimer::timeout, [&] {
         if (!m_window->Form().SaveRunning || asked) return;
@@ -246,6 +342,9 @@ TEST_F(DesktopTest, ClosingDuringAnExportAsksAndNoLetsItFinishYesStopsItAndClose
         EXPECT_TRUE(m_window->isVisible()) << "the window waits for the export to stop";
         Click("cmdClear");
         QTest::mouseClick(W("optTime", 1), Qt::LeftButton);
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : m_window.get(), key,
+                        key == Qt::Key_A ? Qt::ControlModifier : Qt::NoModifier);
     });
     auto saveAndClose = [&](MsgAnswer answer, const fs::path& sheet) {
         asked = false;
@@ -256,16 +355,21 @@ TEST_F(DesktopTest, ClosingDuringAnExportAsksAndNoLetsItFinishYesStopsItAndClose
         closer.stop();
         EXPECT_TRUE(asked);
     };
+    QTest::keyClick(Available(), Qt::Key_A, Qt::ControlModifier);
+    ASSERT_TRUE(m_window->Form().AllTimesSelected);
     saveAndClose(MsgAnswer::No, m_dir.Path() / "no.xls");
     EXPECT_TRUE(fs::exists(m_dir.Path() / "no.xls"));
     EXPECT_TRUE(m_window->isVisible());
     EXPECT_EQ(Selected()->count(), 60);
     EXPECT_FALSE(m_window->Form().optTime[1].Value);
+    EXPECT_FALSE(m_window->Form().AllTimesSelected) << "Shift, pressed during the export";
     EXPECT_TRUE(m_fake.HelpCalls.empty()) << "the help stays open";
+    key = Qt::Key_A;
 
     saveAndClose(MsgAnswer::Yes, m_dir.Path() / "yes.xls");
     EXPECT_FALSE(fs::exists(m_dir.Path() / "yes.xls"));
     EXPECT_FALSE(m_window->isVisible());
+    EXPECT_TRUE(m_window->Form().AllTimesSelected) << "Ctrl+A, pressed during the export";
     const test::FakePlatform::Box question{
         "Save is in progress. Do you want to exit and abbort current process?", MsgButtons::YesNo,
         MsgIcon::Question, "VoraxExtract", true};

@@ -44,6 +44,7 @@ public:
     std::function<void()> OnDoEvents;
     bool Closed = false;
     int Paints = 0;
+    std::string Folder = "/opt/vx";  // the program's
     FrmExtract* Form = nullptr;
 
     Platform Get() { return Platform{*this, *this, *this, *this, *this, *this, *this}; }
@@ -87,7 +88,7 @@ public:
     }
     bool Minimized() override { return IsMinimized; }
     void PopupMenu() override {}
-    std::string ProgramFolder() override { return "/opt/vx"; }
+    std::string ProgramFolder() override { return Folder; }
     Extent ProgressSurface() override { return {1000, 17}; }
     Extent MeasureProgressText(std::string_view text) override {
         return {7.0 * static_cast<double>(text.size()), 13};

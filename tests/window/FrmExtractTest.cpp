@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "tests/support/Listings.h"
@@ -102,6 +103,28 @@ TEST_F(WindowTest, StartsWithOnlyTheFileCommandsUsableAndStoresItsFoldersOnClosi
     EXPECT_EQ(m_fake.Settings.at("VoraxExtract/Files/InitSaveDir"), "");
 }
 
+// The help file beside the program (the build tree), else where an installation puts it
+// (share/voraxextract beside bin/), else named beside the program for the message.
+// Run again on a real installation by the test Install.WindowFindsItsHelp.
+TEST_F(WindowTest, TheHelpIsFoundBesideTheProgramOrWhereItIsInstalled) {
+    const fs::path bin = m_dir.Path() / "bin", share = m_dir.Path() / "share" / "voraxextract";
+    fs::create_directories(bin);
+    m_fake.Folder = bin.string();
+    EXPECT_EQ(form.HelpFile(), (bin / "VoraxExtract.chm").string()) << "found nowhere";
+    fs::create_directories(share);
+    m_dir.Write("share/voraxextract/VoraxExtract.chm", "");
+    EXPECT_EQ(form.HelpFile(), (share / "VoraxExtract.chm").string());
+    m_dir.Write("bin/VoraxExtract.chm", "");
+    EXPECT_EQ(form.HelpFile(), (bin / "VoraxExtract.chm").string());
+
+    if (const char* prefix = std::getenv("VX_INSTALLED_PREFIX")) {
+        m_fake.Folder = (fs::path(prefix) / "bin").string();
+        const fs::path help = fs::path(prefix) / "share" / "voraxextract" / "VoraxExtract.chm";
+        EXPECT_EQ(form.HelpFile(), help.string());
+        EXPECT_TRUE(fs::is_regular_file(help));
+    }
+}
+
 TEST_F(WindowTest, OpeningAListingFillsTimesVariablesAndSummary) {
     Open(Example("dynamic3d.out"));
     EXPECT_EQ(form.InitOpenDir, (test::SourceDir() / "examples").string() + "/");
@@ -118,10 +141,34 @@ TEST_F(WindowTest, OpeningAListingFillsTimesVariablesAndSummary) {
     EXPECT_TRUE(form.lblSummary[6].Enabled());
     EXPECT_EQ(form.lblBeams.Text(), "4");
 
+    // Named on the command line, relative to the current folder, it opens as the dialog's
+    // full path does.
+    form.OpenFile(fs::relative(Example("dynamic3d.out")).string());
+    EXPECT_EQ(form.txtFileName.Text(), Example("dynamic3d.out"));
+    EXPECT_EQ(form.sbMain.Panel1, "dynamic3d.out");
+    EXPECT_EQ(form.InitOpenDir, (test::SourceDir() / "examples").string() + "/");
+    EXPECT_EQ(form.lstAvailable.ListCount(), 6);
+
+    // Dropped on the window: one local file opens; several, or one that is not a local
+    // file, do not; nor does a drop or a named file while a listing is read.
+    EXPECT_EQ(form.Form_OLEDragOver({Example("thermal.out"), Example("static2d.out")},
+                                    kDropEffectCopy | kDropEffectMove),
+              kDropEffectNone);
+    EXPECT_EQ(form.Form_OLEDragOver({""}, kDropEffectCopy), kDropEffectNone);
+    EXPECT_EQ(form.Form_OLEDragOver({Example("thermal.out")}, kDropEffectCopy | kDropEffectMove),
+              kDropEffectCopy);
     // A second file drops the first one's selection and the rows it does not have.
     DoubleClick(0);
     ASSERT_EQ(form.lstSelected.ListCount(), 1);
-    Open(Example("thermal.out"));
+    m_fake.OnDoEvents = [&] {
+        EXPECT_EQ(form.Form_OLEDragOver({Example("static2d.out")}, kDropEffectCopy),
+                  kDropEffectNone);
+        form.Form_OLEDragDrop({Example("static2d.out")});
+        form.OpenFile(Example("static2d.out"));
+    };
+    form.Form_OLEDragDrop({Example("thermal.out")});
+    m_fake.OnDoEvents = nullptr;
+    EXPECT_EQ(form.txtFileName.Text(), Example("thermal.out"));
     EXPECT_EQ(form.lstSelected.ListCount(), 0);
     EXPECT_EQ(form.lstHidden.ListCount(), 0);
     EXPECT_EQ(form.lstAvailable.ListCount(), form.FileModel().TimeCount);
@@ -247,6 +294,22 @@ TEST_F(WindowTest, TimesMoveToSelectedSortedWithTheirStepNumbers) {
     form.cmdDelete_Click();
     EXPECT_EQ(form.lstHidden.ListCount(), 0);
     EXPECT_FALSE(form.cmdClear.Enabled() || form.cmdSave.Enabled());
+
+    // A time of a selected value under another text is skipped; a time that Available
+    // lists twice records its first place; texts copied whole are cut to 259 characters.
+    form.lstAvailable.AddItem("60.0");
+    form.lstAvailable.AddItem(times[2]);
+    form.lstAvailable.AddItem(std::string(300, '9'));
+    ASSERT_EQ(times[0], "60");
+    DoubleClick(0);
+    DoubleClick(6);
+    DoubleClick(7);
+    EXPECT_EQ(form.lstSelected.Items(), (Texts{"60", times[2]}));
+    EXPECT_EQ(form.lstHidden.Items(), (Texts{"1", "3"}));
+    form.Form_KeyDown(kKeyA, kShiftCtrl);
+    form.lstSelected_OLEDragDrop(std::string("0 "));
+    ASSERT_EQ(form.lstSelected.ListCount(), 9);
+    EXPECT_EQ(form.lstSelected.List(8), std::string(259, '9'));
 }
 
 // The whole road of one export: the sheet the window writes is the one the
@@ -322,37 +385,87 @@ TEST_F(WindowTest, RequestsThatCannotBeBuiltEndSilentlyAndTheListingIsNeverTheSh
     EXPECT_TRUE(form.cmdSave.Enabled());
     EXPECT_EQ(m_fake.Pointers.back(), 0);
 
+    // Refusing the listing itself, and cancelling the dialog (which keeps the folder it
+    // had), leave the window idle too: the first status panel no longer names the listing.
+    auto idle = [&] {
+        EXPECT_FALSE(form.SaveRunning);
+        EXPECT_TRUE(form.cmdSave.Enabled());
+        EXPECT_FALSE(form.picProgress.Visible());
+        EXPECT_EQ(form.sbMain.Panel1, "");
+        ASSERT_FALSE(m_fake.Pointers.empty());
+        EXPECT_EQ(m_fake.Pointers.back(), kDefaultPointer);
+    };
     const std::string listingBytes = test::ReadBytes(Example("dynamic3d.out"));
+    Open(Example("dynamic3d.out"));
+    DoubleClick(0);
     Range("1", "5", "1");
+    ASSERT_EQ(form.sbMain.Panel1, "dynamic3d.out");
     Save(Example("dynamic3d.out"));
     ASSERT_EQ(m_fake.Boxes.size(), 1u);
     EXPECT_EQ(m_fake.Boxes[0].Prompt,
               Example("dynamic3d.out") +
                   " is the listing that is open. Choose another file for the spreadsheet.");
     EXPECT_EQ(test::ReadBytes(Example("dynamic3d.out")), listingBytes);
-    EXPECT_TRUE(form.cmdSave.Enabled());
-    // Cancelling the dialog keeps the folder it had.
+    idle();
+
+    Open(Example("dynamic3d.out"));
+    DoubleClick(0);
     std::string before = form.InitSaveDir;
+    m_fake.Pointers.clear();
     m_fake.SaveAnswers.push_back("");
     form.cmdSave_Click();
     EXPECT_EQ(form.InitSaveDir, before);
+    idle();
 }
 
 // Closing during an export, answered No and Yes, through the Qt window's close event:
 // ClosingDuringAnExportAsksAndNoLetsItFinishYesStopsItAndCloses (MainWindowTest).
-TEST_F(WindowTest, AClosingRequestWhileAFileIsReadWaitsForTheReading) {
-    bool requested = false;
+// Closing while a listing is read asks nothing: the window goes at once, and the scan
+// stops at its next progress report, long before the end of the listing. The same
+// through the Qt window, on a structural listing: ClosingWhileAListingIsReadClosesAtOnce.
+TEST_F(WindowTest, ClosingWhileAListingIsReadClosesAtOnceAndStopsTheScan) {
+    gen::ListingSpec big = test::ThermalSpec(1000, 1);
+    big.targetBytes = std::int64_t{32} << 20;
+    int reportsAfterClosing = 0;
     m_fake.OnDoEvents = [&] {
-        if (form.Busy() && !requested && form.picProgress.Visible()) {
-            requested = true;
+        if (m_fake.Closed) {
+            ++reportsAfterClosing;
+        } else if (form.sbMain.Panel1 == "Reading input...") {
             form.cmdClose_Click();
-            EXPECT_FALSE(m_fake.Closed);
+            EXPECT_TRUE(m_fake.Closed) << "the window goes at once";
         }
     };
-    Open(test::ThermalSpec(6, 300));
-    EXPECT_TRUE(requested);
+    Open(big);
     EXPECT_TRUE(m_fake.Closed);
-    EXPECT_EQ(form.lstAvailable.ListCount(), 300) << "the reading finished first";
+    EXPECT_EQ(reportsAfterClosing, 0);
+    EXPECT_EQ(form.FileModel().NodeCount, 0) << "stopped at its first report";
+    EXPECT_EQ(form.FileModel().TimeCount, 0);
+    EXPECT_EQ(form.lstAvailable.ListCount(), 0) << "the handler stopped with the scan";
+    EXPECT_FALSE(form.Busy());
+    EXPECT_TRUE(m_fake.Boxes.empty());
+    EXPECT_EQ(m_fake.Pointers, (std::vector<int>{kHourglassPointer, kDefaultPointer}));
+    EXPECT_EQ(m_fake.HelpCalls, Texts{"close /opt/vx/VoraxExtract.chm"});
+    EXPECT_EQ(m_fake.Settings.at("VoraxExtract/Files/InitOpenDir"), m_dir.Path().string() + "/");
+}
+
+// A close in the pending events that Save lets run after its dialog comes before any
+// export: the window goes without asking, and nothing is read or written after it.
+TEST_F(WindowTest, ClosingRightAfterTheSaveDialogClosesBeforeAnythingIsRead) {
+    Open(Example("dynamic3d.out"));
+    DoubleClick(0);
+    ASSERT_TRUE(form.cmdSave.Enabled());
+    const int paints = m_fake.Paints;
+    m_fake.OnDoEvents = [&] {
+        if (!m_fake.Closed) form.cmdClose_Click();
+    };
+    const fs::path sheet = m_dir.Path() / "late.xls";
+    Save(sheet);
+    EXPECT_TRUE(m_fake.Closed);
+    EXPECT_TRUE(m_fake.Boxes.empty());
+    EXPECT_FALSE(fs::exists(sheet));
+    EXPECT_EQ(m_fake.Paints, paints) << "no progress: nothing was read";
+    EXPECT_FALSE(form.SaveRunning);
+    EXPECT_EQ(m_fake.Settings.at("VoraxExtract/Files/InitSaveDir"), m_dir.Path().string() + "/");
 }
 
 }  // namespace
