@@ -1,11 +1,12 @@
 #pragma once
 
 #include <memory>
-#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "desktop/help/Sitemap.h"
 
 struct chmFile;
 
@@ -28,15 +29,6 @@ public:
 private:
     std::string m_file;
     std::string m_reason;
-};
-
-// One entry of a table of contents or of a keyword index: its title, what it shows
-// and the entries under it. Local is the object path inside the archive with an
-// optional anchor ("/saving.html#limits"); empty for a heading that shows nothing.
-struct TocEntry {
-    std::string Title;
-    std::string Local;
-    std::vector<TocEntry> Children;
 };
 
 // An open help file. Object paths are those of the archive: '/'-separated and
@@ -86,25 +78,5 @@ private:
     std::string m_contents;      // as the header names it, made absolute
     std::string m_defaultTopic;  // likewise
 };
-
-// Parses the sitemap HTML of .hhc (contents) and .hhk (index) files: every
-// <OBJECT type="text/sitemap"> is one entry, taking its first "Name" and first "Local"
-// parameter; <UL> nests the entries that follow under the entry before it. Tags and
-// attribute names are read without regard to case, entities in values are decoded;
-// anything else (text, comments, other objects) is skipped. Local stays as written.
-std::vector<TocEntry> ParseSitemap(std::string_view html);
-
-// The archive path and anchor that `link`, written in the page `from` (an archive path),
-// points to: "b.html#x" in "/a/p.html" is "/a/b.html#x", "#x" is "/a/p.html#x", and
-// "ms-its:VoraxExtract.chm::/b.html" is "/b.html". No value for links that leave the
-// archive (another scheme such as http: or mailto:) or for an empty link.
-std::optional<std::string> ResolveLink(std::string_view from, std::string_view link);
-
-// "/b.html#x" split into "/b.html" and "x".
-struct ObjectAndAnchor {
-    std::string Object;
-    std::string Anchor;
-};
-ObjectAndAnchor SplitAnchor(std::string_view local);
 
 }  // namespace vx::help

@@ -7,6 +7,9 @@
 #include <QSplitter>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
+#include <optional>
+
+#include "desktop/help/HelpLinks.h"
 
 namespace vx::help {
 
@@ -26,6 +29,14 @@ std::string LocalOf(const QUrl& url) {
     std::string local = ToArchive(url.path(QUrl::FullyDecoded));
     if (url.hasFragment()) local += "#" + ToArchive(url.fragment(QUrl::FullyDecoded));
     return local;
+}
+
+// Where `link`, as the page shown at `from` writes it, leads inside the help: the
+// archive path that ResolveLink gives; none when it leaves the help. Our own chm:
+// addresses are archive paths already.
+std::optional<std::string> Resolve(const QUrl& from, const QUrl& link) {
+    if (link.scheme() == QLatin1String(kChmScheme)) return LocalOf(link);
+    return ResolveLink(LocalOf(from), ToArchive(link.toString(QUrl::FullyEncoded)));
 }
 
 constexpr int kLocalRole = Qt::UserRole;
@@ -48,10 +59,10 @@ ChmBrowser::ChmBrowser(const ChmArchive& archive, QWidget* parent)
 }
 
 QVariant ChmBrowser::loadResource(int type, const QUrl& name) {
-    const QUrl url = name.isRelative() ? source().resolved(name) : name;
-    if (url.scheme() != QLatin1String(kChmScheme)) return QTextBrowser::loadResource(type, name);
+    const std::optional<std::string> local = Resolve(source(), name);
+    if (!local) return QTextBrowser::loadResource(type, name);
     try {
-        const std::string bytes = m_archive.Read(ToArchive(url.path(QUrl::FullyDecoded)));
+        const std::string bytes = m_archive.Read(SplitAnchor(*local).Object);
         // Pages, pictures and style sheets alike: QTextBrowser decodes a page by the
         // character set its head declares.
         return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
@@ -88,11 +99,10 @@ HelpWindow::HelpWindow(ChmArchive archive, QWidget* parent)
         if (!local.isEmpty()) m_browser->setSource(ChmUrl(ToArchive(local)));
     });
     connect(m_browser, &QTextBrowser::anchorClicked, this, [this](const QUrl& link) {
-        const QUrl url = link.isRelative() ? m_browser->source().resolved(link) : link;
-        if (url.scheme() == QLatin1String(kChmScheme))
-            m_browser->setSource(url);
+        if (const auto local = Resolve(m_browser->source(), link))
+            m_browser->setSource(ChmUrl(*local));
         else
-            QDesktopServices::openUrl(url);
+            QDesktopServices::openUrl(link);
     });
     connect(m_browser, &QTextBrowser::sourceChanged, this, &HelpWindow::SelectEntryFor);
 }

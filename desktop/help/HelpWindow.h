@@ -12,8 +12,8 @@ class QTreeWidgetItem;
 
 namespace vx::help {
 
-// Pages of a help file are addressed as chm:/page.html#anchor, so that relative links
-// and pictures of a page resolve against the page's own folder inside the archive.
+// Pages of a help file are addressed as chm:/page.html#anchor; the links and pictures
+// of a page are resolved against it by ResolveLink (HelpLinks.h), as the tests resolve them.
 inline constexpr const char* kChmScheme = "chm";
 QUrl ChmUrl(const std::string& local);
 

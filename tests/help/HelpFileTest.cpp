@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "desktop/help/ChmArchive.h"
+#include "desktop/help/HelpLinks.h"
 #include "tests/support/TempDir.h"
 
 namespace vx::help {

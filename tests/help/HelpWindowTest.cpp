@@ -103,6 +103,12 @@ TEST_F(HelpWindowTest, ContentsLinksAndPicturesComeFromTheHelpFile) {
     const auto css = load(QTextDocument::StyleSheetResource, "help.css").toByteArray();
     EXPECT_TRUE(css.contains("font-family"));
     EXPECT_FALSE(load(QTextDocument::ImageResource, "images/none.png").isValid());
+    // Pictures and links are resolved as ResolveLink resolves them (HelpLinksTest): a
+    // Windows-style name, and a link into the help file by its name.
+    EXPECT_EQ(load(QTextDocument::ImageResource, "images\\sheet-rows.png").toByteArray(), png);
+    emit browser->anchorClicked(QUrl("ms-its:VoraxExtract.chm::/cli.html"));
+    EXPECT_EQ(browser->source(), QUrl("chm:/cli.html"));
+    browser->backward();
 
     // A link of the page, as a click hands it over: relative, with an anchor. The
     // contents follow to the entry of that anchor.

@@ -1,11 +1,11 @@
-// Reading of contents and index files (the sitemap format) and of the links of pages,
-// in the forms our own help project writes.
+// Reading of contents and index files (the sitemap format), in the forms our own help
+// project writes.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "desktop/help/ChmArchive.h"
+#include "desktop/help/Sitemap.h"
 
 namespace vx::help {
 namespace {
@@ -62,21 +62,6 @@ TEST(SitemapTest, TextCutShortGivesWhatWasComplete) {
     }
     EXPECT_TRUE(ParseSitemap("").empty());
     EXPECT_TRUE(ParseSitemap("<<<>>> < / > <ul").empty());
-}
-
-// The forms our pages and sitemaps use, and the links that lead out of the help.
-TEST(ResolveLinkTest, RelativeLinksAndAnchorsResolveAgainstThePagesFolder) {
-    EXPECT_EQ(ResolveLink("/index.html", "images/sheet-rows.png"), "/images/sheet-rows.png");
-    EXPECT_EQ(ResolveLink("/guide/part/page.html", "../other.html#x"), "/guide/other.html#x");
-    EXPECT_EQ(ResolveLink("/page.html", "../../above.html"), "/above.html")
-        << "the root has no parent";
-    EXPECT_EQ(ResolveLink("/guide/page.html", "/top.html"), "/top.html");
-    EXPECT_EQ(ResolveLink("/VoraxExtract.hhc", " saving.html#limits "), "/saving.html#limits");
-    EXPECT_EQ(ResolveLink("/guide/page.html#old", "#top"), "/guide/page.html#top");
-    EXPECT_EQ(ResolveLink("/page.html", "my%20page.html"), "/my page.html");
-    EXPECT_FALSE(ResolveLink("/page.html", "http://example.org/vorax.html"));
-    EXPECT_FALSE(ResolveLink("/page.html", "mailto:support@example.org"));
-    EXPECT_FALSE(ResolveLink("/page.html", "   "));
 }
 
 }  // namespace
