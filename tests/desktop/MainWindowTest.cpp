@@ -196,10 +196,8 @@ TEST_F(DesktopTest, AListingNamedAtStartOrDroppedOnTheWindowOpensAsWithTheDialog
         QApplication::processEvents();
         return enter.isAccepted();
     };
+    // Which drops open a listing: OpeningAListingFillsTimesVariablesAndSummary (FrmExtractTest).
     const QUrl thermal = QUrl::fromLocalFile(QString::fromStdString(Example("thermal.out")));
-    const QUrl static2d = QUrl::fromLocalFile(QString::fromStdString(Example("static2d.out")));
-    EXPECT_FALSE(dropFiles(W("fraSummary"), {thermal, static2d})) << "two files";
-    EXPECT_FALSE(dropFiles(W("fraSummary"), {QUrl("https://example.org/thermal.out")}));
     EXPECT_FALSE(dropFiles(Available()->viewport(), {thermal}));
     dropFiles(Selected()->viewport(), {thermal});
     EXPECT_EQ(Available()->count(), 6) << "the time lists open nothing";
