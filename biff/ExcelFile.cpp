@@ -13,6 +13,7 @@
 #include <limits>
 
 #include "common/Failure.h"
+#include "common/ScanDecimal.h"
 
 namespace vx {
 
@@ -91,61 +92,13 @@ std::uint8_t* PutCellHeader(std::uint8_t* at, std::uint16_t record, std::size_t 
     return at + 3;
 }
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
 // A numeric text ("  -1.5e3 ") as a double; anything else is a type mismatch. A value
 // too large for a double overflows; one too small for it becomes zero.
 double ParseNumericText(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    const std::size_t mantissa = i;
-    int digits = 0, integerDigits = 0, leadingFractionZeros = 0;
-    bool significant = false;
-    for (; i < text.size() && IsDigit(text[i]); ++i, ++digits) {
-        if (text[i] != '0') significant = true;
-        if (significant) ++integerDigits;
-    }
-    if (i < text.size() && text[i] == '.') {
-        for (++i; i < text.size() && IsDigit(text[i]); ++i, ++digits) {
-            if (text[i] != '0') significant = true;
-            if (!significant) ++leadingFractionZeros;
-        }
-    }
-    if (digits == 0) Raise(fail::TypeMismatch);
-    long exponent = 0;
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        ++i;
-        bool negativeExponent = false;
-        if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-            negativeExponent = text[i++] == '-';
-        if (i == text.size() || !IsDigit(text[i])) Raise(fail::TypeMismatch);
-        for (; i < text.size() && IsDigit(text[i]); ++i)
-            if (exponent < 100000) exponent = exponent * 10 + (text[i] - '0');
-        if (negativeExponent) exponent = -exponent;
-    }
-    if (i != text.size()) Raise(fail::TypeMismatch);
-
-    double value = 0.0;
-    auto [end, ec] = std::from_chars(text.data() + mantissa, text.data() + text.size(), value,
-                                     std::chars_format::general);
-    if (ec == std::errc::result_out_of_range) {
-        // Decimal exponent of the leading significant digit tells too large from too small.
-        const long magnitude =
-            (integerDigits > 0 ? integerDigits - 1 : -(leadingFractionZeros + 1)) + exponent;
-        if (magnitude > 0) Raise(fail::Overflow);
-        value = 0.0;
-    } else if (ec != std::errc() || end != text.data() + text.size()) {
-        Raise(fail::TypeMismatch);
-    }
-    return negative ? -value : value;
+    const DecimalResult number = ScanDecimal<DecimalSyntax{.WholeText = true}>(text);
+    if (number.Error == DecimalError::TooLarge) Raise(fail::Overflow);
+    if (number.Error != DecimalError::None) Raise(fail::TypeMismatch);
+    return number.Value;
 }
 
 double ToDouble(const CellValue& value) {

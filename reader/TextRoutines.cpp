@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <limits>
 
 #include "common/Failure.h"
 
@@ -55,99 +54,15 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
 
 namespace {
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-// Collects the characters of a number in the form std::from_chars takes (no '+',
-// exponent letter 'e'). Short numbers, the usual case, stay on the stack.
-class NumberText {
-public:
-    void Push(char c) {
-        if (m_size < sizeof(m_small)) {
-            m_small[m_size++] = c;
-            return;
-        }
-        if (m_large.empty()) m_large.assign(m_small, m_size);
-        m_large.push_back(c);
-        ++m_size;
-    }
-    std::size_t Size() const { return m_size; }
-    void Truncate(std::size_t size) {
-        m_size = size;
-        if (!m_large.empty()) m_large.resize(size);
-    }
-    // The value of the collected text; `expNegative` tells how to read a result that
-    // from_chars finds out of range (tiny: zero, huge: overflow).
-    double Value(bool expNegative) const {
-        const char* first = m_large.empty() ? m_small : m_large.data();
-        double value = 0;
-        auto [ptr, ec] = std::from_chars(first, first + m_size, value);
-        (void)ptr;
-        if (ec == std::errc::result_out_of_range) {
-            if (!expNegative) Raise(fail::Overflow);
-            return first[0] == '-' ? -0.0 : 0.0;
-        }
-        return ec == std::errc() ? value : 0.0;
-    }
-
-private:
-    char m_small[64];
-    std::size_t m_size = 0;
-    std::string m_large;
-};
-
-}  // namespace
-
-namespace {
-
-enum class NumberStatus { Ok, NotANumber, TooLarge };
-
-NumberStatus ParseWholeNumber(std::string_view text, double& value) {
-    std::string_view t = text;
-    while (!t.empty() && (t.front() == ' ' || t.front() == '\t')) t.remove_prefix(1);
-    while (!t.empty() && (t.back() == ' ' || t.back() == '\t')) t.remove_suffix(1);
-    NumberText number;
-    std::size_t i = 0;
-    if (i < t.size() && (t[i] == '+' || t[i] == '-')) {
-        if (t[i] == '-') number.Push('-');
-        ++i;
-    }
-    std::size_t mantissaDigits = 0;
-    while (i < t.size() && IsDigit(t[i])) number.Push(t[i++]), ++mantissaDigits;
-    if (i < t.size() && t[i] == '.') {
-        number.Push(t[i++]);
-        while (i < t.size() && IsDigit(t[i])) number.Push(t[i++]), ++mantissaDigits;
-    }
-    if (mantissaDigits == 0) return NumberStatus::NotANumber;
-    bool expNegative = false;
-    if (i < t.size() && (t[i] == 'e' || t[i] == 'E' || t[i] == 'd' || t[i] == 'D')) {
-        number.Push('e');
-        ++i;
-        if (i < t.size() && (t[i] == '+' || t[i] == '-')) {
-            expNegative = t[i] == '-';
-            if (expNegative) number.Push('-');
-            ++i;
-        }
-        std::size_t expDigits = 0;
-        while (i < t.size() && IsDigit(t[i])) number.Push(t[i++]), ++expDigits;
-        if (expDigits == 0) return NumberStatus::NotANumber;
-    }
-    if (i != t.size()) return NumberStatus::NotANumber;
-    try {
-        value = number.Value(expNegative);
-    } catch (const Failure&) {
-        return NumberStatus::TooLarge;
-    }
-    return NumberStatus::Ok;
-}
+// A word as a whole: the header's counts, the window's boxes.
+constexpr DecimalSyntax kWordSyntax{.ExponentD = true, .WholeText = true};
 
 }  // namespace
 
 std::optional<double> ParseNumber(std::string_view text) {
-    double value = 0;
-    if (ParseWholeNumber(text, value) != NumberStatus::Ok) return std::nullopt;
-    return value;
+    const DecimalResult number = ScanDecimal<kWordSyntax>(text);
+    if (number.Error != DecimalError::None) return std::nullopt;
+    return number.Value;
 }
 
 std::int16_t RoundToInt16(double value) {
@@ -169,17 +84,11 @@ float RoundToSingle(double value) {
 }
 
 static double WholeWordNumber(std::string_view word) {
-    double value = 0;
-    switch (ParseWholeNumber(word, value)) {
-        case NumberStatus::Ok:
-            return value;
-        // A number too large for a double is still a number, only too large for any field.
-        case NumberStatus::TooLarge:
-            Raise(fail::Overflow);
-        case NumberStatus::NotANumber:
-            break;
-    }
-    Raise(fail::TypeMismatch);
+    const DecimalResult number = ScanDecimal<kWordSyntax>(word);
+    // A number too large for a double is still a number, only too large for any field.
+    if (number.Error == DecimalError::TooLarge) Raise(fail::Overflow);
+    if (number.Error != DecimalError::None) Raise(fail::TypeMismatch);
+    return number.Value;
 }
 
 std::int16_t WholeWordInt16(std::string_view word) {
@@ -191,61 +100,9 @@ std::int32_t WholeWordInt32(std::string_view word) {
 }
 
 double NumericPrefix(std::string_view text) {
-    NumberText number;
-    std::size_t i = 0;
-    const std::size_t n = text.size();
-    auto skipBlanks = [&] {
-        while (i < n && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n')) ++i;
-    };
-    skipBlanks();
-    if (i < n && (text[i] == '+' || text[i] == '-')) {
-        if (text[i] == '-') number.Push('-');
-        ++i;
-    }
-    std::size_t digits = 0;
-    bool point = false;
-    for (;;) {
-        skipBlanks();
-        if (i >= n) break;
-        char c = text[i];
-        if (IsDigit(c)) {
-            number.Push(c);
-            ++digits;
-        } else if (c == '.' && !point) {
-            number.Push(c);
-            point = true;
-        } else {
-            break;
-        }
-        ++i;
-    }
-    if (digits == 0) return 0.0;
-    bool expNegative = false;
-    skipBlanks();
-    if (i < n && (text[i] == 'e' || text[i] == 'E' || text[i] == 'd' || text[i] == 'D')) {
-        // The exponent counts only when digits follow; "1E" and "1E+" read as 1.
-        std::size_t mark = number.Size();
-        number.Push('e');
-        ++i;
-        skipBlanks();
-        if (i < n && (text[i] == '+' || text[i] == '-')) {
-            expNegative = text[i] == '-';
-            if (expNegative) number.Push('-');
-            ++i;
-        }
-        std::size_t expDigits = 0;
-        for (;;) {
-            skipBlanks();
-            if (i >= n || !IsDigit(text[i])) break;
-            number.Push(text[i++]);
-            ++expDigits;
-        }
-        if (expDigits == 0) {
-            number.Truncate(mark);
-            expNegative = false;
-        }
-    }
-    return number.Value(expNegative);
+    const DecimalResult number = ScanDecimal<kNumericPrefix>(text);
+    if (number.Error == DecimalError::TooLarge) Raise(fail::Overflow);
+    return number.Value;
 }
 
 std::string ShortestText(float value) {

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/ScanDecimal.h"
+
 // Text routines shared by every reader of a listing. Lines are byte strings in
 // Latin-1 / Windows-1252, one character per byte; nothing here allocates per call
 // except where a caller asks for owned strings.
@@ -58,6 +60,7 @@ std::int32_t WholeWordInt32(std::string_view word);
 // up to the first character that cannot continue the number. No number in front gives
 // 0. Only a magnitude beyond a double is a failure (overflow).
 double NumericPrefix(std::string_view text);
+inline constexpr DecimalSyntax kNumericPrefix{.ExponentD = true, .BlanksAnywhere = true};
 
 // Narrowing with the runtime's rules: to the nearest, halves to even; out of range is
 // an overflow failure.

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/Failure.h"
 #include "reader/TextRoutines.h"
 #include "reader/VectorLevel.h"
 
@@ -16,32 +17,8 @@ namespace vx {
 
 namespace {
 
-bool IsDigit(char c) {
-    return static_cast<unsigned char>(c - '0') < 10;
-}
-// The blanks NumericPrefix passes over wherever they stand.
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n';
-}
 bool IsExponentLetter(char c) {
     return c == 'e' || c == 'E' || c == 'd' || c == 'D';
-}
-
-// Powers of ten that a double holds exactly.
-constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-constexpr int kMaxExactPower = 22;
-constexpr std::uint64_t kMaxExactMantissa = std::uint64_t{1} << 53;
-
-float LongWay(std::string_view text) {
-    return RoundToSingle(NumericPrefix(text));
-}
-
-// After blanks: true when what follows could still continue a number.
-bool ContinuesAfterBlanks(const char* p, const char* end) {
-    while (p < end && IsBlank(*p)) ++p;
-    return p < end && (IsDigit(*p) || *p == '.' || IsExponentLetter(*p));
 }
 
 }  // namespace
@@ -62,62 +39,9 @@ bool NthWord(std::string_view line, std::size_t n, std::string_view& word) {
 }
 
 float SingleValue(std::string_view text) {
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    while (p < end && IsBlank(*p)) ++p;
-    bool negative = false;
-    if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
-
-    // The mantissa as an integer and the digits after the point; leading zeros do not
-    // count towards the 19 digits an integer holds.
-    std::uint64_t mantissa = 0;
-    int significant = 0, fraction = 0;
-    bool point = false, anyDigit = false;
-    for (; p < end; ++p) {
-        const char c = *p;
-        if (IsDigit(c)) {
-            anyDigit = true;
-            if (point) ++fraction;
-            if (mantissa == 0 && c == '0') continue;
-            if (++significant > 19) return LongWay(text);
-            mantissa = mantissa * 10 + static_cast<unsigned>(c - '0');
-        } else if (c == '.' && !point) {
-            point = true;
-        } else {
-            break;
-        }
-    }
-    // Blanks inside a number are passed over; numbers that go on after one take the long way.
-    if (p < end && IsBlank(*p)) {
-        if (ContinuesAfterBlanks(p, end)) return LongWay(text);
-        p = end;
-    }
-    if (!anyDigit) return 0.0f;
-
-    int exponent = 0;
-    if (p < end && IsExponentLetter(*p)) {
-        ++p;
-        bool exponentNegative = false;
-        if (p < end && (*p == '+' || *p == '-')) exponentNegative = *p++ == '-';
-        if (p < end && IsBlank(*p)) return LongWay(text);
-        int digits = 0;
-        for (; p < end && IsDigit(*p); ++p) {
-            if (++digits > 4) return LongWay(text);
-            exponent = exponent * 10 + (*p - '0');
-        }
-        if (p < end && IsBlank(*p) && ContinuesAfterBlanks(p, end)) return LongWay(text);
-        if (exponentNegative) exponent = -exponent;
-    }
-
-    if (mantissa == 0) return negative ? -0.0f : 0.0f;
-    const int power = exponent - fraction;
-    if (mantissa > kMaxExactMantissa || power < -kMaxExactPower || power > kMaxExactPower)
-        return LongWay(text);
-    // Both operands are exact, so the one rounding of the product or quotient gives the
-    // nearest double, the same as from_chars; at most 2^53 * 1e22, far inside a single.
-    auto value = static_cast<double>(mantissa);
-    value = power < 0 ? value / kExactPowers[-power] : value * kExactPowers[power];
-    return static_cast<float>(negative ? -value : value);
+    const DecimalResult number = ScanDecimal<kNumericPrefix>(text);
+    if (number.Error == DecimalError::TooLarge) Raise(fail::Overflow);
+    return RoundToSingle(number.Value);
 }
 
 namespace {

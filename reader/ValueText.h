@@ -12,10 +12,8 @@ namespace vx {
 // False when the line has no word n.
 bool NthWord(std::string_view line, std::size_t n, std::string_view& word);
 
-// RoundToSingle(NumericPrefix(text)): the same single and the same overflow failure.
-// Numbers of up to 19 significant digits with a small exponent, the numbers listings
-// hold, are converted directly (exactly, as from_chars would); anything else goes the
-// long way.
+// RoundToSingle(NumericPrefix(text)): the same single and the same overflow failure,
+// with the number's reading compiled into the extraction's loops.
 float SingleValue(std::string_view text);
 
 // Watches the record lines an extraction passes over without keeping their values: it

@@ -1,7 +1,8 @@
 #include "timelists/ModListBox.h"
 
-#include <charconv>
 #include <cmath>
+
+#include "common/ScanDecimal.h"
 
 namespace vx {
 
@@ -16,10 +17,6 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b) {
     for (std::size_t i = 0; i < a.size(); ++i)
         if (Lower(a[i]) != Lower(b[i])) return false;
     return true;
-}
-
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
 }
 
 }  // namespace
@@ -62,32 +59,8 @@ std::int32_t CopyListItems(const ListBox& source, ListBox& destination) {
 }
 
 double TimeValue(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-    std::size_t start = i;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-    std::size_t digits = 0;
-    while (i < text.size() && IsDigit(text[i])) ++i, ++digits;
-    if (i < text.size() && text[i] == '.') {
-        ++i;
-        while (i < text.size() && IsDigit(text[i])) ++i, ++digits;
-    }
-    if (digits == 0) return 0.0;
-    std::size_t end = i;
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        std::size_t j = i + 1;
-        if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
-        std::size_t expDigits = 0;
-        while (j < text.size() && IsDigit(text[j])) ++j, ++expDigits;
-        if (expDigits > 0) end = j;
-    }
-    std::string number(text.substr(start, end - start));
-    if (!number.empty() && number[0] == '+') number.erase(0, 1);
-    double value = 0;
-    auto [ptr, ec] = std::from_chars(number.data(), number.data() + number.size(), value);
-    (void)ptr;
-    if (ec == std::errc::result_out_of_range) return number[0] == '-' ? -HUGE_VAL : HUGE_VAL;
-    return value;
+    // A time too large for a double sorts after every other, as the infinity of its sign.
+    return ScanDecimal<DecimalSyntax{}>(text).Value;
 }
 
 std::int32_t FindSortedPosition(const ListBox& list, std::string_view text) {
