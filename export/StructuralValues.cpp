@@ -234,7 +234,7 @@ private:
         const std::int64_t lines = last ? (rows - r) * stride : (following - r) * stride - 1;
         const std::int64_t start = in.Position();
         if (line.data() != reading.Saved.data()) reading.Saved.assign(line);
-        WordNumberGuard guard;
+        WordNumberGuard guard(in.VectorLevel());
         const std::int64_t skipped =
             in.SkipLines(lines, [&](std::string_view bytes) { guard.Feed(bytes); });
         // After the end of the file the remaining rows repeat its last line, which the
@@ -259,7 +259,7 @@ void Read(const OutputFileModel& model, const ExtractionRequest& request, ValueT
     ReadingPlan plan;
     if (!MakePlan(model, request, plan)) return;
     const std::int32_t timeCount = PrepareTable(table, plan.Rows, request);
-    LineReader in(model.FilePath);
+    LineReader in(model.FilePath, services.Reading.VectorLevel);
     const ColumnReader reader(model, request, table, plan);
     ReadColumns(in, model.FilePath, timeCount, "Reading " + request.Variable + "...", services,
                 table,

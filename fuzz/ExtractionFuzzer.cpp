@@ -1,9 +1,9 @@
 // A fuzzed listing with a fuzzed request: the listing is scanned as the window opens
 // it, then one export runs as Save runs it (temperatures or a structural variable, then
-// the worksheet). The request's choices are taken from the end of the input, the
-// listing is the rest. Most requests are ones the window could make; some name any
-// variable and any vector kind, as a listing that changed since its scan would make
-// them look.
+// the worksheet), on one thread or several. The request's choices are taken from the
+// end of the input, the listing is the rest. Most requests are ones the window could
+// make; some name any variable and any vector kind, as a listing that changed since
+// its scan would make them look.
 
 #include <fuzzer/FuzzedDataProvider.h>
 #include <unistd.h>
@@ -68,6 +68,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int step = in.ConsumeIntegralInRange<int>(-3, 3);
     const bool columns = in.ConsumeBool();
     const int abortAfter = in.ConsumeIntegralInRange<int>(0, 3);
+    // One thread or several, the time index in pieces small enough for a few bytes of
+    // listing, and every width of vector instructions.
+    const auto readingPick = in.ConsumeIntegral<std::uint8_t>();
     const std::string listing = in.ConsumeRemainingBytesAsString();
 
     OutputFileModel model;
@@ -75,6 +78,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     model.Reset();
     fuzz::Host host;
     auto services = host.Get();
+    services.Reading = {.Threads = 1 + readingPick % 3,
+                        .TimeIndexPieceBytes = readingPick / 3 % 2 ? 64 : 4096,
+                        .VectorLevel = readingPick / 6 % 3};
     ReadOutputFile(model, services);
     fuzz::CheckModel(model, listing.size());
 

@@ -186,14 +186,14 @@ __attribute__((target("avx512bw"))) const char* CountBlocksAvx512(const char* p,
 // after the last one found, or p. `found` receives the count. The caller makes sure
 // that p starts a line and that a CR at end - 1 is not half of a CR LF whose LF is not
 // held.
-const char* FindLineEnds(const char* p, const char* end, std::int64_t wanted, std::int64_t& found) {
+const char* FindLineEnds(const char* p, const char* end, std::int64_t wanted, std::int64_t& found,
+                         [[maybe_unused]] int level) {
     found = 0;
     const char* const begin = p;
     const char* at = nullptr;  // the last terminator found
     std::uint64_t carry = 0;
     const auto blocks = static_cast<std::size_t>(end - p) / 64;
 #if defined(VX_X86_VECTOR_PATHS)
-    const int level = ActiveVectorLevel();
     p = level == kAvx512Vectors ? CountBlocksAvx512(p, blocks, carry, wanted, found, at)
         : level == kAvx2Vectors ? CountBlocksAvx2(p, blocks, carry, wanted, found, at)
                                 : CountBlocksPortable(p, blocks, carry, wanted, found, at);
@@ -218,7 +218,8 @@ const char* FindLineEnds(const char* p, const char* end, std::int64_t wanted, st
 
 }  // namespace
 
-LineReader::LineReader(const std::filesystem::path& path) {
+LineReader::LineReader(const std::filesystem::path& path, int vectorLevel)
+    : m_vectorLevel(UsableVectorLevel(vectorLevel)) {
     // O_NONBLOCK keeps a FIFO from hanging the open; only regular files are accepted.
     m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (m_fd < 0) throw FailureFromErrno(errno);
@@ -413,7 +414,8 @@ std::int64_t LineReader::SkipLines(std::int64_t count, Visitor visit, void* cont
         std::size_t limit = m_end;
         if (!m_eof && base[limit - 1] == '\r') --limit;
         std::int64_t found = 0;
-        const char* after = FindLineEnds(base + m_begin, base + limit, count - skipped, found);
+        const char* after =
+            FindLineEnds(base + m_begin, base + limit, count - skipped, found, m_vectorLevel);
         const auto taken = static_cast<std::size_t>(after - base);
         if (taken > m_begin) {
             visit(context, std::string_view(base + m_begin, taken - m_begin));

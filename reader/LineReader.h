@@ -5,6 +5,8 @@
 #include <string_view>
 #include <type_traits>
 
+#include "reader/VectorLevel.h"
+
 namespace vx {
 
 // Sequential, read-only line access to a listing with byte positions and seek.
@@ -18,10 +20,13 @@ namespace vx {
 // Failures (opening, reading, reading past the end) are thrown as vx::Failure.
 class LineReader {
 public:
-    explicit LineReader(const std::filesystem::path& path);
+    // `vectorLevel`: the widest vector instructions the searches may use (VectorLevel.h).
+    explicit LineReader(const std::filesystem::path& path, int vectorLevel = kAvx512Vectors);
     ~LineReader();
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
+
+    int VectorLevel() const { return m_vectorLevel; }
 
     // Size of the file in bytes when it was opened.
     std::int64_t Size() const { return m_size; }
@@ -92,6 +97,7 @@ private:
     bool Fill();
     std::string_view TakeLine(std::size_t lineEnd);
 
+    int m_vectorLevel;
     int m_fd = -1;
     std::int64_t m_size = 0;
     // Memory mapped from the system, so that a buffer grown for a very long line is

@@ -112,7 +112,7 @@ void Read(const OutputFileModel& model, const ExtractionRequest& request, ValueT
           Services& services) {
     const std::int32_t timeCount = PrepareTable(table, model.NodeCount, request);
 
-    LineReader in(model.FilePath);
+    LineReader in(model.FilePath, services.Reading.VectorLevel);
     const TemperatureColumns columns(model, request, table);
     ReadColumns(in, model.FilePath, timeCount, "Reading " + request.Variable + "...", services,
                 table,

@@ -109,11 +109,11 @@ void ReadFirstStepBlocks(OutputFileModel& model) {
 
 void ScanStructuralFile(OutputFileModel& model, Services& services) {
     {
-        LineReader in(model.FilePath);
+        LineReader in(model.FilePath, services.Reading.VectorLevel);
         ScanProgress progress(services.Progress, in.Size(), services.StopScan);
         progress.Report(in.Position(), kReadingInput);
         ReadInputEcho(in, model, progress);
-        IndexTimeSteps(in, model, progress);
+        IndexTimeSteps(in, model, progress, services.Reading);
     }
     ReadFirstStepBlocks(model);
 }

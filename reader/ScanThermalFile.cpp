@@ -19,7 +19,7 @@ constexpr std::string_view kNoNodePositions =
     "The string POSITION OF THE NODES was not found. Cannot continue.";
 
 void Scan(OutputFileModel& model, Services& services) {
-    LineReader in(model.FilePath);
+    LineReader in(model.FilePath, services.Reading.VectorLevel);
     ScanProgress progress(services.Progress, in.Size(), services.StopScan);
     progress.Report(in.Position(), kReadingInput);
 
@@ -49,7 +49,7 @@ void Scan(OutputFileModel& model, Services& services) {
         progress.Tick(in.Position(), kReadingInput);
     }
 
-    IndexTimeSteps(in, model, progress);
+    IndexTimeSteps(in, model, progress, services.Reading);
     model.HasTemperatures = model.TimeCount != 0;
 }
 

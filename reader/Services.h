@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <string_view>
+
+#include "reader/VectorLevel.h"
 
 // What the core needs from whoever hosts it: the window, the command-line tool, or a
 // test. Each is a small interface so that each host supplies its own.
@@ -30,6 +33,19 @@ public:
 
 inline constexpr bool kNeverStop = false;
 
+// How a reading shares out its work. The defaults suit every host; the tests and the
+// bench choose others, to reach each way the work can go.
+struct ReadingOptions {
+    // Threads of the scan's time index and of an extraction: 0 is one per processor (at
+    // most four), 1 the calling thread alone.
+    int Threads = 0;
+    // The size of the pieces of the file those threads take when they make the time index.
+    std::int64_t TimeIndexPieceBytes = std::int64_t{4} << 20;
+    // The widest vector instructions the byte searches may use; never wider than the
+    // processor has.
+    int VectorLevel = kAvx512Vectors;
+};
+
 // The services a reading or export call gets. `AbortRequested` is the window's flag:
 // set when the user confirms closing during an export, tested before each time step.
 // `StopScan` is set when the window goes away while a listing is read: the scan looks at
@@ -40,6 +56,7 @@ struct Services {
     ProgressService& Progress;
     const bool& AbortRequested;
     const bool& StopScan = kNeverStop;
+    ReadingOptions Reading = {};
 };
 
 }  // namespace vx

@@ -17,12 +17,6 @@ namespace vx {
 
 namespace {
 
-std::atomic<int> g_threads{0};
-
-int ThreadCount(std::int32_t columns) {
-    return std::min<std::int32_t>(ReadingThreads(), columns);
-}
-
 void Report(Services& services, std::int32_t t, std::int32_t columns, std::string_view caption) {
     services.Progress.UpdateProgress(
         static_cast<float>(static_cast<double>(t) / static_cast<double>(columns)), caption);
@@ -64,16 +58,16 @@ public:
     ~Crew() { Stop(); }
 
     // Starts up to `count` helpers, each with a line reader of its own on `path`.
-    void Start(int count, const std::string& path) {
+    void Start(int count, const std::string& path, int vectorLevel) {
         // Runs of neighbouring columns, so that a thread reading steps in file order finds
         // the next step in the block it has just read; short enough to share the work.
         m_batch = std::clamp<std::int32_t>(m_last.load() / (8 * (count + 1)), 1, 16);
         try {
             for (int i = 0; i < count; ++i) {
-                m_threads.emplace_back([this, &path] {
+                m_threads.emplace_back([this, &path, vectorLevel] {
                     std::optional<LineReader> in;
                     try {
-                        in.emplace(path);
+                        in.emplace(path, vectorLevel);
                     } catch (...) {
                         return;  // the others read this helper's share
                     }
@@ -154,13 +148,8 @@ private:
 
 }  // namespace
 
-void SetReadingThreads(int count) {
-    g_threads.store(count);
-}
-
-int ReadingThreads() {
-    const int count = g_threads.load();
-    if (count > 0) return count;
+int ReadingThreads(const ReadingOptions& options) {
+    if (options.Threads > 0) return options.Threads;
     const unsigned processors = std::thread::hardware_concurrency();
     return static_cast<int>(std::clamp(processors, 1u, 4u));
 }
@@ -168,13 +157,13 @@ int ReadingThreads() {
 void ReadColumns(LineReader& first, const std::string& path, std::int32_t columns,
                  std::string_view caption, Services& services, ValueTable& table,
                  const std::function<void(ColumnReading&, std::int32_t)>& readColumn) {
-    const int threads = ThreadCount(columns);
+    const int threads = std::min<std::int32_t>(ReadingThreads(services.Reading), columns);
     if (threads <= 1) {
         ReadInLine(first, columns, caption, services, readColumn);
         return;
     }
     Crew crew(columns, readColumn);
-    crew.Start(threads - 1, path);
+    crew.Start(threads - 1, path, first.VectorLevel());
     ColumnReading reading(first);
     Crew::Cursor cursor;
     bool ownColumns = true;          // the calling thread still has columns to read

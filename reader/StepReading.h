@@ -60,9 +60,8 @@ std::int32_t PrepareTable(ValueTable& table, std::int32_t records,
 // with no icon. Nothing is passed on.
 void ReportingFailures(Services& services, const std::function<void()>& read);
 
-// How many threads the scan's time index and ReadColumns use; 0, the default, means one
-// per processor (at most four) and 1 does all the work on the calling thread.
-void SetReadingThreads(int count);
-int ReadingThreads();
+// How many threads the scan's time index and ReadColumns use: options.Threads, or one
+// per processor (at most four) when that is 0.
+int ReadingThreads(const ReadingOptions& options);
 
 }  // namespace vx

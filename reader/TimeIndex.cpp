@@ -18,8 +18,6 @@ namespace {
 
 constexpr std::string_view kReadingTimes = "Reading times...";
 
-std::atomic<std::int64_t> g_pieceBytes{std::int64_t{4} << 20};
-
 TimeStep StepOf(std::string_view line, std::int64_t position, WordList& words) {
     SplitWords(line, words, 3);
     TimeStep step;
@@ -83,11 +81,10 @@ void IndexPiece(LineReader& in, std::int64_t end, std::vector<TimeStep>& steps, 
 // Each line belongs to the piece it starts in. The pieces are put together in order, so
 // the steps, the step counter and the failure that ends the scan are those of reading
 // the file from front to back; the calling thread reports progress as its pieces end.
-void IndexInPieces(LineReader& in, const std::string& path, int threads,
+void IndexInPieces(LineReader& in, const std::string& path, int threads, std::int64_t pieceBytes,
                    std::vector<TimeStep>& times, ScanProgress& progress) {
     const std::int64_t start = in.Position();
     const std::int64_t size = in.Size();
-    const std::int64_t pieceBytes = g_pieceBytes.load();
     const std::int64_t count = (size - start + pieceBytes - 1) / pieceBytes;
     std::vector<Piece> pieces(static_cast<std::size_t>(count));
     std::atomic<std::int64_t> next{0};
@@ -142,7 +139,7 @@ void IndexInPieces(LineReader& in, const std::string& path, int threads,
             helpers.emplace_back([&] {
                 std::optional<LineReader> reader;
                 try {
-                    reader.emplace(path);
+                    reader.emplace(path, in.VectorLevel());
                 } catch (...) {
                     return;  // the others read this thread's share
                 }
@@ -174,15 +171,15 @@ void IndexInPieces(LineReader& in, const std::string& path, int threads,
 
 }  // namespace
 
-void SetTimeIndexPieceBytes(std::int64_t bytes) {
-    g_pieceBytes.store(bytes > 0 ? bytes : std::int64_t{4} << 20);
-}
-
-void IndexTimeSteps(LineReader& in, OutputFileModel& model, ScanProgress& progress) {
+void IndexTimeSteps(LineReader& in, OutputFileModel& model, ScanProgress& progress,
+                    const ReadingOptions& options) {
     std::vector<TimeStep> times;
-    const int threads = ReadingThreads();
-    if (threads > 1 && in.Size() - in.Position() > 2 * g_pieceBytes.load())
-        IndexInPieces(in, model.FilePath, threads, times, progress);
+    const int threads = ReadingThreads(options);
+    const std::int64_t pieceBytes = options.TimeIndexPieceBytes > 0
+                                        ? options.TimeIndexPieceBytes
+                                        : ReadingOptions{}.TimeIndexPieceBytes;
+    if (threads > 1 && in.Size() - in.Position() > 2 * pieceBytes)
+        IndexInPieces(in, model.FilePath, threads, pieceBytes, times, progress);
     else
         IndexInOrder(in, times, progress);
     progress.Tick(in.Position(), kReadingTimes);

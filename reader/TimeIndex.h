@@ -3,6 +3,7 @@
 #include "reader/LineReader.h"
 #include "reader/OutputFileModel.h"
 #include "reader/ScanProgress.h"
+#include "reader/Services.h"
 
 namespace vx {
 
@@ -10,11 +11,10 @@ namespace vx {
 // and the offset of the line after it. Sets Times and TimeCount only when it gets to
 // the end; 32767 or more time steps overflow the step counter (a read failure).
 //
-// On a large file the index is made by several threads (SetReadingThreads), each taking
-// the next piece of the file in turn; the outcome is that of one reading from front to back.
-void IndexTimeSteps(LineReader& in, OutputFileModel& model, ScanProgress& progress);
-
-// The size of the pieces the threads take (4 MiB; a test makes them small).
-void SetTimeIndexPieceBytes(std::int64_t bytes);
+// On a large file the index is made by several threads (options.Threads), each taking
+// the next piece of the file (options.TimeIndexPieceBytes) in turn; the outcome is that
+// of one reading from front to back.
+void IndexTimeSteps(LineReader& in, OutputFileModel& model, ScanProgress& progress,
+                    const ReadingOptions& options);
 
 }  // namespace vx

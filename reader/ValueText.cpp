@@ -171,9 +171,9 @@ __attribute__((target("avx512bw"))) bool SuspectBlocksAvx512(const char* p, std:
 }
 #endif
 
-bool SuspectBlocks(const char* p, std::size_t count, WordNumberGuard::Carry& last) {
+bool SuspectBlocks(const char* p, std::size_t count, WordNumberGuard::Carry& last,
+                   [[maybe_unused]] int level) {
 #if defined(VX_X86_VECTOR_PATHS)
-    const int level = ActiveVectorLevel();
     if (level == kAvx512Vectors) return SuspectBlocksAvx512(p, count, last);
     if (level == kAvx2Vectors) return SuspectBlocksAvx2(p, count, last);
 #endif
@@ -194,9 +194,9 @@ void WordNumberGuard::Feed(std::string_view bytes) {
         n -= take;
         if (m_held < 64) return;
         m_held = 0;
-        if ((m_suspect = SuspectBlocks(m_pending, 1, m_last))) return;
+        if ((m_suspect = SuspectBlocks(m_pending, 1, m_last, m_vectorLevel))) return;
     }
-    if ((m_suspect = SuspectBlocks(p, n / 64, m_last))) return;
+    if ((m_suspect = SuspectBlocks(p, n / 64, m_last, m_vectorLevel))) return;
     p += n / 64 * 64;
     n %= 64;
     std::memcpy(m_pending, p, n);
@@ -206,7 +206,7 @@ void WordNumberGuard::Feed(std::string_view bytes) {
 bool WordNumberGuard::Clear() {
     if (m_held > 0 && !m_suspect) {
         std::memset(m_pending + m_held, ' ', 64 - m_held);
-        m_suspect = SuspectBlocks(m_pending, 1, m_last);
+        m_suspect = SuspectBlocks(m_pending, 1, m_last, m_vectorLevel);
         m_held = 0;
     }
     return !m_suspect;

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "reader/VectorLevel.h"
+
 // The routines the extractions use on every record line, written for speed. Each gives
 // exactly what its counterpart in TextRoutines gives (same value, same failure); they
 // only take shortcuts where the outcome is certain.
@@ -26,10 +28,14 @@ float SingleValue(std::string_view text);
 // of 16 or more digits and points; each is seen wherever it stands, across pieces too.
 class WordNumberGuard {
 public:
+    // `vectorLevel`: the widest vector instructions it may use (VectorLevel.h).
+    explicit WordNumberGuard(int vectorLevel = kAvx512Vectors)
+        : m_vectorLevel(UsableVectorLevel(vectorLevel)) {}
+
     void Feed(std::string_view bytes);
     // Feeds what is still held back and tells the verdict; feeding ends here.
     bool Clear();
-    void Reset() { *this = WordNumberGuard{}; }
+    void Reset() { *this = WordNumberGuard{m_vectorLevel}; }
 
     // What one block of 64 bytes passes on to the next: its byte classes and runs.
     struct Carry {
@@ -38,6 +44,7 @@ public:
     };
 
 private:
+    int m_vectorLevel;
     Carry m_last;
     bool m_suspect = false;
     unsigned m_held = 0;

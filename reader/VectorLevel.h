@@ -1,7 +1,6 @@
 #pragma once
 
 #include <algorithm>
-#include <atomic>
 
 // Which vector instructions the byte searches of the reader use: the widest the processor
 // offers, chosen when the program runs, so that one build runs everywhere.
@@ -20,18 +19,9 @@ inline int DetectedVectorLevel() {
 #endif
 }
 
-inline std::atomic<int>& VectorLevelLimit() {
-    static std::atomic<int> limit{kAvx512Vectors};
-    return limit;
-}
-
-inline int ActiveVectorLevel() {
-    return std::min(DetectedVectorLevel(), VectorLevelLimit().load(std::memory_order_relaxed));
-}
-
-// Uses no wider instructions than `level` from now on; the tests run every path this way.
-inline void LimitVectorLevel(int level) {
-    VectorLevelLimit().store(level);
+// The level the searches use when `allowed` is the widest a reading may use.
+inline int UsableVectorLevel(int allowed) {
+    return std::min(DetectedVectorLevel(), allowed);
 }
 
 }  // namespace vx

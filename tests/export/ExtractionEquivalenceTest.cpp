@@ -121,14 +121,12 @@ Reading ReadAsItRuns(const OutputFileModel& model, const ExtractionRequest& r, i
     auto services = host.Get();
     // Each thread count runs with another width of vector instructions, so that every
     // path the processor has is compared too: 1 thread portable, 2 the widest, 3 AVX2.
-    SetReadingThreads(threads);
-    LimitVectorLevel(threads == 1   ? kPortableVectors
-                     : threads == 3 ? kAvx2Vectors
-                                    : kAvx512Vectors);
+    services.Reading = {.Threads = threads,
+                        .VectorLevel = threads == 1   ? kPortableVectors
+                                       : threads == 3 ? kAvx2Vectors
+                                                      : kAvx512Vectors};
     (r.Variable == "Temperature" ? ReadTemperatures : ReadStructuralValues)(model, r, table,
                                                                             services);
-    SetReadingThreads(0);
-    LimitVectorLevel(kAvx512Vectors);
 
     Reading out;
     out.Messages = host.MessageTexts();

@@ -28,15 +28,13 @@ using test::FailureOf;
 using test::PlainLine;
 using test::TempDir;
 
-// Runs `check` with each width of vector instructions the processor has.
+// Runs `check(level)` with each width of vector instructions the processor has.
 template <typename F>
 void AtEveryVectorLevel(F&& check) {
     for (int level = kPortableVectors; level <= DetectedVectorLevel(); ++level) {
         SCOPED_TRACE("vector level " + std::to_string(level));
-        LimitVectorLevel(level);
-        check();
+        check(level);
     }
-    LimitVectorLevel(kAvx512Vectors);
 }
 
 // The value bits of a conversion, or the number of the failure it ends in.
@@ -166,8 +164,7 @@ TEST(NthWord, PicksTheWordSplitWordsGives) {
 
 // Feeds `bytes` to a guard in random pieces and tells its verdict.
 template <typename Guard>
-bool GuardClear(const std::string& bytes, std::mt19937& random) {
-    Guard guard;
+bool GuardClear(const std::string& bytes, std::mt19937& random, Guard guard = Guard()) {
     for (std::size_t at = 0; at < bytes.size();) {
         const std::size_t piece = std::min<std::size_t>(bytes.size() - at, random() % 150);
         guard.Feed(std::string_view(bytes).substr(at, piece));
@@ -201,7 +198,8 @@ std::string RecordLine(std::mt19937& random, bool risky) {
 }
 
 TEST(NumberGuards, NeverClearBytesWhoseWordsCouldFailAndClearOrdinaryRecords) {
-    AtEveryVectorLevel([] {
+    AtEveryVectorLevel([](int level) {
+        const WordNumberGuard atLevel(level);
         std::mt19937 random(5);
         for (int round = 0; round < 3000; ++round) {
             const bool risky = round % 2 == 0;
@@ -213,24 +211,23 @@ TEST(NumberGuards, NeverClearBytesWhoseWordsCouldFailAndClearOrdinaryRecords) {
                     if (Plain(word).Failure != 0) anyFails = true;
                 bytes += line + (random() % 3 ? "\r\n" : "\n");
             }
-            const bool clear = GuardClear<WordNumberGuard>(bytes, random);
+            const bool clear = GuardClear(bytes, random, atLevel);
             EXPECT_FALSE(anyFails && clear) << bytes;
             EXPECT_TRUE(risky || clear) << "ordinary records go the fast way\n" << bytes;
         }
-        EXPECT_TRUE(GuardClear<WordNumberGuard>(
-            "  1E+19  99E+19 -0.5E+19 1E-99 12345678901234.\r\n", random))
+        EXPECT_TRUE(
+            GuardClear("  1E+19  99E+19 -0.5E+19 1E-99 12345678901234.\r\n", random, atLevel))
             << "numbers that are large but fit need no closer look";
 
         // Across the pieces and the blocks of 64 bytes alike.
         for (std::size_t pad = 0; pad < 130; ++pad) {
             const std::string bytes = std::string(pad, ' ') + "0.1E+45";
-            EXPECT_FALSE(GuardClear<WordNumberGuard>(bytes, random)) << pad;
+            EXPECT_FALSE(GuardClear(bytes, random, atLevel)) << pad;
             // Too large through its digits, with an exponent that alone would pass.
             const std::string digits = std::string(pad, ' ') + "40000000000000000000E+19";
             ASSERT_EQ(Plain(digits).Failure, fail::Overflow);
-            EXPECT_FALSE(GuardClear<WordNumberGuard>(digits, random)) << pad;
-            EXPECT_TRUE(
-                GuardClear<WordNumberGuard>(std::string(pad, ' ') + "0.1E+19 1E-45", random))
+            EXPECT_FALSE(GuardClear(digits, random, atLevel)) << pad;
+            EXPECT_TRUE(GuardClear(std::string(pad, ' ') + "0.1E+19 1E-45", random, atLevel))
                 << pad;
         }
 
@@ -334,8 +331,8 @@ TEST(LineReader, ReadsSkipsAndSearchesAsTheObviousSplitDoes) {
             LineReader skip(file);
             ExpectSkip(skip, bytes, expected, 0, static_cast<std::int64_t>(count));
         }
-        AtEveryVectorLevel([&] {
-            LineReader skip(file);
+        AtEveryVectorLevel([&](int level) {
+            LineReader skip(file, level);
             for (std::size_t at = 0; at < expected.size();) {
                 at = ExpectSkip(skip, bytes, expected, at,
                                 random() % 4 ? random() % 60 : random() % 5000);
@@ -357,8 +354,7 @@ struct Indexed {
 };
 
 Indexed IndexWith(const std::filesystem::path& file, int threads, std::int64_t pieceBytes) {
-    SetReadingThreads(threads);
-    SetTimeIndexPieceBytes(pieceBytes);
+    const ReadingOptions options{.Threads = threads, .TimeIndexPieceBytes = pieceBytes};
     test::FakeServices host;
     OutputFileModel model;
     model.FilePath = file.string();
@@ -366,7 +362,7 @@ Indexed IndexWith(const std::filesystem::path& file, int threads, std::int64_t p
     try {
         LineReader in(file);
         ScanProgress progress(host, in.Size());
-        IndexTimeSteps(in, model, progress);
+        IndexTimeSteps(in, model, progress, options);
         EXPECT_TRUE(in.AtEnd());
         EXPECT_EQ(model.TimeCount, static_cast<int>(model.Times.size()));
         for (const auto& step : model.Times) out.Steps.emplace_back(step.Time, step.Position);
@@ -374,8 +370,6 @@ Indexed IndexWith(const std::filesystem::path& file, int threads, std::int64_t p
         out.Failure = f.Number();
         EXPECT_TRUE(model.Times.empty());
     }
-    SetReadingThreads(0);
-    SetTimeIndexPieceBytes(0);
     return out;
 }
 
