@@ -71,12 +71,20 @@ template <DecimalSyntax kSyntax>
 inline DecimalResult ScanDecimal(const char* first, const char* last) noexcept {
     using namespace decimal_detail;
     auto isBlank = [](char c) {
-        return c == ' ' || c == '\t' || (kSyntax.BlanksAnywhere && c == '\n');
+        // One comparison for the usual byte, which is no blank.
+        return static_cast<unsigned char>(c) <= ' ' &&
+               (c == ' ' || c == '\t' || (kSyntax.BlanksAnywhere && c == '\n'));
     };
-    // Where the number goes on after p: past blanks where they may stand inside it.
-    auto inner = [&](const char* p) {
-        if constexpr (kSyntax.BlanksAnywhere)
-            while (p < last && isBlank(*p)) ++p;
+    // Past the blanks at p when what follows them may go on with the number; p otherwise.
+    // Blanks inside a number are rare, so they are looked for only where it would end.
+    auto goesOn = [&](const char* p, auto&& continues) {
+        if constexpr (kSyntax.BlanksAnywhere) {
+            if (p < last && isBlank(*p)) {
+                const char* q = p + 1;
+                while (q < last && isBlank(*q)) ++q;
+                if (q < last && continues(*q)) return q;
+            }
+        }
         return p;
     };
 
@@ -86,47 +94,59 @@ inline DecimalResult ScanDecimal(const char* first, const char* last) noexcept {
     if (p < last && (*p == '+' || *p == '-')) negative = *p++ == '-';
 
     // The first 19 significant digits as an integer, and the power of ten of its last one.
+    // Leading zeros add nothing to the integer and are not counted.
     const char* const mantissa = p;
     std::uint64_t digits = 0;
     int significant = 0;
     std::int64_t scale = 0;
     bool anyDigit = false, point = false, exact = true;
-    const char* end = p;  // past the last character taken
-    for (;; end = ++p) {
-        p = inner(p);
-        if (p == last) break;
-        const char c = *p;
-        if (IsDigit(c)) {
-            anyDigit = true;
-            if (digits == 0 && c == '0') {
-                if (point) --scale;
-            } else if (significant < 19) {
-                digits = digits * 10 + static_cast<unsigned>(c - '0');
-                ++significant;
-                if (point) --scale;
+    auto inMantissa = [&](char c) { return IsDigit(c) || (c == '.' && !point); };
+    for (;;) {
+        const char* const run = p;
+        for (; p < last && IsDigit(*p); ++p) {
+            const auto digit = static_cast<unsigned>(*p - '0');
+            if (significant < 19) {
+                digits = digits * 10 + digit;
+                significant += digits != 0;
+                scale -= point;
             } else {
-                if (!point) ++scale;
-                if (c != '0') exact = false;
+                scale += !point;
+                exact &= digit == 0;
             }
-        } else if (c == '.' && !point) {
-            point = true;
-        } else {
-            break;
         }
+        anyDigit |= p > run;
+        if (p < last && *p == '.' && !point) {
+            point = true;
+            ++p;
+            continue;
+        }
+        const char* const next = goesOn(p, inMantissa);
+        if (next == p) break;
+        p = next;
     }
     if (!anyDigit) return {0.0, first, DecimalError::NoDigits};
+    // Past the last digit or point taken.
+    const char* end = p;
     const char* const mantissaEnd = end;
 
+    auto isExponentLetter = [](char c) {
+        return c == 'e' || c == 'E' || (kSyntax.ExponentD && (c == 'd' || c == 'D'));
+    };
     std::int64_t exponent = 0;
-    if (p < last && (*p == 'e' || *p == 'E' || (kSyntax.ExponentD && (*p == 'd' || *p == 'D')))) {
-        const char* q = inner(p + 1);
+    p = goesOn(p, isExponentLetter);
+    if (p < last && isExponentLetter(*p)) {
+        const char* q = goesOn(p + 1, [](char c) { return IsDigit(c) || c == '+' || c == '-'; });
         bool exponentNegative = false;
-        if (q < last && (*q == '+' || *q == '-')) exponentNegative = *q++ == '-';
+        if (q < last && (*q == '+' || *q == '-')) {
+            exponentNegative = *q++ == '-';
+            q = goesOn(q, IsDigit);
+        }
         for (;;) {
-            q = inner(q);
-            if (q == last || !IsDigit(*q)) break;
-            if (exponent < kExponentLimit) exponent = exponent * 10 + (*q - '0');
-            end = ++q;
+            for (; q < last && IsDigit(*q); end = ++q)
+                if (exponent < kExponentLimit) exponent = exponent * 10 + (*q - '0');
+            const char* const next = goesOn(q, IsDigit);
+            if (next == q) break;
+            q = next;
         }
         if (exponentNegative) exponent = -exponent;
     }
