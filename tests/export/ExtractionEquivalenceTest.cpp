@@ -473,7 +473,7 @@ TEST_F(StructuralValuesTest, FibrePairsAndTheChosenBlockOfTheStep) {
 
 TEST_F(StructuralValuesTest, FailuresAreReportedWithoutIconAndKeepEarlierColumns) {
     const auto& table = Read("Beam Stresses", 1, {1, 2});  // no second block after step 2
-    EXPECT_EQ(m_host.MessageTexts(), std::vector<std::string>{"62: Input past end of file"});
+    ASSERT_EQ(m_host.MessageTexts(), std::vector<std::string>{"62: Input past end of file"});
     EXPECT_EQ(m_host.Messages[0].Icon, MsgIcon::None);
     EXPECT_FLOAT_EQ(table.At(1, 1), 2.1f);
     EXPECT_EQ(table.At(1, 2), 0.0f);

@@ -84,7 +84,7 @@ TEST_F(WorksheetTest, LimitsAreCheckedBeforeTheFileIsTouched) {
         Run();
         return m_host.MessageTexts();
     };
-    EXPECT_EQ(shownFor(256, false),
+    ASSERT_EQ(shownFor(256, false),
               Texts{"The maximum number of columns in Excel is 256. Cannot create file."});
     EXPECT_EQ(m_host.Messages[0].Icon, MsgIcon::Critical);
     EXPECT_EQ(shownFor(65536, true),
@@ -99,7 +99,7 @@ TEST_F(WorksheetTest, AVectorBeyondTheTableStopsTheSheetThere) {
     m_request.SelectedTimes = {1};
     m_request.TimesInColumns = true;
     auto cells = Write();
-    EXPECT_EQ(m_host.MessageTexts(), Texts{"Subscript out of range"});
+    ASSERT_EQ(m_host.MessageTexts(), Texts{"Subscript out of range"});
     EXPECT_EQ(m_host.Messages[0].Icon, MsgIcon::Critical);
     if (!test::HaveXlsDump()) return;
     // The file stays, complete up to the failing vector: its label but no value.
