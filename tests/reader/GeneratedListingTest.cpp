@@ -117,19 +117,37 @@ TEST(GeneratedListing, PausesOfASlowSearchKeepTheWindowInformed) {
     EXPECT_EQ(host.Reports.back().Text, kText);
 }
 
-TEST(GeneratedListing, ThermalScanFindsEverythingTheGeneratorWrote) {
+// Every node of every step of the temperature table, as an export of them all reads it.
+ValueTable ReadEveryTemperature(Scanned& s) {
+    ExtractionRequest request;
+    request.Variable = "Temperature";
+    for (std::int16_t t = 1; t <= s.Model.TimeCount; ++t) request.SelectedTimes.push_back(t);
+    ValueTable table;
+    auto services = s.Host.Get();
+    ReadTemperatures(s.Model, request, table, services);
+    return table;
+}
+
+// Node counts that fill the last line of the table (10, 5) and that do not (12, 1).
+TEST(GeneratedListing, ThermalScanAndTemperaturesGiveWhatTheGeneratorWrote) {
     TempDir dir;
-    for (int nodes : {12, 10, 1}) {
+    for (int nodes : {12, 10, 5, 1}) {
         for (LineEnding ending : {LineEnding::CRLF, LineEnding::CR, LineEnding::LF}) {
             auto spec = test::ThermalSpec(nodes);
             spec.lineEnding = ending;
-            const Scanned s(spec, dir);
+            Scanned s(spec, dir);
             SCOPED_TRACE("nodes " + std::to_string(nodes));
-            EXPECT_TRUE(s.Host.Messages.empty());
             EXPECT_EQ((std::vector<int>{s.Model.AnalysisType, s.Model.NodeCount, s.Model.SolidCount,
                                         s.Model.HasTemperatures}),
                       (std::vector<int>{AnalysisThermal, nodes, spec.solids, true}));
             ExpectPositionsAfterTimeLines(s, spec);
+            const ValueTable table = ReadEveryTemperature(s);
+            EXPECT_TRUE(s.Host.Messages.empty()) << s.Host.Messages[0].Text;
+            for (int t = 1; t <= spec.steps; ++t)
+                for (int n = 1; n <= nodes; ++n)
+                    ASSERT_EQ(table.At(n, t),
+                              gen::ExpectedValue(spec, gen::Block::Temperature, t, n, 0))
+                        << "node " << n << ", step " << t;
         }
     }
 }
@@ -141,12 +159,7 @@ TEST(ReadTemperatures, The32767thNodeOverflowsTheNodeCounter) {
     const auto big = test::ThermalSpec(32767, 1);
     Scanned s(big, dir);
     ASSERT_TRUE(s.Host.Messages.empty());
-    ExtractionRequest request;
-    request.Variable = "Temperature";
-    request.SelectedTimes = {1};
-    ValueTable table;
-    auto services = s.Host.Get();
-    ReadTemperatures(s.Model, request, table, services);
+    const ValueTable table = ReadEveryTemperature(s);
     EXPECT_EQ(s.Host.MessageTexts(), std::vector<std::string>{"6: Overflow"});
     EXPECT_EQ(table.At(32767, 1), gen::ExpectedValue(big, gen::Block::Temperature, 1, 32767, 0));
 }
