@@ -31,6 +31,19 @@ protected:
             if (c.Col == 1 && c.Row > 3) found.push_back(c.Value);
         return found;
     }
+    // `info FILE --json`, which exits 0 whenever it prints the object, read by Python's
+    // json module (as `d`) and shown by the Python statements `show`.
+    std::string InfoJson(const std::string& listing, const std::string& show) {
+        auto info = RunCli({"info", listing, "--json"});
+        EXPECT_EQ(info.Status, 0) << info.Err;
+        const auto json = m_dir.Write("info.json", info.Out);
+        auto read =
+            test::Run("python3 -c " +
+                      test::Quote("import json,sys; d=json.load(open(sys.argv[1])); " + show) +
+                      " " + test::Quote(json.string()));
+        EXPECT_EQ(read.Status, 0) << read.Err;
+        return read.Out;
+    }
     test::TempDir m_dir;
 };
 
@@ -89,15 +102,10 @@ TEST_F(CliRequest, TimesAreSelectedAsTheWindowWouldSelectThem) {
 // (ReliabilityTest). The sheet-size limits and that they leave no file: WorksheetTest.
 
 TEST_F(CliRequest, InfoJsonHoldsTheContractKeys) {
-    auto run = test::Run(
-        test::Quote(test::CliPath().string()) + " info " +
-        test::Quote(test::Example("dynamic3d.out")) +
-        " --json | python3 -c 'import json,sys; "
-        "d=json.load(sys.stdin); print(sorted(d)); print(d[\"TimeCount\"], len(d[\"Times\"]), "
-        "d[\"Times\"][1][\"Time\"], d[\"StressPoints\"], d[\"Variables\"][2], d[\"Messages\"])'");
-    ASSERT_EQ(run.Status, 0) << run.Err;
     EXPECT_EQ(
-        run.Out,
+        InfoJson(test::Example("dynamic3d.out"),
+                 "print(sorted(d)); print(d['TimeCount'], len(d['Times']), d['Times'][1]['Time'], "
+                 "d['StressPoints'], d['Variables'][2], d['Messages'])"),
         "['AnalysisType', 'BeamCount', 'BeamPointCount', 'FiberCount', 'HasBeamForces', "
         "'HasBeamStresses', 'HasBeamTangentModulus', 'HasBendingForces', 'HasDisplacements', "
         "'HasMembraneForces', 'HasSoilForces', 'HasTemperatures', 'HasTrussForces', 'Messages', "
@@ -106,6 +114,11 @@ TEST_F(CliRequest, InfoJsonHoldsTheContractKeys) {
         "'Version']\n"
         "6 6 120 ['Beam    2 (Point  1)', 'Beam    3 (Point  2)'] "
         "{'Name': 'Truss Axial Force', 'Range': 'Trusses', 'VectorKinds': [], 'Bound': 3} []\n");
+    // A file that is no listing: the object all the same, with the reader's message.
+    EXPECT_EQ(
+        InfoJson(m_dir.Write("notes.out", "just some notes\r\n").string(),
+                 "print(d['TimeCount'], d['Variables'], d['Messages'])"),
+        "0 [] [{'Text': 'Read File Error 62: Input past end of file', 'Icon': 'critical'}]\n");
 }
 
 }  // namespace
