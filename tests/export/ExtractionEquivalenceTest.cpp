@@ -12,6 +12,7 @@
 
 #include "common/Failure.h"
 #include "export/StructuralValues.h"
+#include "reader/LineReader.h"
 #include "reader/Markers.h"
 #include "reader/Reader.h"
 #include "reader/StepReading.h"
@@ -264,8 +265,12 @@ TEST_F(ExtractionEquivalence, EveryLineEndingEveryLayoutAndEverySelection) {
               name + ", DOF1");
         Check({kDisplacementHeader, 1, 1, 7, 700}, Request("Displacements", 6, {}, mixed), nodes,
               name + ", DOF7");
-        Check({gen::marker::kBeamHeader3D, 2, 3, 2, 40}, Request("Beam Axial Force", 1, {}, all),
-              {Range(1, 40, 13), Range(1, 3), {40}}, name + ", beams");
+        // A beam variable (its word of the record) for each line ending.
+        const std::pair<const char*, std::size_t> beam[] = {
+            {"Beam Axial Force", 2}, {"Beam Bending Moment Mw", 5}, {"Beam Bending Moment Mz", 4}};
+        const auto [variable, word] = beam[static_cast<int>(ending)];
+        Check({gen::marker::kBeamHeader3D, 2, 3, word, 40}, Request(variable, 1, {}, all),
+              {Range(1, 40, 13), Range(1, 3), {40}}, name + ", " + variable);
         Check({std::string(marker::MembraneForces), 6, 4, 13, 30},
               Request("Membrane Force N2", 3, {}, mixed),
               {Range(1, 30, 10), Range(28, 30), Range(1, 30)}, name + ", shells");
@@ -316,6 +321,16 @@ TEST_F(ExtractionEquivalence, DamagedRecordsGiveThePlainReadingsValuesAndMessage
         {"cut at a line end",
          [](std::string b) {
              return b.substr(0, b.find("\r\n", b.rfind(kDisplacementHeader) + 640 * 99) + 2);
+         }},
+        // Row 400 of the first step padded with blanks until its CR is the last byte of
+        // the first read from that step, its LF the first of the next: in a run of rows
+        // passed over in bulk, both halves must make one line end.
+        {"a CR LF split between two reads",
+         [](std::string b) {
+             const std::size_t step = b.find("\r\n", b.find(gen::marker::kTime)) + 2;
+             std::size_t cr = b.find(kDisplacementHeader, step);
+             for (int row = 0; row <= 400; ++row) cr = b.find("\r\n", cr) + (row < 400 ? 2 : 0);
+             return b.insert(cr, step + LineReader::kReadSize - 1 - cr, ' ');
          }},
     };
     for (const auto& c : cases) {
