@@ -168,13 +168,16 @@ TEST(ExcelFileSheets, MatchTheReferenceAndPassTheStrictReader) {
         f.WriteValue(1, 0, 1, 0, 1, 2, "2.5");
         f.WriteValue(2, 0, 1, 0, 1, 3, 42);
         f.WriteValue(2, 0, 1, 0, 2, 1, "\x80 \xB2");
+        // Exact ties at the seventh decimal (1/128, 3/128) go to the even millionth.
+        f.WriteValue(1, 0, 1, 0, 2, 2, 0.0078125);
+        f.WriteValue(1, 0, 1, 0, 2, 3, -0.0234375);
     }
     const auto dump = test::Run("PYTHONIOENCODING=utf-8 python3 " +
                                 Quote((tools / "xls-dump").string()) + " " + Quote(all.string()));
     EXPECT_EQ(dump.Status, 0) << dump.Err;
     EXPECT_EQ(dump.Out,
               "1\t1\tinteger\t-7\n1\t2\tnumber\t2.5\n1\t3\tlabel\t42\n"
-              "2\t1\tlabel\t\u20AC \u00B2\n");
+              "2\t1\tlabel\t\u20AC \u00B2\n2\t2\tnumber\t0.007812\n2\t3\tnumber\t-0.023438\n");
 }
 
 }  // namespace
