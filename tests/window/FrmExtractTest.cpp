@@ -246,9 +246,9 @@ TEST_F(WindowTest, TimesMoveToSelectedSortedWithTheirStepNumbers) {
     ASSERT_EQ(form.lstAvailable.ListCount(), 6);
     Texts times = form.lstAvailable.Items();
 
-    DoubleClick(4);
     DoubleClick(1);
-    DoubleClick(4);  // already there
+    DoubleClick(4);  // after a single earlier time
+    DoubleClick(1);  // already there
     EXPECT_EQ(form.lstSelected.Items(), (Texts{times[1], times[4]}));
     EXPECT_EQ(form.lstHidden.Items(), (Texts{"2", "5"}));
     EXPECT_TRUE(form.cmdClear.Enabled());
