@@ -261,8 +261,6 @@ TEST_F(ExtractionEquivalence, EveryLineEndingEveryLayoutAndEverySelection) {
         const std::vector<std::int16_t> all = Range(1, 6), mixed = {6, 2, 2, 5};
         const std::vector<std::vector<std::int16_t>> nodes = {
             Range(1, 10), Range(3, 700, 37), {700}, Range(1, 700), Range(650, 700)};
-        Check({kDisplacementHeader, 1, 1, 1, 700}, Request("Displacements", 0, {}, all), nodes,
-              name + ", DOF1");
         Check({kDisplacementHeader, 1, 1, 7, 700}, Request("Displacements", 6, {}, mixed), nodes,
               name + ", DOF7");
         // A beam variable (its word of the record) for each line ending.
