@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -104,7 +105,7 @@ public:
     std::int16_t PopupSource = 0;  // 1 Available, 2 Selected, 0 before any pop-up
     bool AllTimesSelected = false;
     bool SaveRunning = false;
-    bool AbortRequested = false;
+    std::atomic<bool> AbortRequested = false;
     // Where the progress bar stands inside the status bar, in twips.
     TwipRect ProgressRect{7080, 2520, 1095, 255};
     // The last picture painted on the progress bar.
