@@ -77,7 +77,7 @@ private:
         return m_request.Vectors[static_cast<std::size_t>(k - 1)];
     }
     std::string VectorLabel(std::int32_t k) const {
-        return std::string(m_label) + " " + std::to_string(Vector(k));
+        return vx::VectorLabel(m_request.Variable, Vector(k));
     }
     float Value(std::int32_t k, std::int32_t t) const { return m_table.At(Vector(k), t); }
 
@@ -107,6 +107,10 @@ std::string_view RecordLabel(std::string_view variable) {
           var::BendingForceM1, var::BendingForceM2})
         if (variable == name) return "Shell";
     return "";
+}
+
+std::string VectorLabel(std::string_view variable, std::int16_t vector) {
+    return std::string(RecordLabel(variable)) + " " + std::to_string(vector);
 }
 
 void WriteWorksheet(const std::string& path, const ExtractionRequest& request,

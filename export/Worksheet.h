@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,9 @@ namespace vx {
 // The word that names the vectors on the sheet ("Node", "Beam", "Fiber", ...); empty
 // for a name in no row.
 std::string_view RecordLabel(std::string_view variable);
+// The label of one vector on the sheet: the record label, a space and the number
+// ("Node 5", "Beam 3").
+std::string VectorLabel(std::string_view variable, std::int16_t vector);
 
 // Writes the sheet of one extraction: a heading block (variable, vector kind), then
 // the times across and the vectors down (TimesInColumns) or the other way round, with
