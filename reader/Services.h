@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "reader/VectorLevel.h"
@@ -21,6 +22,13 @@ class MessageBoxService {
 public:
     virtual ~MessageBoxService() = default;
     virtual MsgAnswer MsgBox(std::string_view prompt, MsgButtons buttons, MsgIcon icon) = 0;
+};
+
+// A message as a host without boxes keeps it: the text shown (the listing's Latin-1
+// bytes) and its icon.
+struct RecordedMessage {
+    std::string Text;
+    MsgIcon Icon;
 };
 
 // The one progress report of every long operation: the fraction done (0 to 1) and the

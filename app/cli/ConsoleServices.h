@@ -11,11 +11,6 @@
 
 namespace vx::cli {
 
-struct RecordedMessage {
-    std::string Text;  // as shown: Latin-1 bytes
-    MsgIcon Icon;
-};
-
 // The command-line tool's stand-in for the window's message boxes and progress bar.
 // Messages are kept (for --json) and, when asked, printed on standard error one line
 // each; progress is drawn as a bar on standard error when it is a terminal. Ctrl+C

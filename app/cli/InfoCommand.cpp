@@ -13,88 +13,9 @@ namespace vx::cli {
 
 namespace {
 
-const char* IconName(MsgIcon icon) {
-    switch (icon) {
-        case MsgIcon::Information:
-            return "information";
-        case MsgIcon::Critical:
-            return "critical";
-        case MsgIcon::Question:
-            return "question";
-        case MsgIcon::Exclamation:
-            return "exclamation";
-        case MsgIcon::None:
-            break;
-    }
-    return "none";
-}
-
-void WriteStrings(JsonWriter& json, const std::vector<std::string>& items) {
-    json.BeginArray();
-    for (const auto& s : items) json.String(s);
-    json.EndArray();
-}
-
 std::string InfoJson(const OutputFileModel& m, const std::vector<RecordedMessage>& messages) {
     JsonWriter json;
-    json.BeginObject();
-    json.Key("Version"), json.String(m.Version);
-    json.Key("AnalysisType"), json.Number(m.AnalysisType);
-    json.Key("Ndim"), json.Number(m.Ndim);
-    const std::pair<const char*, long long> counts[] = {
-        {"NodeCount", m.NodeCount},           {"SolidCount", m.SolidCount},
-        {"TrussCount", m.TrussCount},         {"BeamCount", m.BeamCount},
-        {"ShellCount", m.ShellCount},         {"SoilCount", m.SoilCount},
-        {"BeamPointCount", m.BeamPointCount}, {"ShellSurfaceCount", m.ShellSurfaceCount},
-        {"FiberCount", m.FiberCount},         {"TimeCount", m.TimeCount}};
-    for (const auto& [key, value] : counts) json.Key(key), json.Number(value);
-    const std::pair<const char*, bool> flags[] = {
-        {"HasTemperatures", m.HasTemperatures},
-        {"HasDisplacements", m.HasDisplacements},
-        {"HasBeamForces", m.HasBeamForces},
-        {"HasBeamStresses", m.HasBeamStresses},
-        {"HasBeamTangentModulus", m.HasBeamTangentModulus},
-        {"HasTrussForces", m.HasTrussForces},
-        {"HasMembraneForces", m.HasMembraneForces},
-        {"HasBendingForces", m.HasBendingForces},
-        {"HasSoilForces", m.HasSoilForces}};
-    for (const auto& [key, value] : flags) json.Key(key), json.Bool(value);
-    json.Key("StressPoints"), WriteStrings(json, m.StressPoints);
-    json.Key("TangentPoints"), WriteStrings(json, m.TangentPoints);
-
-    json.Key("Times");
-    json.BeginArray();
-    for (std::int32_t i = 0; i < m.TimeCount; ++i) {
-        const TimeStep& step = m.Times[static_cast<std::size_t>(i)];
-        json.BeginObject();
-        json.Key("Time"), json.Number(ShortestText(step.Time));
-        json.Key("Position"), json.Number(step.Position);
-        json.EndObject();
-    }
-    json.EndArray();
-
-    json.Key("Variables");
-    json.BeginArray();
-    for (const auto& v : OfferedVariables(m)) {
-        json.BeginObject();
-        json.Key("Name"), json.String(v.Name);
-        json.Key("Range"), json.String(v.RangeCaption);
-        json.Key("VectorKinds"), WriteStrings(json, v.VectorKinds);
-        json.Key("Bound"), json.Number(v.Bound);
-        json.EndObject();
-    }
-    json.EndArray();
-
-    json.Key("Messages");
-    json.BeginArray();
-    for (const auto& message : messages) {
-        json.BeginObject();
-        json.Key("Text"), json.String(message.Text);
-        json.Key("Icon"), json.String(IconName(message.Icon));
-        json.EndObject();
-    }
-    json.EndArray();
-    json.EndObject();
+    WriteListingSummary(m, messages, json);
     return json.Text() + "\n";
 }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/cli/ConsoleServices.h"
+#include "reader/TextRoutines.h"
 
 namespace vx::cli {
 
@@ -10,6 +11,10 @@ void JsonWriter::Key(std::string_view key) {
     String(key);
     m_out += ':';
     m_afterKey = true;
+}
+
+void JsonWriter::Single(float value) {
+    Number(ShortestText(value));
 }
 
 void JsonWriter::String(std::string_view latin1) {

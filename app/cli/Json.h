@@ -3,38 +3,42 @@
 #include <string>
 #include <string_view>
 
+#include "scripting/ListingSummary.h"
+
 namespace vx::cli {
 
 // A small JSON writer for the one object `info --json` prints. Text values are the
-// listing's Latin-1 bytes and are written as UTF-8.
-class JsonWriter {
+// listing's Latin-1 bytes and are written as UTF-8; a single as its shortest round-trip
+// decimal.
+class JsonWriter : public SummaryWriter {
 public:
-    void BeginObject() {
+    void BeginObject() override {
         Separate();
         m_out += '{';
         m_first = true;
     }
-    void EndObject() {
+    void EndObject() override {
         m_out += '}';
         m_first = false;
     }
-    void BeginArray() {
+    void BeginArray() override {
         Separate();
         m_out += '[';
         m_first = true;
     }
-    void EndArray() {
+    void EndArray() override {
         m_out += ']';
         m_first = false;
     }
-    void Key(std::string_view key);
-    void String(std::string_view latin1);
+    void Key(std::string_view key) override;
+    void String(std::string_view latin1) override;
     void Number(std::string_view literal) {
         Separate();
         m_out += literal;
     }
-    void Number(long long value) { Number(std::to_string(value)); }
-    void Bool(bool value) { Number(value ? "true" : "false"); }
+    void Integer(long long value) override { Number(std::to_string(value)); }
+    void Single(float value) override;
+    void Bool(bool value) override { Number(value ? "true" : "false"); }
 
     const std::string& Text() const { return m_out; }
 
