@@ -68,4 +68,10 @@ void ValueTable::ClearColumn(std::int32_t column) {
     std::fill(first, first + m_stored, 0.0f);
 }
 
+std::vector<float> ValueTable::TakeValues() {
+    std::vector<float> values = std::move(m_values);
+    Clear();
+    return values;
+}
+
 }  // namespace vx

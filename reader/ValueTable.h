@@ -35,6 +35,11 @@ public:
     // Sets every entry of column t to 0 (t checked).
     void ClearColumn(std::int32_t column);
 
+    // Hands over the stored values, column after column, each the kept rows in increasing
+    // order (every row when all are kept), and leaves the table empty: a host that wants
+    // the values in that very order takes them without a copy.
+    std::vector<float> TakeValues();
+
 private:
     // Where entry (row, column) is stored, or -1 for a row that is not kept.
     std::int64_t Index(std::int32_t row, std::int32_t column) const;

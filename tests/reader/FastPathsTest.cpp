@@ -431,6 +431,10 @@ TEST(ValueTable, KeepsOnlyTheRequestedRowsYetAnswersForEveryRow) {
     table.ClearColumn(2);
     EXPECT_EQ(table.At(7, 2), 0.0f);
     EXPECT_EQ(table.At(2, 3), -2.0f);
+    // Handed over column after column, the kept rows of each in order.
+    table.Set(7, 1, 3.0f);
+    EXPECT_EQ(table.TakeValues(), (std::vector<float>{0.0f, 3.0f, 0.0f, 0.0f, -2.0f, 0.0f}));
+    EXPECT_EQ(table.Rows(), 0);
 
     table.Resize(4, 2);  // a new table keeps every row again
     EXPECT_TRUE(table.KeepsEveryRow());

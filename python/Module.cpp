@@ -1,0 +1,298 @@
+// voraxextract._core: the compiled part of the Python module. A listing scanned by the
+// core, its summary, and extractions into numpy arrays; the Python part (voraxextract/)
+// checks the arguments' types, raises the module's exceptions and holds the documentation.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "common/Failure.h"
+#include "common/Text.h"
+#include "export/VariableCatalogue.h"
+#include "export/Worksheet.h"
+#include "python/PythonHost.h"
+#include "reader/Reader.h"
+#include "reader/TextRoutines.h"
+#include "scripting/ListingSummary.h"
+#include "scripting/ScriptRequest.h"
+
+namespace vx::python {
+
+namespace {
+
+// The summary as Python objects: dicts, lists, str, int, float and bool, equal to what
+// json.loads makes of `voraxextract-cli info --json`.
+class DictWriter : public SummaryWriter {
+public:
+    void BeginObject() override { Open(py::dict()); }
+    void EndObject() override { Close(); }
+    void BeginArray() override { Open(py::list()); }
+    void EndArray() override { Close(); }
+    void Key(std::string_view key) override { m_key = Latin1Text(key); }
+    void String(std::string_view latin1) override { Add(Latin1Text(latin1)); }
+    void Integer(long long value) override { Add(py::int_(value)); }
+    void Single(float value) override { Add(py::float_(std::stod(ShortestText(value)))); }
+    void Bool(bool value) override { Add(py::bool_(value)); }
+
+    py::object Result() const { return m_result; }
+
+private:
+    void Add(py::object value) {
+        if (m_open.empty()) {
+            m_result = std::move(value);
+        } else if (py::isinstance<py::dict>(m_open.back())) {
+            m_open.back()[m_key] = std::move(value);
+        } else {
+            m_open.back().cast<py::list>().append(std::move(value));
+        }
+    }
+    void Open(py::object container) {
+        Add(container);
+        m_open.push_back(std::move(container));
+    }
+    void Close() { m_open.pop_back(); }
+
+    std::vector<py::object> m_open;
+    py::object m_key;
+    py::object m_result = py::none();
+};
+
+// A Python string as the listing's Latin-1 bytes; false for a character beyond Latin-1,
+// which no text of a listing holds.
+bool ToLatin1(const py::str& text, std::string& out) {
+    PyObject* bytes = PyUnicode_AsLatin1String(text.ptr());
+    if (!bytes) {
+        PyErr_Clear();
+        return false;
+    }
+    out.assign(PyBytes_AS_STRING(bytes), static_cast<std::size_t>(PyBytes_GET_SIZE(bytes)));
+    Py_DECREF(bytes);
+    return true;
+}
+
+[[noreturn]] void Refuse(const std::string& latin1Reason) {
+    throw py::value_error(Latin1ToUtf8(latin1Reason));
+}
+
+// What the Python part passes: every argument already of its type, None where unset.
+struct Arguments {
+    std::optional<py::str> Variable;
+    std::optional<py::str> Vector;
+    std::optional<std::int64_t> VectorIndex;
+    std::optional<std::vector<std::int64_t>> Items;
+    std::optional<std::vector<std::int64_t>> Steps;
+    std::optional<std::vector<std::variant<double, py::str>>> Times;
+};
+
+// The Latin-1 bytes of a text argument; a character beyond Latin-1 is in no list of a
+// listing, and `refusal` (with the text in place of %) says so.
+std::string Latin1Argument(const py::str& text, std::string_view refusal) {
+    std::string bytes;
+    if (ToLatin1(text, bytes)) return bytes;
+    std::string reason(refusal);
+    reason.replace(reason.find('%'), 1, std::string(text));
+    throw py::value_error(reason);
+}
+
+ScriptChoice ChoiceOf(const Arguments& a) {
+    ScriptChoice choice;
+    if (a.Variable)
+        choice.Variable =
+            Latin1Argument(*a.Variable, "variable '%' is not offered by this listing");
+    if (a.Vector) choice.VectorKind = Latin1Argument(*a.Vector, "vector kind '%' does not exist");
+    if (a.VectorIndex) choice.VectorIndex = std::to_string(*a.VectorIndex);
+    if (a.Items)
+        choice.Items = *a.Items;
+    else
+        choice.EveryItem = true;
+    if (a.Steps) {
+        choice.TimeSource = ScriptChoice::Times::Steps;
+        for (std::int64_t step : *a.Steps) choice.TimeList.push_back(std::to_string(step));
+    } else if (a.Times) {
+        choice.TimeSource = ScriptChoice::Times::Times;
+        constexpr std::string_view kNoSuchTime = "time '%' is not in the list of available times";
+        for (const auto& time : *a.Times) {
+            if (const py::str* text = std::get_if<py::str>(&time)) {
+                choice.TimeList.push_back(Latin1Argument(*text, kNoSuchTime));
+            } else {
+                // A time is a single; what no single holds is no time of the listing.
+                const double value = std::get<double>(time);
+                if (!(std::fabs(value) <= std::numeric_limits<float>::max()))
+                    throw py::value_error("time " + std::string(py::repr(py::float_(value))) +
+                                          " is not in the list of available times");
+                choice.TimeList.push_back(TimeText(static_cast<float>(value)));
+            }
+        }
+    } else {
+        choice.TimeSource = ScriptChoice::Times::All;
+    }
+    return choice;
+}
+
+std::vector<float> TakeInRequestOrder(ValueTable& table, const ExtractionRequest& request,
+                                      bool& inOrder) {
+    const auto& vectors = request.Vectors;
+    const auto& kept = table.KeptRows();
+    inOrder = !table.KeepsEveryRow() && kept.size() == vectors.size() &&
+              std::equal(kept.begin(), kept.end(), vectors.begin()) &&
+              table.Columns() == static_cast<std::int32_t>(request.SelectedTimes.size());
+    return inOrder ? table.TakeValues() : std::vector<float>{};
+}
+
+class Listing {
+public:
+    Listing(const py::bytes& path, py::object progress) {
+        auto model = std::make_shared<OutputFileModel>();
+        model->FilePath = std::string(path);
+        model->Reset();
+        PythonHost host(std::move(progress));
+        host.Run([&](Services& services) { ReadOutputFile(*model, services); });
+        host.RaiseIfShown("open");
+        m_model = std::move(model);
+    }
+
+    void Close() { m_model.reset(); }
+    bool Closed() const { return !m_model; }
+
+    py::object Summary() const {
+        DictWriter out;
+        WriteListingSummary(Model(), {}, out);
+        return out.Result();
+    }
+
+    py::array_t<float> Times() const {
+        const OutputFileModel& m = Model();
+        py::array_t<float> times(static_cast<py::ssize_t>(m.TimeCount));
+        auto view = times.mutable_unchecked<1>();
+        for (std::int32_t i = 0; i < m.TimeCount; ++i)
+            view(i) = m.Times[static_cast<std::size_t>(i)].Time;
+        return times;
+    }
+
+    py::list Variables() const {
+        py::list rows;
+        for (const auto& v : OfferedVariables(Model())) {
+            py::list kinds;
+            for (const auto& kind : v.VectorKinds) kinds.append(Latin1Text(kind));
+            rows.append(py::make_tuple(Latin1Text(v.Name), Latin1Text(v.RangeCaption), kinds,
+                                       v.Bound, v.NeedsRange, Latin1Text(RecordLabel(v.Name))));
+        }
+        return rows;
+    }
+
+    // (values, item numbers, step numbers): values[i][j] is item j at step i.
+    py::tuple Values(const Arguments& arguments, py::object progress) const {
+        const auto model = Shared();
+        const ExtractionRequest request = Request(*model, arguments, "");
+        ValueTable table;
+        bool read = false;
+        PythonHost host(std::move(progress));
+        host.Run(
+            [&](Services& services) { read = ExtractValues(*model, request, table, services); });
+        host.RaiseIfShown("values");
+        if (!read)
+            RaiseShown({{"The listing holds no values to read.", MsgIcon::Critical}}, "values");
+
+        const auto steps = static_cast<py::ssize_t>(request.SelectedTimes.size());
+        const auto items = static_cast<py::ssize_t>(request.Vectors.size());
+        const std::vector<py::ssize_t> shape = {steps, items};
+        bool inOrder = false;
+        auto values = TakeInRequestOrder(table, request, inOrder);
+        py::array_t<float> array;
+        if (inOrder) {
+            // The table's own storage becomes the array's: steps after steps, the items in
+            // increasing order, exactly the request's order.
+            auto* owned = new std::vector<float>(std::move(values));
+            py::capsule owner(owned, [](void* p) { delete static_cast<std::vector<float>*>(p); });
+            array = py::array_t<float>(shape, owned->data(), owner);
+        } else {
+            array = py::array_t<float>(shape);
+            auto view = array.mutable_unchecked<2>();
+            try {
+                for (py::ssize_t t = 0; t < steps; ++t)
+                    for (py::ssize_t k = 0; k < items; ++k)
+                        view(t, k) = table.At(request.Vectors[static_cast<std::size_t>(k)],
+                                              static_cast<std::int32_t>(t + 1));
+            } catch (const Failure& failure) {
+                RaiseShown({{failure.Description(), MsgIcon::Critical}}, "values");
+            }
+        }
+        return py::make_tuple(array, request.Vectors, request.SelectedTimes);
+    }
+
+    void Export(const py::bytes& output, const Arguments& arguments, bool columns,
+                py::object progress) const {
+        const auto model = Shared();
+        ExtractionRequest request = Request(*model, arguments, std::string(output));
+        if (IsTheListing(request.OutputPath, model->FilePath))
+            Refuse("the output file '" + request.OutputPath +
+                   "' is the listing itself, which is never overwritten");
+        request.TimesInColumns = columns;
+        ValueTable table;
+        PythonHost host(std::move(progress));
+        host.Run([&](Services& services) { ExtractAndWrite(*model, request, table, services); });
+        host.RaiseIfShown("export");
+    }
+
+private:
+    const OutputFileModel& Model() const { return *Shared(); }
+
+    // The model stays alive for a call under way when another thread closes the listing.
+    std::shared_ptr<const OutputFileModel> Shared() const {
+        if (!m_model) throw py::value_error("I/O operation on a closed listing");
+        return m_model;
+    }
+
+    static ExtractionRequest Request(const OutputFileModel& model, const Arguments& arguments,
+                                     const std::string& output) {
+        ScriptChoice choice = ChoiceOf(arguments);
+        choice.Output = output;
+        ExtractionRequest request;
+        std::string reason;
+        if (!BuildScriptRequest(model, choice, request, reason)) Refuse(reason);
+        return request;
+    }
+
+    std::shared_ptr<const OutputFileModel> m_model;
+};
+
+}  // namespace
+
+}  // namespace vx::python
+
+PYBIND11_MODULE(_core, m) {
+    using namespace vx::python;
+    m.doc() = "The compiled part of voraxextract; use the voraxextract package instead.";
+    py::object shown = py::reinterpret_steal<py::object>(
+        PyErr_NewException("voraxextract._core.Shown", PyExc_Exception, nullptr));
+    SetShownType(shown);
+    m.attr("Shown") = shown;
+
+    py::class_<Arguments>(m, "Arguments")
+        .def(py::init<>())
+        .def_readwrite("variable", &Arguments::Variable)
+        .def_readwrite("vector", &Arguments::Vector)
+        .def_readwrite("vector_index", &Arguments::VectorIndex)
+        .def_readwrite("items", &Arguments::Items)
+        .def_readwrite("steps", &Arguments::Steps)
+        .def_readwrite("times", &Arguments::Times);
+
+    py::class_<Listing>(m, "Listing")
+        .def(py::init<const py::bytes&, py::object>(), py::arg("path"), py::arg("progress"))
+        .def("close", &Listing::Close)
+        .def_property_readonly("closed", &Listing::Closed)
+        .def("summary", &Listing::Summary)
+        .def("times", &Listing::Times)
+        .def("variables", &Listing::Variables)
+        .def("values", &Listing::Values, py::arg("arguments"), py::arg("progress"))
+        .def("export", &Listing::Export, py::arg("output"), py::arg("arguments"),
+             py::arg("columns"), py::arg("progress"));
+}

@@ -1,0 +1,85 @@
+#include "python/PythonHost.h"
+
+#include <utility>
+
+namespace vx::python {
+
+namespace {
+
+// Without a callback nothing but Ctrl+C needs the GIL; a pending signal is looked for
+// this often, which is quick enough for a person and costs nothing to the reading.
+constexpr std::chrono::milliseconds kSignalCheckInterval{20};
+
+PyObject* g_shownType = nullptr;
+
+}  // namespace
+
+py::str Latin1Text(std::string_view latin1) {
+    PyObject* text =
+        PyUnicode_DecodeLatin1(latin1.data(), static_cast<Py_ssize_t>(latin1.size()), nullptr);
+    if (!text) throw py::error_already_set();
+    return py::reinterpret_steal<py::str>(text);
+}
+
+void SetShownType(py::handle type) {
+    g_shownType = type.inc_ref().ptr();
+}
+
+void RaiseShown(const std::vector<RecordedMessage>& messages, const char* stage) {
+    py::list texts;
+    for (const auto& message : messages) texts.append(Latin1Text(message.Text));
+    PyErr_SetObject(g_shownType, py::make_tuple(texts, stage).ptr());
+    throw py::error_already_set();
+}
+
+PythonHost::PythonHost(py::object progress)
+    : m_progress(std::move(progress)), m_hasCallback(!m_progress.is_none()) {}
+
+MsgAnswer PythonHost::MsgBox(std::string_view prompt, MsgButtons buttons, MsgIcon icon) {
+    m_messages.push_back({std::string(prompt), icon});
+    // Nobody is there to answer a question: the safe answer is No.
+    return buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
+}
+
+void PythonHost::UpdateProgress(float sngPercent, std::string_view szText) {
+    if (m_raised) throw HostStop{};
+    if (!m_hasCallback) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - m_lastSignalCheck < kSignalCheckInterval) return;
+        m_lastSignalCheck = now;
+    }
+    py::gil_scoped_acquire gil;
+    try {
+        // Signal handlers run on the main thread only; elsewhere this returns 0 at once.
+        if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+        if (m_hasCallback) m_progress(sngPercent, Latin1Text(szText));
+    } catch (py::error_already_set& raised) {
+        m_raised.emplace(std::move(raised));
+    }
+    if (m_raised) {
+        // An extraction between two steps tests the flag as well.
+        m_abortRequested = true;
+        throw HostStop{};
+    }
+}
+
+void PythonHost::Run(const std::function<void(Services&)>& work) {
+    Services services{*this, *this, m_abortRequested};
+    try {
+        py::gil_scoped_release released;
+        work(services);
+    } catch (const HostStop&) {
+        // m_raised holds what Python raised; RaiseIfShown passes it on.
+    }
+}
+
+void PythonHost::RaiseIfShown(const char* stage) {
+    if (m_raised) {
+        py::error_already_set raised = std::move(*m_raised);
+        m_raised.reset();
+        throw raised;
+    }
+    if (!m_messages.empty()) RaiseShown(m_messages, stage);
+}
+
+}  // namespace vx::python

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "reader/Services.h"
+
+namespace vx::python {
+
+namespace py = pybind11;
+
+// Thrown out of a progress report to end the core's work when Python has an exception
+// to raise (Ctrl+C, or the progress callback's own). It is no Failure and no
+// std::exception, so the core's own handlers let it through to the caller.
+struct HostStop {};
+
+// Stands in for the window while the core runs with the GIL released: keeps every
+// message the core shows, and in each progress report takes the GIL just long enough
+// to run the signal handlers and the progress callback. An exception from either ends
+// the run at that report and is raised once the core has returned.
+class PythonHost : public MessageBoxService, public ProgressService {
+public:
+    // `progress`: None, or a callable taking (fraction, text).
+    explicit PythonHost(py::object progress);
+
+    MsgAnswer MsgBox(std::string_view prompt, MsgButtons buttons, MsgIcon icon) override;
+    void UpdateProgress(float sngPercent, std::string_view szText) override;
+
+    // Runs `work` with the GIL released; what the core showed and what Python raised
+    // meanwhile stay here. The GIL must be held on entry.
+    void Run(const std::function<void(Services&)>& work);
+
+    // With the GIL held: raises the exception that ended the run, if any; else, when the
+    // core showed messages, the module's Shown(messages, stage).
+    void RaiseIfShown(const char* stage);
+
+    const std::vector<RecordedMessage>& Messages() const { return m_messages; }
+
+private:
+    py::object m_progress;
+    bool m_hasCallback;
+    std::atomic<bool> m_abortRequested = false;
+    std::vector<RecordedMessage> m_messages;
+    std::optional<py::error_already_set> m_raised;
+    std::chrono::steady_clock::time_point m_lastSignalCheck{};
+};
+
+// The listing's Latin-1 bytes as a Python string.
+py::str Latin1Text(std::string_view latin1);
+
+// Raises the module's Shown exception with these messages (GIL held); set up once by
+// the module with SetShownType.
+[[noreturn]] void RaiseShown(const std::vector<RecordedMessage>& messages, const char* stage);
+void SetShownType(py::handle type);
+
+}  // namespace vx::python

@@ -1,0 +1,286 @@
+"""VORAX listings as numpy arrays and pandas frames.
+
+A listing is scanned once when it is opened, exactly as VoraxExtract's window scans it;
+then any number of requests read the values of one result variable for chosen items
+(nodes, elements or fibres) at chosen time steps::
+
+    import voraxextract
+
+    with voraxextract.open("run.out") as listing:
+        print(listing.summary["NodeCount"], listing.times)
+        u3 = listing.values("Displacements", "DOF3", items=range(1, 101))
+        frame = listing.frame("Displacements", "DOF3", items=[1, 50, 100])
+        listing.export("u3.xls", "Displacements", "DOF3", items=range(1, 101))
+
+Requests follow the window's rules: only the variables and vector kinds the listing
+offers, items within the variable's bound, steps the listing holds. An argument that
+breaks them raises ValueError (TypeError for one of the wrong type) naming it; what the
+window would show in a message box is raised as voraxextract.Error (or a subclass).
+
+Long scans and extractions run without the GIL, call the optional progress callback
+``progress(fraction, text)`` now and then, and stop at their next report when Ctrl+C
+is pressed (KeyboardInterrupt) or the callback raises.
+
+Many listings at once, on Dask: voraxextract.dask.extract_many.
+"""
+
+import collections
+import collections.abc
+import contextlib
+import operator
+import os
+
+from . import _core
+from ._errors import Error, MissingBlockError, NotAListingError, ValueTooLargeError, from_messages
+
+__all__ = ["open", "Listing", "Variable", "Error", "NotAListingError", "MissingBlockError",
+           "ValueTooLargeError"]
+
+_INT64 = range(-(2**63), 2**63)
+
+
+class Variable(collections.namedtuple("Variable", "name range vector_kinds bound")):
+    """A result variable the listing offers, as the window's lists offer it.
+
+    name: its name ("Displacements", "Beam Axial Force", ...);
+    range: what its items are ("Nodes", "Beams", "Fibers", ...);
+    vector_kinds: the entries of its vector-kind list ("DOF1", ..., "N1", ..., a beam
+    point's label), empty for a variable without them;
+    bound: the greatest item number (0 for "Eigen Values", which has a single value).
+    """
+
+    __slots__ = ()
+
+
+@contextlib.contextmanager
+def _raising_shown():
+    try:
+        yield
+    except _core.Shown as shown:
+        raise from_messages(*shown.args) from None
+
+
+def _callable_or_none(progress):
+    if progress is not None and not callable(progress):
+        raise TypeError(f"progress must be callable(fraction, text) or None, not "
+                        f"{type(progress).__name__}")
+    return progress
+
+
+def _whole_numbers(what, values):
+    if isinstance(values, (str, bytes)) or not isinstance(values, collections.abc.Iterable):
+        raise TypeError(f"{what}s must be an iterable of whole numbers or a range, not "
+                        f"{type(values).__name__}")
+    numbers = []
+    for value in values:
+        if isinstance(value, bool):
+            raise TypeError(f"{what} {value!r} is not a whole number")
+        try:
+            number = operator.index(value)
+        except TypeError:
+            raise TypeError(f"{what} {value!r} is not a whole number") from None
+        if number not in _INT64:
+            raise ValueError(f"{what} {number} is outside the listing's range")
+        numbers.append(number)
+    return numbers
+
+
+def _time_values(times):
+    if isinstance(times, (str, bytes)) or not isinstance(times, collections.abc.Iterable):
+        raise TypeError(f"times must be an iterable of times (numbers or texts), not "
+                        f"{type(times).__name__}")
+    chosen = []
+    for time in times:
+        if isinstance(time, str):
+            chosen.append(time)
+        elif isinstance(time, bool) or not hasattr(time, "__float__"):
+            raise TypeError(f"time {time!r} is neither a number nor a text")
+        else:
+            chosen.append(float(time))
+    return chosen
+
+
+def open(path, progress=None):  # noqa: A001 - the module's promised name
+    """Opens the VORAX listing at `path` (str, bytes or path-like) and scans it once.
+
+    The scan is the window's: identification, header, counts, every time step and the
+    blocks of the first step. `progress`, when given, is called as progress(fraction,
+    text) while the scan runs (and by every extraction, unless it is given its own).
+
+    Returns a Listing, which is also a context manager. Raises NotAListingError for a
+    file that is no listing VoraxExtract reads, and Error (or a subclass) for any other
+    message the window would show while opening it, with the same text.
+    """
+    return Listing(path, progress)
+
+
+class Listing:
+    """One scanned VORAX listing. Make it with voraxextract.open(path).
+
+    summary, times and variables tell what it holds; values(), frame() and export() read
+    one variable for chosen items at chosen time steps. The listing is never written to
+    and holds no open file between calls; close() (or the end of a with block) ends its
+    use.
+    """
+
+    def __init__(self, path, progress=None):
+        self._path = os.fspath(path)
+        self._progress = _callable_or_none(progress)
+        with _raising_shown():
+            self._core = _core.Listing(os.fsencode(self._path), self._progress)
+        self._offered = {}
+        for name, range_, kinds, bound, needs_range, label in self._core.variables():
+            self._offered[name] = (Variable(name, range_, tuple(kinds), bound), label)
+        # The frames' index: each step's time as the shortest decimal of its single.
+        self._time_index = [step["Time"] for step in self._core.summary()["Times"]]
+
+    # --- what the listing holds -------------------------------------------------------
+
+    @property
+    def path(self):
+        """The path the listing was opened with."""
+        return self._path
+
+    @property
+    def closed(self):
+        """True once close() has been called."""
+        return self._core.closed
+
+    @property
+    def summary(self):
+        """What the scan found, as a dict with the keys of `voraxextract-cli info --json`.
+
+        Version, AnalysisType (1 thermal, 2 static, 4 dynamic), Ndim, the counts
+        (NodeCount, SolidCount, TrussCount, BeamCount, ShellCount, SoilCount,
+        BeamPointCount, ShellSurfaceCount, FiberCount, TimeCount), the Has... flags of the
+        blocks of the first step, StressPoints and TangentPoints (beam point labels),
+        Times (each step's Time, as the shortest decimal of its single-precision value,
+        and the byte Position its results start at), Variables (Name, Range,
+        VectorKinds, Bound) and Messages (always empty here: a message raises instead).
+        """
+        return self._core.summary()
+
+    @property
+    def times(self):
+        """The time of every step, in file order, as a numpy float32 array: the listing's
+        single-precision values. Step n (1-based) is times[n - 1]."""
+        return self._core.times()
+
+    @property
+    def variables(self):
+        """The variables the listing offers, in the window's order: a dict from each name
+        to its Variable (name, range, vector_kinds, bound)."""
+        return {name: variable for name, (variable, _) in self._offered.items()}
+
+    # --- requests -------------------------------------------------------------------
+
+    def values(self, variable, vector=None, items=None, steps=None, *, times=None,
+               progress=None):
+        """The values of `variable` as a 2-D numpy float32 array, steps by items.
+
+        variable: a name of `variables` ("Displacements", "Beam Axial Force", ...).
+        vector:   the vector kind, as the window lists it ("DOF3", "N2", "Surface 1", a
+                  beam point's label), or its 0-based place in that list; default the
+                  first, where the window starts.
+        items:    item numbers (nodes, elements or fibres), an iterable or a range, in the
+                  order wanted, repeats kept; default every item from 1 to the bound.
+        steps:    1-based time-step numbers, in the order wanted, repeats kept; default
+                  every step in file order.
+        times:    instead of steps, times (numbers or the texts the window lists), added
+                  as a double-click in the window adds them: sorted by time, repeats
+                  skipped. A number is taken as a single-precision value.
+        progress: a callable(fraction, text) for this call; default the listing's.
+
+        Row i holds step steps[i], column j item items[j]: the listing's single-precision
+        values, read as the window's export reads them. Raises ValueError or TypeError
+        for a request the window would refuse, naming the bad argument, and
+        voraxextract.Error (MissingBlockError, ValueTooLargeError, ...) with the window's
+        message when the reading fails.
+        """
+        array, _, _ = self._extract(variable, vector, items, steps, times, progress)
+        return array
+
+    def frame(self, variable, vector=None, items=None, steps=None, *, times=None,
+              progress=None):
+        """The same values as values(), as a pandas DataFrame.
+
+        Its index, named "Time", holds each row's time (the shortest decimal of the
+        step's single-precision time, so that frame.loc[0.1] finds the step at 0.1); its
+        columns, named after the items ("Node", "Beam", "Fiber", ...), the item numbers.
+        pandas is imported on the first call.
+        """
+        import pandas
+
+        array, items, steps = self._extract(variable, vector, items, steps, times, progress)
+        label = self._offered[variable][1]
+        index = pandas.Index([self._time_index[step - 1] for step in steps], name="Time")
+        columns = pandas.Index(items, name=label)
+        return pandas.DataFrame(array, index=index, columns=columns, copy=False)
+
+    def export(self, path, variable, vector=None, items=None, steps=None, columns=False, *,
+               times=None, progress=None):
+        """Writes the same request to a spreadsheet at `path`, as the window's Save does.
+
+        The sheet is the window's Excel 2.x (.xls) sheet: a heading block, then the times
+        down and the items across, or with columns=True the times across. The listing
+        itself is never written over (ValueError). Messages the window would show while
+        saving (a sheet too large, a file held by another program, a full disk, ...)
+        raise voraxextract.Error with their text. Other arguments as for values().
+        """
+        output = os.fspath(path)
+        extension = os.path.splitext(os.fsdecode(output))[1].lower()
+        if extension in (".xlsx", ".csv"):
+            raise NotImplementedError(f"{extension} sheets are not written yet; use .xls")
+        arguments = self._arguments(variable, vector, items, steps, times)
+        with _raising_shown():
+            self._core.export(os.fsencode(output), arguments, bool(columns),
+                              self._progress_for(progress))
+
+    def close(self):
+        """Ends the use of the listing; any later request raises ValueError."""
+        self._core.close()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    def __repr__(self):
+        state = "closed" if self.closed else f"{len(self._time_index)} steps"
+        return f"<voraxextract.Listing {self._path!r}, {state}>"
+
+    # --- helpers ----------------------------------------------------------------------
+
+    def _progress_for(self, progress):
+        return self._progress if progress is None else _callable_or_none(progress)
+
+    def _arguments(self, variable, vector, items, steps, times):
+        arguments = _core.Arguments()
+        if not isinstance(variable, str):
+            raise TypeError(f"variable must be a name (str), not {type(variable).__name__}")
+        arguments.variable = variable
+        if isinstance(vector, str):
+            arguments.vector = vector
+        elif vector is not None:
+            if isinstance(vector, bool) or not hasattr(vector, "__index__"):
+                raise TypeError(f"vector must be a vector kind (str) or its place (int), not "
+                                f"{type(vector).__name__}")
+            index = operator.index(vector)
+            if index not in _INT64:
+                raise ValueError(f"vector index {index} is not an entry of '{variable}'")
+            arguments.vector_index = index
+        if items is not None:
+            arguments.items = _whole_numbers("item", items)
+        if steps is not None and times is not None:
+            raise TypeError("give steps or times, not both")
+        if steps is not None:
+            arguments.steps = _whole_numbers("step", steps)
+        if times is not None:
+            arguments.times = _time_values(times)
+        return arguments
+
+    def _extract(self, variable, vector, items, steps, times, progress):
+        arguments = self._arguments(variable, vector, items, steps, times)
+        with _raising_shown():
+            return self._core.values(arguments, self._progress_for(progress))

@@ -1,0 +1,312 @@
+"""The module against the command-line tool: the same scan, the same values, the same
+sheets; and what it refuses or raises, in tables."""
+
+import os
+import pickle
+import signal
+import threading
+
+import numpy as np
+import pytest
+
+import voraxextract
+from conftest import cli, cli_info, example, generate, sheet_cells
+
+EXAMPLES = ["dynamic3d.out", "static2d.out", "thermal.out"]
+
+
+@pytest.fixture(scope="module")
+def dynamic():
+    with voraxextract.open(example("dynamic3d.out")) as listing:
+        yield listing
+
+
+@pytest.mark.parametrize("name", EXAMPLES + ["thermal-cr", "tenths"])
+def test_summary_times_and_variables_are_those_of_info_json(name, listings):
+    path = listings.get(name) or example(name)
+    info = cli_info(path)
+    with voraxextract.open(path) as listing:
+        assert listing.summary == info
+        assert listing.times.dtype == np.float32
+        assert listing.times.tolist() == [np.float32(t["Time"]) for t in info["Times"]]
+        assert [(v.name, v.range, list(v.vector_kinds), v.bound)
+                for v in listing.variables.values()] == \
+            [(v["Name"], v["Range"], v["VectorKinds"], v["Bound"]) for v in info["Variables"]]
+
+
+# (listing, variable, vector, items, steps or times, the CLI's options for the same request)
+SAME_AS_THE_CLI = [
+    ("dynamic3d.out", "Displacements", "DOF3", range(1, 11), None,
+     ["--vector", "DOF3", "--from", 1, "--to", 10, "--all-steps"]),
+    ("dynamic3d.out", "Beam Stresses", 1, range(1, 13, 2), dict(steps=[6, 1, 6]),
+     ["--vector-index", 1, "--from", 1, "--to", 11, "--step", 2, "--steps", "6,1,6"]),
+    ("dynamic3d.out", "Membrane Force N1", "Surface 2", range(2, 0, -1), dict(steps=[2]),
+     ["--vector", "Surface 2", "--from", 2, "--to", 1, "--step", -1, "--steps", 2]),
+    ("dynamic3d.out", "Eigen Values", None, None, None, ["--all-steps"]),
+    ("static2d.out", "Beam Bending Moment", None, None, None, ["--to", 4, "--all-steps"]),
+    ("static2d.out", "Soil Pressure", None, [1], dict(steps=[2, 1]), ["--steps", "2,1"]),
+    ("thermal.out", "Temperature", None, None, dict(times=[240, "60", 240.0]),
+     ["--to", 12, "--times", "240,60"]),
+    ("tenths", "Displacements", "DOF7", range(1, 11), dict(times=["0.3", 0.1]),
+     ["--vector", "DOF7", "--to", 10, "--times", "0.1,0.3"]),
+    ("thermal-cr", "Temperature", None, range(12, 0, -3), None,
+     ["--from", 12, "--to", 3, "--step", -3, "--all-steps"]),
+]
+
+
+@pytest.mark.parametrize("name, variable, vector, items, when, options", SAME_AS_THE_CLI)
+def test_values_and_frames_are_what_the_cli_writes(name, variable, vector, items, when, options,
+                                                   listings, tmp_path):
+    path = listings.get(name) or example(name)
+    when = when or {}
+    xls = tmp_path / "cli.xls"
+    run = cli("export", path, "-o", xls, "--variable", variable, "--columns", "--quiet", *options)
+    assert run.returncode == 0, run.stderr
+    cells = sheet_cells(xls)
+    with voraxextract.open(path) as listing:
+        values = listing.values(variable, vector, items, **when)
+        frame = listing.frame(variable, vector, items, **when)
+        listing.export(tmp_path / "module.xls", variable, vector, items, columns=True, **when)
+    # Times across from column 2, items down from row 4: the sheet's six decimals.
+    steps, count = values.shape
+    assert values.dtype == np.float32
+    assert cells[3, 2 + steps - 1] != "" and (3, 2 + steps) not in cells
+    assert (4 + count - 1, 1) in cells and (4 + count, 1) not in cells
+    for k in range(count):
+        assert cells[4 + k, 1] == f"{frame.columns.name} {frame.columns[k]}"
+        for t in range(steps):
+            assert cells[4 + k, 2 + t] == float(f"{values[t, k]:.6f}"), (t, k)
+    for t in range(steps):
+        assert cells[3, 2 + t] == float(f"{np.float32(frame.index[t]):.6f}")
+    assert frame.index.name == "Time"
+    assert frame.to_numpy().dtype == np.float32
+    np.testing.assert_array_equal(frame.to_numpy(), values)
+    # The module's sheet is the tool's, byte for byte.
+    assert (tmp_path / "module.xls").read_bytes() == xls.read_bytes()
+
+
+def test_items_and_steps_in_any_order_with_repeats(dynamic):
+    every = dynamic.values("Displacements", "DOF2", range(1, 11))
+    picked = dynamic.values("Displacements", "DOF2", [5, 1, 5, 10], steps=[3, 1, 3])
+    np.testing.assert_array_equal(picked, every[[2, 0, 2]][:, [4, 0, 4, 9]])
+    frame = dynamic.frame("Displacements", "DOF2", np.array([5, 1, 5]), steps=(3,))
+    assert list(frame.columns) == [5, 1, 5] and frame.columns.name == "Node"
+    assert list(frame.index) == [dynamic.summary["Times"][2]["Time"]]
+
+
+def test_items_in_increasing_order_come_without_a_copy(dynamic):
+    # The table's own storage becomes the array: the whole field costs it once.
+    ordered = dynamic.values("Displacements", "DOF1", range(2, 9, 3))
+    gathered = dynamic.values("Displacements", "DOF1", [8, 2, 5])
+    assert not ordered.flags.owndata and ordered.base is not None
+    assert gathered.flags.owndata
+    np.testing.assert_array_equal(ordered[:, [2, 0, 1]], gathered)
+
+
+def test_defaults_are_the_windows(dynamic):
+    first = next(iter(dynamic.variables.values()))
+    values = dynamic.values(first.name)
+    assert values.shape == (dynamic.summary["TimeCount"], first.bound)
+    np.testing.assert_array_equal(values, dynamic.values(first.name, first.vector_kinds[0]))
+
+
+BAD_ARGUMENTS = [
+    (dict(variable="Temperature"), ValueError, "variable 'Temperature' is not offered"),
+    (dict(variable=3), TypeError, "variable must be a name"),
+    (dict(vector="DOF9"), ValueError, "vector kind 'DOF9' does not exist"),
+    (dict(vector="DOF\u20ac"), ValueError, "vector kind 'DOF\u20ac' does not exist"),
+    (dict(vector=7), ValueError, "vector index '7' is not an entry"),
+    (dict(vector=1.0), TypeError, "vector must be"),
+    (dict(items=[0]), ValueError, "item 0 is outside the range (1 to 10)"),
+    (dict(items=range(8, 12)), ValueError, "item 11 is outside the range (1 to 10)"),
+    (dict(items=[2**70]), ValueError, "item 1180591620717411303424"),
+    (dict(items=[]), ValueError, "no item is given"),
+    (dict(items="12"), TypeError, "items must be an iterable"),
+    (dict(items=[1, 2.0]), TypeError, "item 2.0 is not a whole number"),
+    (dict(items=[True]), TypeError, "item True"),
+    (dict(steps=[7]), ValueError, "time step '7' is not a number from 1 to 6"),
+    (dict(steps=[0]), ValueError, "time step '0'"),
+    (dict(steps=[]), ValueError, "no time step is selected"),
+    (dict(steps=5), TypeError, "steps must be an iterable"),
+    (dict(times=[61]), ValueError, "time '61' is not in the list of available times"),
+    (dict(times=[1e300]), ValueError, "time 1e+300 is not in the list"),
+    (dict(times=[None]), TypeError, "time None"),
+    (dict(times=[60], steps=[1]), TypeError, "steps or times"),
+    (dict(variable="Eigen Values", items=[1]), ValueError, "has no items to choose"),
+    (dict(progress=3), TypeError, "progress must be callable"),
+]
+
+
+@pytest.mark.parametrize("arguments, kind, says", BAD_ARGUMENTS)
+def test_bad_arguments_name_what_is_wrong(dynamic, arguments, kind, says, tmp_path):
+    arguments = {"variable": "Displacements", **arguments}
+    for call in (dynamic.values, dynamic.frame,
+                 lambda **a: dynamic.export(tmp_path / "x.xls", **a)):
+        with pytest.raises(kind) as raised:
+            call(**arguments)
+        assert says in str(raised.value)
+    assert list(tmp_path.iterdir()) == []
+
+
+def test_the_listing_itself_is_never_written_over(tmp_path):
+    listing_path = tmp_path / "run.out"
+    listing_path.write_bytes(open(example("static2d.out"), "rb").read())
+    (tmp_path / "link.xls").symlink_to(listing_path)
+    with voraxextract.open(listing_path) as listing:
+        for target in (listing_path, tmp_path / "link.xls"):
+            with pytest.raises(ValueError, match="is the listing itself"):
+                listing.export(target, "Displacements")
+    assert listing_path.read_bytes() == open(example("static2d.out"), "rb").read()
+
+
+def test_a_closed_listing_refuses_every_request(tmp_path):
+    listing = voraxextract.open(example("thermal.out"))
+    with listing:
+        pass
+    assert listing.closed and "closed" in repr(listing)
+    for request in (lambda: listing.values("Temperature"), lambda: listing.summary,
+                    lambda: listing.times, lambda: listing.export(tmp_path / "t.xls", "Temperature")):
+        with pytest.raises(ValueError, match="closed listing"):
+            request()
+
+
+# What the window shows in message boxes: (listing text or a generated listing, request,
+# the exception, its text). None as the request: the opening raises.
+def torsion():
+    return b"PROGRAM 'VORAX', 1\r\nNDIM 3\r\nTORSION\r\n"
+
+
+MESSAGES = [
+    (b"", None, voraxextract.NotAListingError, "Read File Error 62: Input past end of file"),
+    (torsion(), None, voraxextract.NotAListingError, "Cannot read but temperature files"),
+    (b"PROGRAM 'VORAX', 1\nNDIM 2\nTEMPERATURE\n", None, voraxextract.MissingBlockError,
+     "The string DESCRIPTION OF THE STRUCTURE was not found. Cannot continue."),
+    (b"PROGRAM 'VORAX', 1\nNDIM 3\nSTATIC\n - THERE ARE 2 NODES.\nCONVERGENCE HAS BEEN "
+     b"OBTAINED.\n  TIME = 1E+39\n", None, voraxextract.ValueTooLargeError,
+     "Read File Error 6: Overflow"),
+    (b"PROGRAM 'VORAX', 1\nNDIM 3\nSTATIC\n - THERE ARE 2 NODES.\nCONVERGENCE HAS BEEN "
+     b"OBTAINED.\n  TIME = 1\nTOTAL DISPLACEMENTS.\nNODE    DOF 1     DOF 2     DOF 3     "
+     b"DOF 4     DOF 5     DOF 6     DOF 7\n  1  1.0\n  2  2.0E+39\n",
+     dict(variable="Displacements"), voraxextract.ValueTooLargeError, "6: Overflow"),
+    ("dropped", dict(variable="Beam Axial Force", steps=[1, 4]), voraxextract.MissingBlockError,
+     "62: Input past end of file"),
+    ("wide", dict(variable="Displacements", export=True), voraxextract.Error,
+     "The maximum number of columns in Excel is 256. Cannot create file."),
+]
+
+
+@pytest.mark.parametrize("text, request_, kind, says", MESSAGES)
+def test_the_windows_messages_become_exceptions(text, request_, kind, says, listings, tmp_path):
+    path = listings[text] if isinstance(text, str) else tmp_path / "listing.out"
+    if not isinstance(text, str):
+        path.write_bytes(text)
+    with pytest.raises(kind) as raised:
+        with voraxextract.open(path) as listing:
+            request_ = dict(request_)
+            if request_.pop("export", False):
+                listing.export(tmp_path / "sheet.xls", **request_)
+            else:
+                listing.values(**request_)
+    assert type(raised.value) is kind
+    assert str(raised.value) == says and raised.value.messages == [says]
+    assert raised.value.number == (int(says.split(":")[0].split()[-1]) if ":" in says else None)
+    assert not (tmp_path / "sheet.xls").exists()
+    # Errors cross process boundaries (Dask) whole.
+    again = pickle.loads(pickle.dumps(raised.value))
+    assert type(again) is kind and str(again) == says
+
+
+def test_a_missing_file_is_an_error_of_the_file_system(tmp_path):
+    with pytest.raises(voraxextract.Error) as raised:
+        voraxextract.open(tmp_path / "missing.out")
+    assert type(raised.value) is voraxextract.Error
+    assert str(raised.value) == "Read File Error 53: File not found"
+    assert raised.value.number == 53
+
+
+def test_progress_reports_and_its_exceptions_stop_the_work():
+    reports = []
+    with voraxextract.open(example("dynamic3d.out"), lambda f, t: reports.append((f, t))) as listing:
+        assert {t for _, t in reports} >= {"Reading input..."}
+        reports.clear()
+        listing.values("Truss Axial Force")
+        assert [t for _, t in reports] == ["Reading Truss Axial Force..."] * 6
+        assert [f for f, _ in reports] == pytest.approx([i / 6 for i in range(1, 7)])
+        own = []
+        listing.values("Truss Axial Force", progress=lambda f, t: own.append(f))
+        assert len(own) == 6 and len(reports) == 6
+
+        class Stop(Exception):
+            pass
+
+        for raised in (KeyboardInterrupt, Stop):
+            calls = []
+
+            def interrupt(fraction, text):
+                calls.append(fraction)
+                raise raised
+
+            for work in (lambda: listing.values("Truss Axial Force", progress=interrupt),
+                         lambda: voraxextract.open(example("dynamic3d.out"), interrupt)):
+                calls.clear()
+                with pytest.raises(raised):
+                    work()
+                assert len(calls) == 1, "the work stops at the report that raised"
+        # Interrupted, the listing reads on as before.
+        np.testing.assert_array_equal(listing.values("Truss Axial Force"),
+                                      listing.values("Truss Axial Force", steps=range(1, 7)))
+
+
+def open_descriptors_of(path):
+    """How many of this process's descriptors refer to `path`: the core holds the
+    listing open while it reads it, and closes it before it returns."""
+    count = 0
+    for fd in os.listdir("/proc/self/fd"):
+        try:
+            count += os.readlink(f"/proc/self/fd/{fd}") == str(path)
+        except OSError:
+            pass  # closed meanwhile
+    return count
+
+
+def test_ctrl_c_without_a_callback_stops_an_extraction(tmp_path):
+    path = generate(tmp_path / "long.out", "--kind", "dynamic", "--nodes", 3000, "--steps", 200)
+    reading = []
+
+    def handler(signum, frame):
+        # Run by the extraction's check for signals, while it reads the listing; not
+        # once it has returned.
+        reading.append(open_descriptors_of(path) > 0)
+        raise KeyboardInterrupt
+
+    previous = signal.signal(signal.SIGALRM, handler)
+    try:
+        with voraxextract.open(path) as listing:
+            signal.setitimer(signal.ITIMER_REAL, 0.03)
+            with pytest.raises(KeyboardInterrupt):
+                for _ in range(100):
+                    listing.values("Displacements")
+            assert open_descriptors_of(path) == 0
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        signal.signal(signal.SIGALRM, previous)
+    assert reading == [True]
+
+
+def test_threads_read_one_listing_at_once(dynamic):
+    expected = {v: dynamic.values(v) for v in dynamic.variables}
+    results, failures = [], []
+
+    def read():
+        try:
+            for variable, values in expected.items():
+                results.append(np.array_equal(dynamic.values(variable), values))
+        except Exception as error:  # noqa: BLE001 - reported below
+            failures.append(error)
+
+    threads = [threading.Thread(target=read) for _ in range(4)]
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join()
+    assert failures == [] and len(results) == 4 * len(expected) and all(results)
