@@ -1,0 +1,69 @@
+"""The same request on many listings at once, one Dask task per listing.
+
+    from voraxextract.dask import extract_many
+    frame = extract_many(paths, "Displacements", "DOF3", items=range(1, 101))
+
+A parametric study gives hundreds of listings; each is read where a Dask worker runs,
+and the frames come back as one, keyed by listing. Without a scheduler a local cluster
+is started for the call (one single-threaded worker process per processor: each
+extraction already reads on several threads); with the address of a running scheduler
+("tcp://host:8786"), a distributed.Client or a cluster object, the listings are read
+by that cluster's workers, which must see the listings under the same paths (a shared
+file system) and have voraxextract installed. Needs python3-dask and
+python3-distributed (and pandas).
+"""
+
+import os
+
+import pandas
+from distributed import Client, LocalCluster
+
+from . import Error
+from . import open as _open
+
+
+def extract_many(paths, variable, vector=None, items=None, steps=None, *, times=None,
+                 scheduler=None):
+    """Reads one request from every listing of `paths`, one Dask task each.
+
+    variable, vector, items, steps and times are those of Listing.frame(), the same for
+    every listing. scheduler: None for a local cluster started (and stopped) for this
+    call, a scheduler's address, a distributed.Client, or a cluster object.
+
+    Returns one pandas DataFrame: the listings' frames one below the other, its index
+    the listing (the path as given) and the time, its columns the item numbers. A
+    listing that cannot be read raises its voraxextract.Error (or ValueError for a
+    request it cannot meet), with a note naming the listing.
+    """
+    names = [os.fsdecode(os.fspath(path)) for path in paths]
+    # Workers may run elsewhere, in another folder: they get whole paths.
+    whole = [os.path.abspath(name) for name in names]
+    request = dict(variable=variable, vector=vector, items=items, steps=steps, times=times)
+    owned = None
+    if isinstance(scheduler, Client):
+        client = scheduler
+    elif scheduler is None:
+        # Any free port for its web page, so that several studies can run side by side.
+        owned = LocalCluster(threads_per_worker=1, processes=True, dashboard_address=":0")
+        client = Client(owned)
+    else:
+        client = Client(scheduler)
+    try:
+        futures = client.map(frame_of, whole, pure=False, **request)
+        frames = client.gather(futures)
+    finally:
+        if client is not scheduler:
+            client.close()
+        if owned is not None:
+            owned.close()
+    return pandas.concat(frames, keys=names, names=["Listing"])
+
+
+def frame_of(path, variable, vector=None, items=None, steps=None, times=None):
+    """One listing's frame, as a task of extract_many runs it on a worker."""
+    try:
+        with _open(path) as listing:
+            return listing.frame(variable, vector, items, steps, times=times)
+    except (Error, ValueError, TypeError) as error:
+        error.add_note(f"listing: {path}")
+        raise
