@@ -100,6 +100,13 @@ def _time_values(times):
     return chosen
 
 
+def _frame(array, times, items, label):
+    import pandas
+
+    return pandas.DataFrame(array, index=pandas.Index(times, name="Time"),
+                            columns=pandas.Index(items, name=label), copy=False)
+
+
 def open(path, progress=None):  # noqa: A001 - the module's promised name
     """Opens the VORAX listing at `path` (str, bytes or path-like) and scans it once.
 
@@ -209,13 +216,7 @@ class Listing:
         columns, named after the items ("Node", "Beam", "Fiber", ...), the item numbers.
         pandas is imported on the first call.
         """
-        import pandas
-
-        array, items, steps = self._extract(variable, vector, items, steps, times, progress)
-        label = self._offered[variable][1]
-        index = pandas.Index([self._time_index[step - 1] for step in steps], name="Time")
-        columns = pandas.Index(items, name=label)
-        return pandas.DataFrame(array, index=index, columns=columns, copy=False)
+        return _frame(*self._frame_parts(variable, vector, items, steps, times, progress))
 
     def export(self, path, variable, vector=None, items=None, steps=None, columns=False, *,
                times=None, progress=None):
@@ -279,6 +280,13 @@ class Listing:
         if times is not None:
             arguments.times = _time_values(times)
         return arguments
+
+    def _frame_parts(self, variable, vector, items, steps, times, progress):
+        # What a frame is made of, as plain arrays and lists: a Dask worker sends these,
+        # which travel three times as fast as the frame itself.
+        array, items, steps = self._extract(variable, vector, items, steps, times, progress)
+        index = [self._time_index[step - 1] for step in steps]
+        return array, index, items, self._offered[variable][1]
 
     def _extract(self, variable, vector, items, steps, times, progress):
         arguments = self._arguments(variable, vector, items, steps, times)

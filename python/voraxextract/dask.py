@@ -18,7 +18,7 @@ import os
 import pandas
 from distributed import Client, LocalCluster
 
-from . import Error
+from . import Error, _frame
 from . import open as _open
 
 
@@ -49,21 +49,20 @@ def extract_many(paths, variable, vector=None, items=None, steps=None, *, times=
     else:
         client = Client(scheduler)
     try:
-        futures = client.map(frame_of, whole, pure=False, **request)
-        frames = client.gather(futures)
+        parts = client.gather(client.map(_frame_parts, whole, pure=False, **request))
     finally:
         if client is not scheduler:
             client.close()
         if owned is not None:
             owned.close()
-    return pandas.concat(frames, keys=names, names=["Listing"])
+    return pandas.concat([_frame(*p) for p in parts], keys=names, names=["Listing"])
 
 
-def frame_of(path, variable, vector=None, items=None, steps=None, times=None):
-    """One listing's frame, as a task of extract_many runs it on a worker."""
+def _frame_parts(path, variable, vector=None, items=None, steps=None, times=None):
+    # One task: one listing's frame as the arrays and lists it is made of.
     try:
         with _open(path) as listing:
-            return listing.frame(variable, vector, items, steps, times=times)
+            return listing._frame_parts(variable, vector, items, steps, times, None)
     except (Error, ValueError, TypeError) as error:
         error.add_note(f"listing: {path}")
         raise
