@@ -67,37 +67,33 @@ def _callable_or_none(progress):
     return progress
 
 
-def _whole_numbers(what, values):
+def _each(what, values, kinds, convert):
+    """The elements of an iterable argument (not a text), each converted; `kinds` says what
+    they may be, for the TypeError of anything else."""
     if isinstance(values, (str, bytes)) or not isinstance(values, collections.abc.Iterable):
-        raise TypeError(f"{what}s must be an iterable of whole numbers or a range, not "
-                        f"{type(values).__name__}")
-    numbers = []
+        raise TypeError(f"{what}s must be an iterable of {kinds}, not {type(values).__name__}")
+    converted = []
     for value in values:
-        if isinstance(value, bool):
-            raise TypeError(f"{what} {value!r} is not a whole number")
         try:
-            number = operator.index(value)
+            if isinstance(value, bool):
+                raise TypeError
+            converted.append(convert(value))
         except TypeError:
-            raise TypeError(f"{what} {value!r} is not a whole number") from None
-        if number not in _INT64:
-            raise ValueError(f"{what} {number} is outside the listing's range")
-        numbers.append(number)
-    return numbers
+            raise TypeError(f"{what} {value!r} is not one of {kinds}") from None
+        except ValueError as error:
+            raise ValueError(f"{what} {error}") from None
+    return converted
 
 
-def _time_values(times):
-    if isinstance(times, (str, bytes)) or not isinstance(times, collections.abc.Iterable):
-        raise TypeError(f"times must be an iterable of times (numbers or texts), not "
-                        f"{type(times).__name__}")
-    chosen = []
-    for time in times:
-        if isinstance(time, str):
-            chosen.append(time)
-        elif isinstance(time, bool) or not hasattr(time, "__float__"):
-            raise TypeError(f"time {time!r} is neither a number nor a text")
-        else:
-            chosen.append(float(time))
-    return chosen
+def _whole_number(value):
+    number = operator.index(value)
+    if number not in _INT64:
+        raise ValueError(f"{number} is outside the listing's range")
+    return number
+
+
+def _time(value):
+    return value if isinstance(value, str) else float(value)
 
 
 def _frame(array, times, items, label):
@@ -272,13 +268,13 @@ class Listing:
                 raise ValueError(f"vector index {index} is not an entry of '{variable}'")
             arguments.vector_index = index
         if items is not None:
-            arguments.items = _whole_numbers("item", items)
+            arguments.items = _each("item", items, "whole numbers or a range", _whole_number)
         if steps is not None and times is not None:
             raise TypeError("give steps or times, not both")
         if steps is not None:
-            arguments.steps = _whole_numbers("step", steps)
+            arguments.steps = _each("step", steps, "whole numbers or a range", _whole_number)
         if times is not None:
-            arguments.times = _time_values(times)
+            arguments.times = _each("time", times, "times (numbers or texts)", _time)
         return arguments
 
     def _frame_parts(self, variable, vector, items, steps, times, progress):
