@@ -42,7 +42,7 @@ MsgAnswer PythonHost::MsgBox(std::string_view prompt, MsgButtons buttons, MsgIco
 }
 
 void PythonHost::UpdateProgress(float sngPercent, std::string_view szText) {
-    if (m_raised) throw HostStop{};
+    if (m_raised) return;
     if (!m_hasCallback) {
         const auto now = std::chrono::steady_clock::now();
         if (now - m_lastSignalCheck < kSignalCheckInterval) return;
@@ -55,22 +55,14 @@ void PythonHost::UpdateProgress(float sngPercent, std::string_view szText) {
         if (m_hasCallback) m_progress(sngPercent, Latin1Text(szText));
     } catch (py::error_already_set& raised) {
         m_raised.emplace(std::move(raised));
-    }
-    if (m_raised) {
-        // An extraction between two steps tests the flag as well.
-        m_abortRequested = true;
-        throw HostStop{};
+        m_abortRequested = m_stopScan = true;
     }
 }
 
 void PythonHost::Run(const std::function<void(Services&)>& work) {
-    Services services{*this, *this, m_abortRequested};
-    try {
-        py::gil_scoped_release released;
-        work(services);
-    } catch (const HostStop&) {
-        // m_raised holds what Python raised; RaiseIfShown passes it on.
-    }
+    Services services{*this, *this, m_abortRequested, m_stopScan};
+    py::gil_scoped_release released;
+    work(services);
 }
 
 void PythonHost::RaiseIfShown(const char* stage) {

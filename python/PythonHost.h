@@ -15,15 +15,11 @@ namespace vx::python {
 
 namespace py = pybind11;
 
-// Thrown out of a progress report to end the core's work when Python has an exception
-// to raise (Ctrl+C, or the progress callback's own). It is no Failure and no
-// std::exception, so the core's own handlers let it through to the caller.
-struct HostStop {};
-
 // Stands in for the window while the core runs with the GIL released: keeps every
 // message the core shows, and in each progress report takes the GIL just long enough
 // to run the signal handlers and the progress callback. An exception from either ends
-// the run at that report and is raised once the core has returned.
+// the run as closing the window does, a scan at that report and an extraction before its
+// next step, and is raised once the core has returned.
 class PythonHost : public MessageBoxService, public ProgressService {
 public:
     // `progress`: None, or a callable taking (fraction, text).
@@ -46,6 +42,7 @@ private:
     py::object m_progress;
     bool m_hasCallback;
     std::atomic<bool> m_abortRequested = false;
+    bool m_stopScan = false;
     std::vector<RecordedMessage> m_messages;
     std::optional<py::error_already_set> m_raised;
     std::chrono::steady_clock::time_point m_lastSignalCheck{};
