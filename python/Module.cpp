@@ -149,11 +149,13 @@ std::vector<float> TakeInRequestOrder(ValueTable& table, const ExtractionRequest
 
 class Listing {
 public:
-    Listing(const py::bytes& path, py::object progress) {
+    // `threads`: what each reading of the listing runs on (0: one per processor, at most
+    // four), so that readings that run at once can share the processors out.
+    Listing(const py::bytes& path, py::object progress, int threads) : m_threads(threads) {
         auto model = std::make_shared<OutputFileModel>();
         model->FilePath = std::string(path);
         model->Reset();
-        PythonHost host(std::move(progress));
+        PythonHost host(std::move(progress), m_threads);
         host.Run([&](Services& services) { ReadOutputFile(*model, services); });
         host.RaiseIfShown("open");
         m_model = std::move(model);
@@ -194,7 +196,7 @@ public:
         const ExtractionRequest request = Request(*model, arguments, "");
         ValueTable table;
         bool read = false;
-        PythonHost host(std::move(progress));
+        PythonHost host(std::move(progress), m_threads);
         host.Run(
             [&](Services& services) { read = ExtractValues(*model, request, table, services); });
         host.RaiseIfShown("values");
@@ -237,7 +239,7 @@ public:
                    "' is the listing itself, which is never overwritten");
         request.TimesInColumns = columns;
         ValueTable table;
-        PythonHost host(std::move(progress));
+        PythonHost host(std::move(progress), m_threads);
         host.Run([&](Services& services) { ExtractAndWrite(*model, request, table, services); });
         host.RaiseIfShown("export");
     }
@@ -261,6 +263,7 @@ private:
         return request;
     }
 
+    int m_threads;
     std::shared_ptr<const OutputFileModel> m_model;
 };
 
@@ -286,7 +289,8 @@ PYBIND11_MODULE(_core, m) {
         .def_readwrite("times", &Arguments::Times);
 
     py::class_<Listing>(m, "Listing")
-        .def(py::init<const py::bytes&, py::object>(), py::arg("path"), py::arg("progress"))
+        .def(py::init<const py::bytes&, py::object, int>(), py::arg("path"), py::arg("progress"),
+             py::arg("threads"))
         .def("close", &Listing::Close)
         .def_property_readonly("closed", &Listing::Closed)
         .def("summary", &Listing::Summary)

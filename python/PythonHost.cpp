@@ -32,8 +32,8 @@ void RaiseShown(const std::vector<RecordedMessage>& messages, const char* stage)
     throw py::error_already_set();
 }
 
-PythonHost::PythonHost(py::object progress)
-    : m_progress(std::move(progress)), m_hasCallback(!m_progress.is_none()) {}
+PythonHost::PythonHost(py::object progress, int threads)
+    : m_progress(std::move(progress)), m_hasCallback(!m_progress.is_none()), m_threads(threads) {}
 
 MsgAnswer PythonHost::MsgBox(std::string_view prompt, MsgButtons buttons, MsgIcon icon) {
     m_messages.push_back({std::string(prompt), icon});
@@ -60,7 +60,9 @@ void PythonHost::UpdateProgress(float sngPercent, std::string_view szText) {
 }
 
 void PythonHost::Run(const std::function<void(Services&)>& work) {
-    Services services{*this, *this, m_abortRequested, m_stopScan};
+    ReadingOptions reading;
+    reading.Threads = m_threads;
+    Services services{*this, *this, m_abortRequested, m_stopScan, reading};
     py::gil_scoped_release released;
     work(services);
 }

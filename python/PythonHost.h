@@ -22,8 +22,9 @@ namespace py = pybind11;
 // next step, and is raised once the core has returned.
 class PythonHost : public MessageBoxService, public ProgressService {
 public:
-    // `progress`: None, or a callable taking (fraction, text).
-    explicit PythonHost(py::object progress);
+    // `progress`: None, or a callable taking (fraction, text); `threads`: the reading's
+    // threads (ReadingOptions::Threads).
+    PythonHost(py::object progress, int threads);
 
     MsgAnswer MsgBox(std::string_view prompt, MsgButtons buttons, MsgIcon icon) override;
     void UpdateProgress(float sngPercent, std::string_view szText) override;
@@ -43,6 +44,7 @@ private:
     bool m_hasCallback;
     std::atomic<bool> m_abortRequested = false;
     bool m_stopScan = false;
+    int m_threads;
     std::vector<RecordedMessage> m_messages;
     std::optional<py::error_already_set> m_raised;
     std::chrono::steady_clock::time_point m_lastSignalCheck{};

@@ -103,18 +103,21 @@ def _frame(array, times, items, label):
                             columns=pandas.Index(items, name=label), copy=False)
 
 
-def open(path, progress=None):  # noqa: A001 - the module's promised name
+def open(path, progress=None, *, threads=0):  # noqa: A001 - the module's promised name
     """Opens the VORAX listing at `path` (str, bytes or path-like) and scans it once.
 
     The scan is the window's: identification, header, counts, every time step and the
     blocks of the first step. `progress`, when given, is called as progress(fraction,
     text) while the scan runs (and by every extraction, unless it is given its own).
+    `threads`: how many threads the scan and every extraction of the listing read on; 0,
+    the default, is one per processor (at most four). Fewer suit several listings read
+    at once in one machine's processes.
 
     Returns a Listing, which is also a context manager. Raises NotAListingError for a
     file that is no listing VoraxExtract reads, and Error (or a subclass) for any other
     message the window would show while opening it, with the same text.
     """
-    return Listing(path, progress)
+    return Listing(path, progress, threads=threads)
 
 
 class Listing:
@@ -126,11 +129,15 @@ class Listing:
     use.
     """
 
-    def __init__(self, path, progress=None):
+    def __init__(self, path, progress=None, *, threads=0):
         self._path = os.fspath(path)
         self._progress = _callable_or_none(progress)
+        if isinstance(threads, bool) or not isinstance(threads, int):
+            raise TypeError(f"threads must be a whole number, not {type(threads).__name__}")
+        if not 0 <= threads <= 256:
+            raise ValueError(f"threads {threads} is not a count from 0 to 256")
         with _raising_shown():
-            self._core = _core.Listing(os.fsencode(self._path), self._progress)
+            self._core = _core.Listing(os.fsencode(self._path), self._progress, threads)
         self._offered = {}
         for name, range_, kinds, bound, needs_range, label in self._core.variables():
             self._offered[name] = (Variable(name, range_, tuple(kinds), bound), label)

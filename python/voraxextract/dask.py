@@ -13,10 +13,12 @@ file system) and have voraxextract installed. Needs python3-dask and
 python3-distributed (and pandas).
 """
 
+import collections
 import os
 
 import pandas
-from distributed import Client, LocalCluster
+from distributed import Client, LocalCluster, get_worker
+from distributed.comm import get_address_host
 
 from . import Error, _frame
 from . import open as _open
@@ -49,7 +51,13 @@ def extract_many(paths, variable, vector=None, items=None, steps=None, *, times=
     else:
         client = Client(scheduler)
     try:
-        parts = client.gather(client.map(_frame_parts, whole, pure=False, **request))
+        # Every extraction reads on several threads; the tasks running at once on a host
+        # share its processors between them rather than each taking them all.
+        threads = collections.Counter()
+        for worker in client.scheduler_info()["workers"].values():
+            threads[worker["host"]] += worker["nthreads"]
+        parts = client.gather(client.map(_frame_parts, whole, pure=False, tasks_on_hosts=threads,
+                                         **request))
     finally:
         if client is not scheduler:
             client.close()
@@ -58,11 +66,19 @@ def extract_many(paths, variable, vector=None, items=None, steps=None, *, times=
     return pandas.concat([_frame(*p) for p in parts], keys=names, names=["Listing"])
 
 
-def _frame_parts(path, variable, vector=None, items=None, steps=None, times=None):
+def _frame_parts(path, variable, vector=None, items=None, steps=None, times=None,
+                 tasks_on_hosts=None):
     # One task: one listing's frame as the arrays and lists it is made of.
     try:
-        with _open(path) as listing:
+        with _open(path, threads=_reading_threads(tasks_on_hosts or {})) as listing:
             return listing._frame_parts(variable, vector, items, steps, times, None)
     except (Error, ValueError, TypeError) as error:
         error.add_note(f"listing: {path}")
         raise
+
+
+def _reading_threads(tasks_on_hosts):
+    # The threads of an extraction on this worker: its host's processors shared among
+    # the tasks that run there at once, at most four as the core's own choice.
+    at_once = tasks_on_hosts.get(get_address_host(get_worker().address), 1)
+    return max(1, min(4, len(os.sched_getaffinity(0)) // at_once))

@@ -49,6 +49,15 @@ def test_one_frame_keyed_by_listing_as_a_loop_would_make_it(request_, study, cli
         pandas.testing.assert_frame_equal(frame.loc[path], alone)
 
 
+@pytest.mark.parametrize("tasks_at_once", [1, 2, 64])
+def test_the_tasks_on_a_host_share_its_processors(tasks_at_once, client):
+    # Each worker finds its own host among those extract_many counted the tasks of.
+    hosts = {"127.0.0.1": tasks_at_once, "192.0.2.1": 1}
+    found = client.run(lambda: __import__("voraxextract.dask").dask._reading_threads(hosts))
+    share = len(os.sched_getaffinity(0)) // tasks_at_once
+    assert set(found.values()) == {max(1, min(4, share))}
+
+
 def test_a_listing_that_cannot_be_read_is_named(study, client, tmp_path):
     bad = tmp_path / "bad.out"
     bad.write_bytes(b"no listing at all\n")

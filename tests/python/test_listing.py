@@ -148,6 +148,19 @@ def test_bad_arguments_name_what_is_wrong(dynamic, arguments, kind, says, tmp_pa
     assert list(tmp_path.iterdir()) == []
 
 
+@pytest.mark.parametrize("threads, kind", [(1, None), (3, None), (-1, ValueError),
+                                            (1.0, TypeError), (True, TypeError)])
+def test_the_threads_a_listing_reads_on(threads, kind, dynamic):
+    if kind:
+        with pytest.raises(kind, match="threads"):
+            voraxextract.open(example("dynamic3d.out"), threads=threads)
+        return
+    with voraxextract.open(example("dynamic3d.out"), threads=threads) as listing:
+        assert listing.summary == dynamic.summary
+        for name in ("Displacements", "Beam Stresses", "Soil Pressure"):
+            np.testing.assert_array_equal(listing.values(name), dynamic.values(name))
+
+
 def test_the_listing_itself_is_never_written_over(tmp_path):
     listing_path = tmp_path / "run.out"
     listing_path.write_bytes(open(example("static2d.out"), "rb").read())
