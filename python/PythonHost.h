@@ -37,8 +37,6 @@ public:
     // core showed messages, the module's Shown(messages, stage).
     void RaiseIfShown(const char* stage);
 
-    const std::vector<RecordedMessage>& Messages() const { return m_messages; }
-
 private:
     py::object m_progress;
     bool m_hasCallback;
