@@ -3,6 +3,7 @@
 #include <array>
 
 #include "biff/XlsSheetWriter.h"
+#include "csv/CsvFile.h"
 
 namespace vx {
 
@@ -10,6 +11,7 @@ namespace {
 
 constexpr std::array kFormats = {
     SheetFormatInfo{SheetFormat::Xls, "xls", ".xls", "Excel File (*.xls)"},
+    SheetFormatInfo{SheetFormat::Csv, "csv", ".csv", "CSV File (*.csv)"},
 };
 
 char Lower(char c) {
@@ -53,6 +55,8 @@ std::optional<SheetFormat> FormatOfPath(std::string_view path) {
 
 std::unique_ptr<SheetWriter> MakeSheetWriter(SheetFormat format) {
     switch (format) {
+        case SheetFormat::Csv:
+            return std::make_unique<CsvSheetWriter>();
         case SheetFormat::Xls:
             break;
     }

@@ -36,7 +36,18 @@ bool SheetJsCells(const std::filesystem::path& xls, std::vector<Cell>& cells, st
 // Sheet 1 as headless LibreOffice exports it to CSV.
 bool LibreOfficeCsv(const std::filesystem::path& xls, std::string& csv, std::string& error);
 
+// The cells of an .xlsx or a .csv as a real reader has them, in the form DumpCells gives:
+// `reader` is one of tests/support/sheet-cells (openpyxl, pandas-excel, pandas-csv, csv)
+// or "sheetjs"; `sheet` names a workbook's sheet (none: the first).
+bool ReaderCells(const std::string& reader, const std::filesystem::path& file,
+                 std::vector<Cell>& cells, std::string& error, const std::string& sheet = "");
+// The sheet names of an .xlsx, in order, as openpyxl reads them.
+bool WorkbookSheets(const std::filesystem::path& xlsx, std::vector<std::string>& names,
+                    std::string& error);
+
 bool HaveXlsDump();
+// openpyxl and pandas under the system's python3.
+bool HavePythonReaders();
 bool HaveSheetJs();
 bool HaveLibreOffice();
 
