@@ -4,6 +4,7 @@
 
 #include "biff/XlsSheetWriter.h"
 #include "csv/CsvFile.h"
+#include "xlsx/XlsxFile.h"
 
 namespace vx {
 
@@ -11,6 +12,7 @@ namespace {
 
 constexpr std::array kFormats = {
     SheetFormatInfo{SheetFormat::Xls, "xls", ".xls", "Excel File (*.xls)"},
+    SheetFormatInfo{SheetFormat::Xlsx, "xlsx", ".xlsx", "Excel Workbook (*.xlsx)"},
     SheetFormatInfo{SheetFormat::Csv, "csv", ".csv", "CSV File (*.csv)"},
 };
 
@@ -55,6 +57,8 @@ std::optional<SheetFormat> FormatOfPath(std::string_view path) {
 
 std::unique_ptr<SheetWriter> MakeSheetWriter(SheetFormat format) {
     switch (format) {
+        case SheetFormat::Xlsx:
+            return std::make_unique<XlsxSheetWriter>();
         case SheetFormat::Csv:
             return std::make_unique<CsvSheetWriter>();
         case SheetFormat::Xls:

@@ -10,7 +10,7 @@
 namespace vx {
 
 // The file formats a sheet is written in. Xls, the Excel 2.x file, is the default.
-enum class SheetFormat { Xls, Csv };
+enum class SheetFormat { Xls, Xlsx, Csv };
 
 struct SheetFormatInfo {
     SheetFormat Format;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,9 @@ struct Cell {
     std::string Value;  // the tools' text: labels escaped, numbers as Python's repr
     bool operator==(const Cell&) const = default;
 };
+inline void PrintTo(const Cell& c, std::ostream* os) {
+    *os << "(" << c.Row << "," << c.Col << " " << c.Type << " \"" << c.Value << "\")";
+}
 
 // The cells of a sheet as `xls-dump` (our strict reader) or SheetJS reads them; an
 // empty optional with the tool's complaint in `error` when the tool refuses the file.
