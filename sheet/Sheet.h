@@ -12,7 +12,8 @@ namespace vx {
 
 enum class CellKind : std::uint8_t { Empty, Text, Number };
 
-// One worksheet as the writers read it. Rows and columns are numbered from 1.
+// One worksheet as the writers read it. Rows and columns are numbered from 1. A writer
+// may ask for cells from several threads at once.
 class Sheet {
 public:
     virtual ~Sheet() = default;
@@ -53,12 +54,12 @@ public:
     virtual void Close() = 0;
 };
 
-// Hands every cell of `sheet` to `file` row after row, left to right, skipping empty
-// cells: the order of the formats that stream their rows.
+// Hands every cell of `sheet` (or of its rows first..last) to `file` row after row, left
+// to right, skipping empty cells: the order of the formats that stream their rows.
 template <typename File>
-void WriteByRows(const Sheet& sheet, File& file) {
-    const std::int32_t rows = sheet.Rows(), columns = sheet.Columns();
-    for (std::int32_t row = 1; row <= rows; ++row) {
+void WriteByRows(const Sheet& sheet, File& file, std::int32_t first = 1, std::int32_t last = -1) {
+    const std::int32_t rows = last < 0 ? sheet.Rows() : last, columns = sheet.Columns();
+    for (std::int32_t row = first; row <= rows; ++row) {
         for (std::int32_t col = 1; col <= columns; ++col) {
             switch (sheet.Kind(row, col)) {
                 case CellKind::Text:

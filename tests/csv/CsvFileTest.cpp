@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <map>
 #include <variant>
 
 #include "common/Failure.h"
@@ -20,7 +21,8 @@ struct CsvCell {
     std::variant<std::string, float, double> Value;
 };
 
-void Put(CsvFile& file, const CsvCell& c) {
+template <typename Csv>
+void Put(Csv& file, const CsvCell& c) {
     if (auto* text = std::get_if<std::string>(&c.Value))
         file.Text(c.Row, c.Col, *text);
     else if (auto* single = std::get_if<float>(&c.Value))
@@ -76,6 +78,72 @@ TEST(CsvFile, CellsBecomeTheseBytes) {
         for (const auto& cell : c.Cells) Put(file, cell);
         file.Close();
         EXPECT_EQ(ReadBytes(path), c.Bytes) << c.What;
+    }
+}
+
+// A sheet of numbers, empty rows, texts to quote, and failures where asked.
+class TestSheet : public Sheet {
+public:
+    TestSheet(std::int32_t rows, std::int32_t columns) : m_rows(rows), m_columns(columns) {}
+    std::map<std::pair<std::int32_t, std::int32_t>, int> Failures;
+
+    std::string Name() const override { return "test"; }
+    std::int32_t Rows() const override { return m_rows; }
+    std::int32_t Columns() const override { return m_columns; }
+    CellKind Kind(std::int32_t row, std::int32_t col) const override {
+        // Row 93 and its multiples are empty: the last rows of blocks of 93 rows, as a
+        // sheet 700 cells wide is cut.
+        if (row % 93 == 0 || (row + col) % 11 == 0) return CellKind::Empty;
+        return col == 1 ? CellKind::Text : CellKind::Number;
+    }
+    std::string Text(std::int32_t row, std::int32_t) const override {
+        return row % 2 ? "Node " + std::to_string(row) : "a \"quoted\", text";
+    }
+    float Number(std::int32_t row, std::int32_t col) const override {
+        auto failure = Failures.find({row, col});
+        if (failure != Failures.end()) Raise(failure->second);
+        return static_cast<float>(row) / static_cast<float>(col) * 1e-3f;
+    }
+
+private:
+    std::int32_t m_rows, m_columns;
+};
+
+// The rows a large sheet is cut into, made into text by several threads, make the same
+// text as one thread makes of the whole, and the failure of the first failing cell.
+TEST(CsvSheetWriter, ALargeSheetIsTheSameTextAsOneThreadMakes) {
+    TempDir dir;
+    for (bool failing : {false, true}) {
+        TestSheet sheet(1500, 700);  // more cells than are worth threads, in many blocks
+        if (failing)
+            sheet.Failures = {{{1203, 8}, fail::SubscriptOutOfRange},
+                              {{1204, 2}, fail::TypeMismatch},
+                              {{1400, 2}, fail::Overflow}};
+        CsvText whole(1, sheet.Columns());
+        int expected = 0;
+        try {
+            WriteByRows(sheet, whole);
+            whole.EndLine();
+        } catch (const Failure& f) {
+            expected = f.Number();
+        }
+        const auto path = dir.Write("sheet.csv", "earlier");
+        int found = 0;
+        try {
+            CsvSheetWriter writer;
+            writer.Create(path.string());
+            writer.Write(sheet);
+            writer.Close();
+        } catch (const Failure& f) {
+            found = f.Number();
+        }
+        EXPECT_EQ(found, expected);
+        if (failing) {
+            EXPECT_EQ(found, fail::SubscriptOutOfRange);
+            EXPECT_EQ(ReadBytes(path), "earlier");
+        } else {
+            EXPECT_TRUE(ReadBytes(path) == whole.Bytes()) << "the texts differ";
+        }
     }
 }
 
