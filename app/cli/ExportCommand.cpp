@@ -6,6 +6,7 @@
 
 #include "app/cli/Commands.h"
 #include "app/cli/ConsoleServices.h"
+#include "app/cli/ExportOptions.h"
 #include "export/ExportRequest.h"
 #include "export/VariableCatalogue.h"
 #include "export/Worksheet.h"
@@ -18,22 +19,6 @@
 namespace vx::cli {
 
 namespace {
-
-struct ExportOptions {
-    std::string File;
-    std::string Output;
-    std::string Variable;
-    bool HasVariable = false;
-    std::string Vector;
-    bool HasVector = false;
-    std::string VectorIndex;
-    bool HasVectorIndex = false;
-    std::string From = "1", To = "1", Step = "1";
-    enum class Times { None, Steps, Times, All } TimeSource = Times::None;
-    std::string TimeList;
-    bool Columns = false;
-    bool Quiet = false;
-};
 
 // A usage error or a request the window would never let through: one line, exit 2,
 // nothing written.
@@ -54,73 +39,6 @@ std::vector<std::string> SplitList(const std::string& list) {
         start = comma + 1;
     }
     return items;
-}
-
-bool ParseArgs(const std::vector<std::string>& args, ExportOptions& o, std::string& error) {
-    auto setTimes = [&](ExportOptions::Times source, const std::string& list) {
-        if (o.TimeSource != ExportOptions::Times::None) {
-            error = "give only one of --steps, --times and --all-steps";
-            return false;
-        }
-        o.TimeSource = source;
-        o.TimeList = list;
-        return true;
-    };
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= args.size()) {
-                error = "option " + a + " needs a value";
-                return false;
-            }
-            out = args[++i];
-            return true;
-        };
-        std::string v;
-        if (a == "-o" || a == "--output") {
-            if (!value(o.Output)) return false;
-        } else if (a == "--variable") {
-            if (!value(o.Variable)) return false;
-            o.HasVariable = true;
-        } else if (a == "--vector") {
-            if (!value(o.Vector)) return false;
-            o.HasVector = true;
-        } else if (a == "--vector-index") {
-            if (!value(o.VectorIndex)) return false;
-            o.HasVectorIndex = true;
-        } else if (a == "--from") {
-            if (!value(o.From)) return false;
-        } else if (a == "--to") {
-            if (!value(o.To)) return false;
-        } else if (a == "--step") {
-            if (!value(o.Step)) return false;
-        } else if (a == "--steps") {
-            if (!value(v) || !setTimes(ExportOptions::Times::Steps, v)) return false;
-        } else if (a == "--times") {
-            if (!value(v) || !setTimes(ExportOptions::Times::Times, v)) return false;
-        } else if (a == "--all-steps") {
-            if (!setTimes(ExportOptions::Times::All, "")) return false;
-        } else if (a == "--columns") {
-            o.Columns = true;
-        } else if (a == "--rows") {
-            o.Columns = false;
-        } else if (a == "--quiet") {
-            o.Quiet = true;
-        } else if (a.size() > 1 && a[0] == '-') {
-            error = "unknown option '" + a + "'";
-            return false;
-        } else if (o.File.empty()) {
-            o.File = a;
-        } else {
-            error = "more than one listing given ('" + o.File + "', '" + a + "')";
-            return false;
-        }
-    }
-    if (o.File.empty())
-        error = "no listing given";
-    else if (o.Output.empty())
-        error = "no output file given (-o OUT)";
-    return error.empty();
 }
 
 // The Selected and hidden lists the request's time options make, as the window's lists
@@ -176,10 +94,12 @@ bool IsTheListing(const std::string& output, const std::string& listing) {
 int RunExport(const std::vector<std::string>& args) {
     ExportOptions o;
     std::string error;
-    if (!ParseArgs(args, o, error)) return Refuse(error);
+    if (!ParseExportArgs(args, o, error)) return Refuse(error);
     if (IsTheListing(o.Output, o.File))
         return Refuse("the output file '" + o.Output +
                       "' is the listing itself, which is never overwritten");
+    const SheetFormat format =
+        o.Format ? *o.Format : FormatOfPath(o.Output).value_or(SheetFormat::Xls);
 
     ConsoleServices console(/*echoMessages=*/true, /*showProgress=*/!o.Quiet);
     OutputFileModel model;
@@ -192,61 +112,87 @@ int RunExport(const std::vector<std::string>& args) {
     auto offered = OfferedVariables(model);
     if (offered.empty()) return Refuse("the listing offers no variable to export");
     const OfferedVariable* variable = &offered.front();
-    if (o.HasVariable) {
+    if (o.Variable) {
         variable = nullptr;
         for (const auto& v : offered)
-            if (v.Name == o.Variable) variable = &v;
+            if (v.Name == *o.Variable) variable = &v;
         if (!variable) {
             std::string names;
             for (const auto& v : offered) names += (names.empty() ? "" : ", ") + v.Name;
-            return Refuse("variable '" + o.Variable +
+            return Refuse("variable '" + *o.Variable +
                           "' is not offered by this listing (offered: " + names + ")");
         }
     }
 
-    ExtractionRequest request;
-    request.Variable = variable->Name;
+    // The vector kinds, one sheet each: the first entry unless named.
     const auto& kinds = variable->VectorKinds;
-    std::int32_t kind = kinds.empty() ? -1 : 0;
-    if (o.HasVectorIndex) {
-        auto k = ParseNumber(o.VectorIndex);
+    std::vector<std::int32_t> chosen = {kinds.empty() ? -1 : 0};
+    if (o.VectorIndex) {
+        auto k = ParseNumber(*o.VectorIndex);
         if (!k || *k != static_cast<std::int32_t>(*k) || *k < 0 ||
             *k >= static_cast<double>(kinds.size()))
-            return Refuse("vector index '" + o.VectorIndex + "' is not an entry of '" +
+            return Refuse("vector index '" + *o.VectorIndex + "' is not an entry of '" +
                           variable->Name + "' (0 to " +
                           std::to_string(static_cast<int>(kinds.size()) - 1) + ")");
-        kind = static_cast<std::int32_t>(*k);
+        chosen = {static_cast<std::int32_t>(*k)};
     }
-    if (o.HasVector) {
-        std::int32_t found = -1;
-        for (std::size_t i = 0; i < kinds.size() && found < 0; ++i)
-            if (kinds[i] == o.Vector) found = static_cast<std::int32_t>(i);
-        if (found < 0)
-            return Refuse("vector kind '" + o.Vector + "' does not exist for '" + variable->Name +
-                          "'");
-        if (o.HasVectorIndex && found != kind)
+    if (!o.Vectors.empty()) {
+        std::vector<std::int32_t> named;
+        for (const auto& text : o.Vectors) {
+            std::int32_t found = -1;
+            for (std::size_t i = 0; i < kinds.size() && found < 0; ++i)
+                if (kinds[i] == text) found = static_cast<std::int32_t>(i);
+            if (found < 0)
+                return Refuse("vector kind '" + text + "' does not exist for '" + variable->Name +
+                              "'");
+            named.push_back(found);
+        }
+        if (o.VectorIndex && named.front() != chosen.front())
             return Refuse("--vector and --vector-index name different entries");
-        kind = found;
+        chosen = std::move(named);
     }
-    request.VectorKindIndex = static_cast<std::int16_t>(kind);
-    request.VectorKind = kind >= 0 ? kinds[static_cast<std::size_t>(kind)] : "";
+    if (o.AllVectors && !kinds.empty()) {
+        chosen.clear();
+        for (std::size_t i = 0; i < kinds.size(); ++i)
+            chosen.push_back(static_cast<std::int32_t>(i));
+    }
+    if (chosen.size() > 1 && format != SheetFormat::Xlsx)
+        return Refuse("several vector kinds need --format xlsx, one sheet each; a " +
+                      std::string(FormatInfo(format).Name) + " file holds one sheet");
 
-    // "Eigen Values" empties the range boxes in the window.
-    std::string from = o.From, to = o.To, step = o.Step;
-    if (!variable->NeedsRange) from = to = step = "";
-
+    ExtractionRequest request;
+    request.Variable = variable->Name;
     std::vector<std::string> hidden;
     if (!SelectTimes(o, model, hidden, error)) return Refuse(error);
-    if (!ReadyToSave(request.Variable, from, to, step, hidden.size(), model, &error))
-        return Refuse("Save would stay disabled: " + error);
-    if (!BuildVectors(request.Variable, from, to, step, request.Vectors, error))
-        return Refuse(error);
+    if (o.Items) {
+        if (!variable->NeedsRange)
+            return Refuse("--items does not apply to '" + variable->Name +
+                          "', which has no range of items");
+        const auto bound = std::min<std::int32_t>(variable->Bound, INT16_MAX);
+        if (!ParseItems(*o.Items, bound, request.Vectors, error)) return Refuse(error);
+        if (hidden.empty()) return Refuse("Save would stay disabled: no time step is selected");
+    } else {
+        // "Eigen Values" empties the range boxes in the window.
+        std::string from = o.From, to = o.To, step = o.Step;
+        if (!variable->NeedsRange) from = to = step = "";
+        if (!ReadyToSave(request.Variable, from, to, step, hidden.size(), model, &error))
+            return Refuse("Save would stay disabled: " + error);
+        if (!BuildVectors(request.Variable, from, to, step, request.Vectors, error))
+            return Refuse(error);
+    }
     if (!BuildSelectedTimes(hidden, request.SelectedTimes, error)) return Refuse(error);
     request.TimesInColumns = o.Columns;
     request.OutputPath = o.Output;
 
+    std::vector<ExtractionRequest> requests;
+    for (std::int32_t kind : chosen) {
+        request.VectorKindIndex = static_cast<std::int16_t>(kind);
+        request.VectorKind = kind >= 0 ? kinds[static_cast<std::size_t>(kind)] : "";
+        requests.push_back(request);
+    }
+
     ValueTable table;
-    ExtractAndWrite(model, request, table, services);
+    ExtractAndWrite(model, requests, table, services, format);
     console.ClearProgress();
     if (console.AbortRequested()) {
         std::fputs("voraxextract-cli export: interrupted; the sheet was not written\n", stderr);
