@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -427,6 +428,43 @@ TEST(ProgressPainting, DigitsUnderTheBarDifferFromTheBar) {
 TEST(DialogFilters, BecomeQtNameFilters) {
     EXPECT_EQ(NameFilters("Vorax Output Files (*.out)|*.out|All Files (*.*)|*.*"),
               (QStringList{"Vorax Output Files (*.out)", "All Files (*)"}));
+}
+
+// The save dialog opens on the type it is given, and a name typed after the user has
+// chosen another type comes back with that type's extension and its place in the list.
+TEST(DialogFilters, TheSaveDialogTellsTheTypeChosenAndGivesItsExtension) {
+    test::TempDir dir;
+    QWidget owner;
+    QtFileDialogs dialogs(&owner);
+    FileDialogSetup setup;
+    setup.InitDir = dir.Path().string();
+    setup.Filter =
+        "Excel File (*.xls)|*.xls|Excel Workbook (*.xlsx)|*.xlsx|CSV File (*.csv)|*.csv|"
+        "All Files (*.*)|*.*";
+    setup.FilterIndex = 3;
+    setup.OverwritePrompt = true;
+    QString openedOn;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        user.stop();
+        openedOn = dialog->selectedNameFilter();
+        auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+        ASSERT_NE(types, nullptr);
+        types->setCurrentIndex(1);  // as the user picks it: the list then says so
+        emit types->activated(1);
+        emit types->textActivated(types->currentText());
+        dialog->selectFile("book");
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    user.start(20);
+    FileDialogChoice choice;
+    ASSERT_TRUE(dialogs.ShowSave(setup, choice));
+    EXPECT_EQ(openedOn, "CSV File (*.csv)");
+    EXPECT_EQ(choice.FilterIndex, 2);
+    EXPECT_EQ(choice.FileName, (dir.Path() / "book.xlsx").string());
+    EXPECT_EQ(choice.FileTitle, "book.xlsx");
 }
 
 }  // namespace
