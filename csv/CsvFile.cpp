@@ -51,9 +51,14 @@ CsvText::CsvText(std::int32_t firstRow, std::int32_t width)
     : m_firstRow(firstRow), m_row(firstRow), m_width(width) {}
 
 char* CsvText::Room(std::size_t bytes) {
-    if (m_used + bytes > m_bytes.size())
-        m_bytes.resize(std::max(m_bytes.size() * 2, m_used + bytes + 4096));
-    return m_bytes.data() + m_used;
+    if (m_used + bytes > m_capacity) {
+        const std::size_t capacity = std::max(m_capacity * 2, m_used + bytes + 4096);
+        auto grown = std::make_unique_for_overwrite<char[]>(capacity);
+        if (m_used > 0) std::memcpy(grown.get(), m_bytes.get(), m_used);
+        m_bytes = std::move(grown);
+        m_capacity = capacity;
+    }
+    return m_bytes.get() + m_used;
 }
 
 void CsvText::FinishLine() {
@@ -182,7 +187,7 @@ void CsvSheetWriter::Write(const Sheet& sheet) {
     const std::int32_t blocks = (rows - 1) / perBlock + 1;
     // Block b is made into ring[b % ring.size()] once block b - ring.size() is written.
     struct Slot {
-        std::string Text;
+        CsvText Text;
         std::exception_ptr Failure;
         bool Ready = false;
     };
@@ -217,7 +222,7 @@ void CsvSheetWriter::Write(const Sheet& sheet) {
             }
             std::lock_guard lock(mutex);
             Slot& slot = ring[static_cast<std::size_t>(b % slots)];
-            slot.Text.assign(text.Bytes());
+            slot.Text = std::move(text);
             slot.Failure = failure;
             slot.Ready = true;
             changed.notify_all();
@@ -229,14 +234,14 @@ void CsvSheetWriter::Write(const Sheet& sheet) {
         for (unsigned i = 0; i < threads; ++i) workers.emplace_back(work);
         for (std::int32_t b = 0; b < blocks && !failure; ++b) {
             Slot& slot = ring[static_cast<std::size_t>(b % slots)];
-            std::string text;
+            CsvText text;
             {
                 std::unique_lock lock(mutex);
                 changed.wait(lock, [&] { return slot.Ready; });
                 failure = slot.Failure;
-                text.swap(slot.Text);
+                text = std::move(slot.Text);
             }
-            if (!failure) m_file.Append(text);
+            if (!failure) m_file.Append(text.Bytes());
             std::lock_guard lock(mutex);
             slot.Ready = false;
             written = b + 1;

@@ -34,7 +34,7 @@ public:
     // through `row`.
     void EndRowsThrough(std::int32_t row);
 
-    std::string_view Bytes() const { return {m_bytes.data(), m_used}; }
+    std::string_view Bytes() const { return {m_bytes.get(), m_used}; }
     // Forgets the bytes built so far, keeping its place in the sheet.
     void Drop() { m_used = 0; }
 
@@ -46,7 +46,9 @@ private:
     char* Room(std::size_t bytes);
     void Put(char c) { *Room(1) = c, ++m_used; }
 
-    std::string m_bytes;  // its size is the capacity; m_used of it are the text
+    // Grown by hand: a string would fill every new byte with zeros first.
+    std::unique_ptr<char[]> m_bytes;
+    std::size_t m_capacity = 0;
     std::size_t m_used = 0;
     std::int32_t m_firstRow;
     std::int32_t m_row;        // the line being written
