@@ -13,8 +13,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <random>
 #include <vector>
+
+#include "bench/ListingValues.h"
 
 int main(int argc, char** argv) {
     if (argc != 4) {
@@ -27,19 +28,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vorax-bench-xlsx: at most 1048576 rows and 16384 columns\n");
         return 2;
     }
-    // Singles of every sign and of magnitudes from 1e-5 to 1e5, printed with five
-    // significant digits, as listings print them.
-    std::mt19937 random(1);
-    std::uniform_real_distribution<double> mantissa(0.1, 1.0);
-    std::uniform_int_distribution<int> exponent(-4, 5);
-    std::vector<double> values(1 << 20);
-    for (auto& v : values) {
+    // The numbers as the export gives them to libxlsxwriter: each single of a listing as
+    // the double nearest to its shortest decimal.
+    std::vector<double> values;
+    for (float single : vx::bench::ListingValues(4093)) {
         char text[32];
-        std::snprintf(text, sizeof text, "%.5fE%+03d", (random() % 2 ? -1 : 1) * mantissa(random),
-                      exponent(random));
-        const float single = std::strtof(text, nullptr);
         const auto end = std::to_chars(text, text + sizeof text, single).ptr;
-        std::from_chars(text, end, v);
+        std::from_chars(text, end, values.emplace_back());
     }
     lxw_workbook_options options = {};
     options.constant_memory = LXW_TRUE;
