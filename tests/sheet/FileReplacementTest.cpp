@@ -90,17 +90,6 @@ TEST(FileReplacement, TheNewFileTakesThePlaceTheDestinationNamesOnlyWhenCommitte
     }
 }
 
-TEST(FileReplacement, WithoutCommitNothingChanges) {
-    TempDir dir;
-    const auto old = dir.Write("old.csv", "earlier");
-    {
-        FileReplacement file(old.string());
-        WriteAll(file.Descriptor(), "half of it");
-    }
-    EXPECT_EQ(ReadBytes(old), "earlier");
-    EXPECT_EQ(FilesIn(dir.Path()), std::vector<std::string>{"old.csv"});
-}
-
 TEST(FileReplacement, RefusesWhatTheXlsWriterRefuses) {
     TempDir dir;
     fs::create_directory(dir.Path() / "folder");

@@ -365,28 +365,6 @@ TEST_P(ExportRoad, TheWindowWritesTheSheetTheToolWrites) {
     auto run = test::RunCli(args);
     ASSERT_EQ(run.Status, 0) << run.Err;
     EXPECT_EQ(test::ReadBytes(sheet), test::ReadBytes(cli));
-
-    // The same request as a workbook and as CSV, chosen by the dialog's type.
-    for (const auto* type : {"xlsx", "csv"}) {
-        const int filter = type == std::string("xlsx") ? 2 : 3;
-        m_fake.SaveFilters.push_back(filter);
-        Save(m_dir.Path() / "window");
-        EXPECT_EQ(m_fake.SaveSetups.back().FilterIndex, filter == 2 ? 1 : 2) << "the last type";
-        fs::path theirs = m_dir.Path() / ("cli." + std::string(type));
-        args[3] = theirs.string();
-        run = test::RunCli(args);
-        ASSERT_EQ(run.Status, 0) << run.Err;
-        fs::path ours = m_dir.Path() / ("window." + std::string(type));
-        if (filter == 3) {
-            EXPECT_EQ(test::ReadBytes(ours), test::ReadBytes(theirs));
-        } else if (test::HavePythonReaders()) {
-            std::vector<test::Cell> a, b;
-            std::string error;
-            ASSERT_TRUE(test::ReaderCells("openpyxl", ours, a, error)) << error;
-            ASSERT_TRUE(test::ReaderCells("openpyxl", theirs, b, error)) << error;
-            EXPECT_EQ(a, b);
-        }
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -187,25 +187,5 @@ TEST(XlsxFile, RefusesWhatItCannotWriteAndLeavesNothingBehind) {
     EXPECT_THROW(unopened.AddSheet("S"), Failure);
 }
 
-TEST(XlsxFile, SheetsFollowOneAnotherUnderTheirNames) {
-    if (!test::HavePythonReaders()) GTEST_SKIP() << "openpyxl missing";
-    TempDir dir;
-    const auto path = dir.Path() / "book.xlsx";
-    XlsxFile file;
-    file.Create(path.string());
-    for (const char* name : {"N1", "n1", "Surface 1/2"}) {
-        file.AddSheet(name);
-        file.Text(1, 1, name);
-    }
-    file.Close();
-    Texts names;
-    std::string error;
-    ASSERT_TRUE(test::WorkbookSheets(path, names, error)) << error;
-    EXPECT_EQ(names, (Texts{"N1", "n1 (2)", "Surface 1_2"}));
-    std::vector<Cell> cells;
-    ASSERT_TRUE(test::ReaderCells("openpyxl", path, cells, error, "n1 (2)")) << error;
-    EXPECT_EQ(cells, (std::vector<Cell>{{1, 1, "label", "n1"}}));
-}
-
 }  // namespace
 }  // namespace vx
