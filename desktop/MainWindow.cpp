@@ -14,10 +14,12 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QWindowStateChangeEvent>
 
+#include "desktop/PlotWindow.h"
 #include "desktop/ProgressWidget.h"
 #include "desktop/QtServices.h"
 #include "desktop/TimeListWidget.h"
@@ -131,14 +133,20 @@ MainWindow::MainWindow(DesktopServices services, QWidget* parent)
           m_form->CenteredMsgBox(message.toStdString(), MsgButtons::Ok, MsgIcon::Exclamation,
                                  AppTitle);
       })) {
+    m_plotDialogs = services.Dialogs;
+    m_plotBoxes = services.Boxes;
     if (!services.Dialogs) services.Dialogs = &m_owned->Dialogs;
     if (!services.Boxes) services.Boxes = &m_owned->Boxes;
     if (!services.Settings) services.Settings = &m_owned->Settings;
     if (!services.Pointer) services.Pointer = &m_owned->Pointer;
     if (!services.Help) services.Help = &m_owned->Help;
-    m_platform =
-        std::make_unique<Platform>(Platform{*services.Dialogs, *services.Boxes, *services.Settings,
-                                            *services.Help, *services.Pointer, *this, *this});
+    m_platform = std::make_unique<Platform>(
+        Platform{*services.Dialogs, *services.Boxes, *services.Settings, *services.Help,
+                 *services.Pointer, *this, *this, *this, *this});
+    m_pause.setSingleShot(true);
+    connect(&m_pause, &QTimer::timeout, this, [this] {
+        if (auto task = std::move(m_afterPause)) task();
+    });
     m_form = std::make_unique<FrmExtract>(*m_platform);
 
     BuildWidgets();
@@ -293,6 +301,7 @@ void MainWindow::Connect() {
     };
     click(f.cmdFile, &FrmExtract::cmdFile_Click);
     click(f.cmdSave, &FrmExtract::cmdSave_Click);
+    click(f.cmdPlot, &FrmExtract::cmdPlot_Click);
     click(f.cmdDelete, &FrmExtract::cmdDelete_Click);
     click(f.cmdClear, &FrmExtract::cmdClear_Click);
     click(f.cmdHelp, &FrmExtract::cmdHelp_Click);
@@ -613,6 +622,45 @@ void MainWindow::PaintProgress(const ProgressPicture& picture) {
 
 bool MainWindow::TabDown() {
     return m_focusByTab;
+}
+
+// --- work for the window's thread, and the plot window ---------------------------------
+
+void MainWindow::Post(std::function<void()> task) {
+    // Queued: it runs on this window's thread, whichever thread posts it.
+    QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+}
+
+void MainWindow::RunAfterPause(int ms, std::function<void()> task) {
+    m_afterPause = std::move(task);
+    m_pause.start(ms);
+}
+
+void MainWindow::ShowPlotWindow() {
+    if (!m_plotWindow) {
+        m_plotWindow = std::make_unique<PlotWindow>(
+            m_form->Plot(), [this] { return m_form->FileModel().FilePath; }, m_plotDialogs,
+            m_plotBoxes);
+        QRect main = frameGeometry();
+        QRect screen = this->screen() ? this->screen()->availableGeometry() : QRect(main);
+        // The frame's own size is not known before it is shown; the client area stands
+        // for it.
+        PixelRect place = PlotWindowPlace({main.x(), main.y(), main.width(), main.height()},
+                                          {screen.x(), screen.y(), screen.width(), screen.height()},
+                                          m_plotWindow->width(), m_plotWindow->height());
+        m_plotWindow->move(place.Left, place.Top);
+    }
+    m_plotWindow->show();
+    m_plotWindow->raise();
+    m_plotWindow->activateWindow();
+}
+
+void MainWindow::ClosePlotWindow() {
+    if (m_plotWindow) m_plotWindow->close();
+}
+
+void MainWindow::PlotChanged() {
+    if (m_plotWindow) m_plotWindow->Refresh();
 }
 
 }  // namespace vx::desktop

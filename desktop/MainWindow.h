@@ -4,6 +4,7 @@
 #include <memory>
 
 #include <QLabel>
+#include <QTimer>
 #include <QWidget>
 
 #include "window/FrmExtract.h"
@@ -16,6 +17,7 @@ class QMenu;
 
 namespace vx::desktop {
 
+class PlotWindow;
 class ProgressWidget;
 class TimeListWidget;
 
@@ -33,7 +35,11 @@ struct DesktopServices {
 // status bar, along its bottom edge, and the progress bar inside it. It forwards what
 // the user does to the model's handlers and shows the model's state after each of them;
 // it holds no rules of its own.
-class MainWindow : public QWidget, private WindowHost, private KeyboardState {
+class MainWindow : public QWidget,
+                   private WindowHost,
+                   private KeyboardState,
+                   private Scheduler,
+                   private PlotWindowHost {
     Q_OBJECT
 public:
     // Services left out are the real ones.
@@ -44,6 +50,8 @@ public:
     // The widget of a control of the model, by name and array index.
     QWidget* WidgetOf(std::string_view name, int index = -1);
     ProgressWidget* Progress() { return m_progress; }
+    // The plot window; none before Plot was first pressed.
+    PlotWindow* Plot() { return m_plotWindow.get(); }
     QLabel* StatusText() { return m_panel1; }
     QMenu* ListMenu() { return m_menu; }
     // Shows the model's state on every widget.
@@ -79,6 +87,13 @@ private:
     void PaintProgress(const ProgressPicture& picture) override;
     // KeyboardState
     bool TabDown() override;
+    // Scheduler
+    void Post(std::function<void()> task) override;
+    void RunAfterPause(int ms, std::function<void()> task) override;
+    // PlotWindowHost
+    void ShowPlotWindow() override;
+    void ClosePlotWindow() override;
+    void PlotChanged() override;
 
     void BuildWidgets();
     void Connect();
@@ -95,6 +110,12 @@ private:
     std::unique_ptr<Owned> m_owned;
     std::unique_ptr<Platform> m_platform;
     std::unique_ptr<FrmExtract> m_form;
+    // After the form, so that it goes first: it shows the form's plot.
+    std::unique_ptr<PlotWindow> m_plotWindow;
+    FileDialogs* m_plotDialogs = nullptr;  // a test's own, else the plot window's
+    MessageBoxes* m_plotBoxes = nullptr;
+    QTimer m_pause;
+    std::function<void()> m_afterPause;
 
     std::map<Control*, QWidget*> m_widgets;
     QWidget* m_statusBar = nullptr;

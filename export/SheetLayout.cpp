@@ -27,6 +27,10 @@ std::string_view RecordLabel(std::string_view variable) {
     return "";
 }
 
+std::string VectorLabel(std::string_view variable, std::int16_t vector) {
+    return std::string(RecordLabel(variable)) + " " + std::to_string(vector);
+}
+
 SheetLayout::SheetLayout(const ExtractionRequest& request, const OutputFileModel& model,
                          const ValueTable& table)
     : m_request(request), m_model(model), m_table(table), m_label(RecordLabel(request.Variable)) {
@@ -87,8 +91,7 @@ float SheetLayout::Time(std::int64_t t) const {
 }
 
 std::string SheetLayout::VectorLabel(std::int64_t k) const {
-    return std::string(m_label) + " " +
-           std::to_string(m_request.Vectors[static_cast<std::size_t>(k - 1)]);
+    return vx::VectorLabel(m_request.Variable, m_request.Vectors[static_cast<std::size_t>(k - 1)]);
 }
 
 }  // namespace vx

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,9 @@ namespace vx {
 // The word that names the vectors on the sheet ("Node", "Beam", "Fiber", ...); empty
 // for a name in no row.
 std::string_view RecordLabel(std::string_view variable);
+// The label of one vector on the sheet: the record label, a space and the number
+// ("Node 5", "Beam 3").
+std::string VectorLabel(std::string_view variable, std::int16_t vector);
 
 // The sheet of one extraction, the same in every format: a heading block (variable,
 // vector kind) in rows 1 and 2, then in row 3 and below the times across and the

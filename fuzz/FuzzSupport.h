@@ -7,6 +7,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -79,7 +80,7 @@ public:
 
     int MessageCount = 0;
     int AbortAfterReports = 0;  // 0: never
-    bool AbortRequested = false;
+    std::atomic<bool> AbortRequested = false;
 
 private:
     int m_reports = 0;

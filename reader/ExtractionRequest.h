@@ -16,6 +16,7 @@ struct ExtractionRequest {
     std::vector<std::int16_t> SelectedTimes;  // 1-based time-step numbers, in list order
     bool TimesInColumns = false;
     std::string OutputPath;
+    bool operator==(const ExtractionRequest&) const = default;
 };
 
 }  // namespace vx

@@ -12,6 +12,7 @@ struct TimeStep {
     // Offset of the line after the step's time line; extractions seek here. Listings
     // reach gigabytes, so the offset is kept in 64 bits.
     std::int64_t Position = 0;
+    bool operator==(const TimeStep&) const = default;
 };
 
 enum AnalysisKind : std::int16_t {
@@ -57,6 +58,8 @@ struct OutputFileModel {
     std::vector<std::string> StressPoints;
     std::int16_t TangentPointCount = 0;
     std::vector<std::string> TangentPoints;
+
+    bool operator==(const OutputFileModel&) const = default;
 
     // Every field but FilePath back to its cleared value.
     void Reset() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string_view>
 
@@ -48,13 +49,14 @@ struct ReadingOptions {
 
 // The services a reading or export call gets. `AbortRequested` is the window's flag:
 // set when the user confirms closing during an export, tested before each time step.
-// `StopScan` is set when the window goes away while a listing is read: the scan looks at
-// it after each progress report (where the close arrives) and stops there, quietly.
-// Hosts that never stop a scan leave it out.
+// A reading may run on a thread of its own while another thread asks it to stop, so
+// that flag is atomic. `StopScan` is set when the window goes away while a listing is
+// read: the scan looks at it after each progress report (where the close arrives) and
+// stops there, quietly. Hosts that never stop a scan leave it out.
 struct Services {
     MessageBoxService& Messages;
     ProgressService& Progress;
-    const bool& AbortRequested;
+    const std::atomic<bool>& AbortRequested;
     const bool& StopScan = kNeverStop;
     ReadingOptions Reading = {};
 };

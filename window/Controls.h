@@ -92,6 +92,12 @@ public:
     bool Value = false;
 };
 
+class CheckBox : public Control {
+public:
+    using Control::Control;
+    bool Value = false;
+};
+
 class MenuItem : public Control {
 public:
     MenuItem(std::string name, std::string caption, bool separator = false)

@@ -89,7 +89,11 @@ std::size_t CharacterCount(std::string_view utf8) {
 
 }  // namespace
 
-FrmExtract::FrmExtract(Platform& platform) : m_platform(platform) {
+FrmExtract::FrmExtract(Platform& platform)
+    : m_platform(platform),
+      m_plot([this](PlotRequest& request,
+                    std::string& reason) { return PlotRequestNow(request, reason); },
+             platform.Tasks, platform.PlotWindow) {
     for (const auto& layout : FormLayout())
         if (Control* c = FindControl(layout.Name, layout.Index))
             c->SetText(std::string(layout.Caption));
@@ -97,6 +101,7 @@ FrmExtract::FrmExtract(Platform& platform) : m_platform(platform) {
     for (int i = 0; i < 3; ++i)
         txtVectors[static_cast<std::size_t>(i)].OnChange = [this, i] { txtVectors_Change(i); };
     cboVariables.OnClick = [this] { cboVariables_Click(); };
+    cboVectors.OnClick = [this] { m_plot.RequestChanged(); };
     lstHidden.SetVisible(false);
 }
 
@@ -107,10 +112,10 @@ Label& FrmExtract::SummaryValue(int row) {
 }
 
 std::vector<Control*> FrmExtract::Controls() {
-    std::vector<Control*> all = {&lblFile,         &txtFileName,  &cmdFile,         &lblTimes[0],
-                                 &lstAvailable,    &lblTimes[1],  &lstSelected,     &cmdDelete,
-                                 &cmdClear,        &fraVariables, &lblVariables[0], &cboVariables,
-                                 &lblVariables[1], &cboVectors,   &fraVectors};
+    std::vector<Control*> all = {&lblFile,      &txtFileName,     &cmdFile,      &lblTimes[0],
+                                 &lstAvailable, &lblTimes[1],     &lstSelected,  &cmdDelete,
+                                 &cmdClear,     &cmdPlot,         &fraVariables, &lblVariables[0],
+                                 &cboVariables, &lblVariables[1], &cboVectors,   &fraVectors};
     for (int i = 0; i < 3; ++i) {
         all.push_back(&lblVectors[static_cast<std::size_t>(i)]);
         all.push_back(&txtVectors[static_cast<std::size_t>(i)]);
@@ -155,10 +160,11 @@ std::string FrmExtract::HelpFile() {
 void FrmExtract::Form_Load() {
     Caption = std::string(AppTitle);
     for (Control* c : std::initializer_list<Control*>{
-             &cmdDelete,     &cmdClear,      &cmdSave,       &lblTimes[0],     &lblTimes[1],
-             &lstAvailable,  &lstSelected,   &fraVariables,  &lblVariables[0], &lblVariables[1],
-             &cboVariables,  &cboVectors,    &fraVectors,    &lblVectors[0],   &lblVectors[1],
-             &lblVectors[2], &txtVectors[0], &txtVectors[1], &txtVectors[2],   &fraSummary})
+             &cmdDelete,       &cmdClear,      &cmdSave,       &cmdPlot,       &lblTimes[0],
+             &lblTimes[1],     &lstAvailable,  &lstSelected,   &fraVariables,  &lblVariables[0],
+             &lblVariables[1], &cboVariables,  &cboVectors,    &fraVectors,    &lblVectors[0],
+             &lblVectors[1],   &lblVectors[2], &txtVectors[0], &txtVectors[1], &txtVectors[2],
+             &fraSummary})
         c->SetEnabled(false);
     for (auto& label : lblSummary) label.SetEnabled(false);
     fraTime.SetEnabled(false);
@@ -211,6 +217,7 @@ void FrmExtract::Form_QueryUnload(bool& cancel) {
 
 void FrmExtract::Form_Unload() {
     m_unloaded = true;
+    m_plot.Close();
     m_platform.Settings.SaveSetting(AppTitle, kSettingsSection, "InitOpenDir", InitOpenDir);
     m_platform.Settings.SaveSetting(AppTitle, kSettingsSection, "InitSaveDir", InitSaveDir);
     m_platform.Settings.SaveSetting(AppTitle, kSettingsSection, kSaveFormatKey,
@@ -291,7 +298,7 @@ void FrmExtract::OpenListing(const FileDialogChoice& choice) {
         lblTimes[1].SetEnabled(true);
         lstAvailable.SetEnabled(true);
         lstSelected.SetEnabled(true);
-        cmdSave.SetEnabled(false);
+        SetSaveEnabled(false);
     } catch (...) {
         // Whatever went wrong ends the handler here; the reader has shown its own message.
         picProgress.SetVisible(false);
@@ -374,7 +381,7 @@ void FrmExtract::cboVariables_Click() {
             txtVectors[i].SetText(*SavedVectors[i]);
     }
     if (haveKinds) cboVectors.SetListIndex(0);
-    cmdSave.SetEnabled(ReadyToSave());
+    SetSaveEnabled(ReadyToSave());
 }
 
 bool FrmExtract::ReadyToSave() {
@@ -384,7 +391,7 @@ bool FrmExtract::ReadyToSave() {
 }
 
 void FrmExtract::txtVectors_Change(int) {
-    cmdSave.SetEnabled(ReadyToSave());
+    SetSaveEnabled(ReadyToSave());
 }
 
 void FrmExtract::txtVectors_GotFocus(int index) {
@@ -452,7 +459,7 @@ void FrmExtract::lstAvailable_DblClick() {
     if (FindItemExact(lstSelected, t) != -1) return;
     AddTime({lstAvailable, lstSelected, lstHidden}, t);
     cmdClear.SetEnabled(true);
-    cmdSave.SetEnabled(ReadyToSave());
+    SetSaveEnabled(ReadyToSave());
 }
 
 void FrmExtract::lstAvailable_MouseUp(MouseButton button) {
@@ -499,7 +506,7 @@ void FrmExtract::lstSelected_OLEDragDrop(const std::optional<std::string>& text)
     if (AllTimesSelected) {
         AddAllTimes(lists);
         cmdClear.SetEnabled(true);
-        cmdSave.SetEnabled(ReadyToSave());
+        SetSaveEnabled(ReadyToSave());
     } else if (!text->empty()) {
         // Our own payload always names Available items; of text dropped from elsewhere,
         // only pieces that are whole numbers naming an item add anything.
@@ -509,7 +516,7 @@ void FrmExtract::lstSelected_OLEDragDrop(const std::optional<std::string>& text)
                 AddTime(lists, lstAvailable.List(index));
         }
         cmdClear.SetEnabled(true);
-        cmdSave.SetEnabled(ReadyToSave());
+        SetSaveEnabled(ReadyToSave());
     }
     SetRedraw(lstSelected, true);
 }
@@ -523,7 +530,7 @@ void FrmExtract::AddTimes() {
         for (std::int32_t i : *items) AddTime(lists, lstAvailable.List(i));
     }
     cmdClear.SetEnabled(true);
-    cmdSave.SetEnabled(ReadyToSave());
+    SetSaveEnabled(ReadyToSave());
     SetRedraw(lstSelected, true);
 }
 
@@ -548,7 +555,7 @@ void FrmExtract::DeleteSelected() {
     cmdDelete.SetEnabled(false);
     if (lstSelected.ListCount() == 0) {
         cmdClear.SetEnabled(false);
-        cmdSave.SetEnabled(false);
+        SetSaveEnabled(false);
     }
 }
 
@@ -557,7 +564,7 @@ void FrmExtract::ClearSelected() {
     lstHidden.Clear();
     cmdClear.SetEnabled(false);
     cmdDelete.SetEnabled(false);
-    cmdSave.SetEnabled(false);
+    SetSaveEnabled(false);
 }
 
 void FrmExtract::cmdDelete_Click() {
@@ -584,7 +591,7 @@ void FrmExtract::mnuListClear_Click() {
 
 void FrmExtract::ReturnToIdle() {
     SaveRunning = false;
-    cmdSave.SetEnabled(true);
+    SetSaveEnabled(true);
     picProgress.SetVisible(false);
     sbMain.Panel1.clear();
 }
@@ -625,23 +632,16 @@ void FrmExtract::cmdSave_Click() {
 
     AbortRequested = false;
     SaveRunning = true;
-    cmdSave.SetEnabled(false);
+    SetSaveEnabled(false);
     mouse.SetCursor(kHourglassPointer);
 
     ExtractionRequest request;
     std::string reason;
-    bool built = BuildVectors(cboVariables.Text(), txtVectors[0].Text(), txtVectors[1].Text(),
-                              txtVectors[2].Text(), request.Vectors, reason) &&
-                 BuildSelectedTimes(lstHidden.Items(), request.SelectedTimes, reason);
-    if (!built) {
+    if (!BuildRequest(request, reason)) {
         // A request that cannot be built ends the run without a word.
         ReturnToIdle();
         return;
     }
-    request.Variable = cboVariables.Text();
-    request.VectorKind = Utf8ToLatin1(cboVectors.Text());
-    request.VectorKindIndex = static_cast<std::int16_t>(cboVectors.ListIndex());
-    request.TimesInColumns = optTime[1].Value;
     request.OutputPath = path;
     picProgress.SetVisible(true);
 
@@ -655,6 +655,50 @@ void FrmExtract::cmdSave_Click() {
     ReturnToIdle();
     busy.End();
     if (AbortRequested) m_platform.Host.Unload();
+}
+
+bool FrmExtract::BuildRequest(ExtractionRequest& request, std::string& reason) {
+    if (!BuildVectors(cboVariables.Text(), txtVectors[0].Text(), txtVectors[1].Text(),
+                      txtVectors[2].Text(), request.Vectors, reason) ||
+        !BuildSelectedTimes(lstHidden.Items(), request.SelectedTimes, reason))
+        return false;
+    request.Variable = cboVariables.Text();
+    request.VectorKind = Utf8ToLatin1(cboVectors.Text());
+    request.VectorKindIndex = static_cast<std::int16_t>(cboVectors.ListIndex());
+    request.TimesInColumns = optTime[1].Value;
+    return true;
+}
+
+void FrmExtract::SetSaveEnabled(bool enabled) {
+    cmdSave.SetEnabled(enabled);
+    cmdPlot.SetEnabled(enabled);
+    m_plot.RequestChanged();
+}
+
+// --- the plot ------------------------------------------------------------------------
+
+void FrmExtract::cmdPlot_Click() {
+    if (Busy() || !cmdPlot.Enabled()) return;
+    m_plot.Show();
+}
+
+PlotChoices FrmExtract::PlotRequestNow(PlotRequest& request, std::string& reason) {
+    // A listing being read is half a model; every busy handler ends by telling the plot
+    // of its changes.
+    if (Busy()) return PlotChoices::Busy;
+    if (cboVariables.ListCount() == 0) {
+        reason = m_model.FilePath.empty() ? "no listing is open" : "the listing offers no variable";
+        return PlotChoices::Refused;
+    }
+    if (!vx::ReadyToSave(cboVariables.Text(), txtVectors[0].Text(), txtVectors[1].Text(),
+                         txtVectors[2].Text(), static_cast<std::size_t>(lstSelected.ListCount()),
+                         m_model, &reason) ||
+        !BuildRequest(request.Request, reason))
+        return PlotChoices::Refused;
+    // The layout of the sheet plays no part in the plot.
+    request.Request.TimesInColumns = false;
+    request.Model = m_model;
+    return PlotChoices::Ready;
 }
 
 // --- services ----------------------------------------------------------------------

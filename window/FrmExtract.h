@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -13,6 +14,7 @@
 #include "reader/ValueTable.h"
 #include "timelists/ListBox.h"
 #include "window/Controls.h"
+#include "window/FrmPlot.h"
 #include "window/Platform.h"
 #include "window/Progress.h"
 
@@ -60,6 +62,7 @@ public:
     ListBox lstHidden{"lstHidden"};
     Button cmdDelete{"cmdDelete"};
     Button cmdClear{"cmdClear"};
+    Button cmdPlot{"cmdPlot"};
     Frame fraVariables{"fraVariables"};
     std::array<Label, 2> lblVariables{Label{"lblVariables(0)"}, Label{"lblVariables(1)"}};
     ComboBox cboVariables{"cboVariables"};
@@ -107,7 +110,7 @@ public:
     std::int16_t PopupSource = 0;  // 1 Available, 2 Selected, 0 before any pop-up
     bool AllTimesSelected = false;
     bool SaveRunning = false;
-    bool AbortRequested = false;
+    std::atomic<bool> AbortRequested = false;
     // Where the progress bar stands inside the status bar, in twips.
     TwipRect ProgressRect{7080, 2520, 1095, 255};
     // The last picture painted on the progress bar.
@@ -120,6 +123,8 @@ public:
     bool Busy() const { return m_busy > 0; }
     // True once the window has been unloaded; a handler still running then stops.
     bool Unloaded() const { return m_unloaded; }
+    // The plot window beside this one.
+    FrmPlot& Plot() { return m_plot; }
     // The help file "VoraxExtract.chm": in the program's folder, or where an installation
     // puts it (share/voraxextract beside the program's bin folder) when only it is there.
     std::string HelpFile();
@@ -142,6 +147,7 @@ public:
     int Form_OLEDragOver(const std::vector<std::string>& files, int requestedEffects);
     void Form_OLEDragDrop(const std::vector<std::string>& files);
     void cmdSave_Click();
+    void cmdPlot_Click();
     void cmdDelete_Click();
     void cmdClear_Click();
     void cmdHelp_Click();
@@ -192,6 +198,13 @@ private:
     void ShowVariables();
     void ShowSummary();
     bool ReadyToSave();
+    // Save and Plot are usable together, for the same complete request; every change
+    // of their state is also a change the plot follows.
+    void SetSaveEnabled(bool enabled);
+    // The request the window's choices make, as Save and Plot both take it (all but
+    // the sheet's path); false, with the reason, when there is none.
+    bool BuildRequest(ExtractionRequest& request, std::string& reason);
+    PlotChoices PlotRequestNow(PlotRequest& request, std::string& reason);
     void FillAvailable();
     void AddTimes();  // adds the highlighted or all Available times, as a menu Add does
     void DeleteSelected();
@@ -205,6 +218,7 @@ private:
     ValueTable m_table;
     int m_busy = 0;
     bool m_unloaded = false;
+    FrmPlot m_plot;
 };
 
 }  // namespace vx

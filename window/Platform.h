@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -109,6 +110,30 @@ public:
     virtual void PaintProgress(const ProgressPicture& picture) = 0;
 };
 
+// Work handed to the window's thread: values read on a thread of their own come back
+// this way, and a change waits for a pause before anything is read for it.
+class Scheduler {
+public:
+    virtual ~Scheduler() = default;
+    // Runs `task` on the window's thread among its events. Any thread may call this.
+    virtual void Post(std::function<void()> task) = 0;
+    // Runs `task` on the window's thread once `ms` milliseconds have passed. A call while
+    // one is pending replaces it and starts the pause again: a burst of calls runs the
+    // last task once.
+    virtual void RunAfterPause(int ms, std::function<void()> task) = 0;
+};
+
+// The plot window as the desktop shows it.
+class PlotWindowHost {
+public:
+    virtual ~PlotWindowHost() = default;
+    // Shows the plot window beside the main window, or brings it to the front.
+    virtual void ShowPlotWindow() = 0;
+    virtual void ClosePlotWindow() = 0;
+    // The plot or its state line changed: show them again.
+    virtual void PlotChanged() = 0;
+};
+
 struct Platform {
     FileDialogs& Dialogs;
     MessageBoxes& Boxes;
@@ -117,6 +142,8 @@ struct Platform {
     PointerControl& Pointer;
     KeyboardState& Keys;
     WindowHost& Host;
+    Scheduler& Tasks;
+    PlotWindowHost& PlotWindow;
 };
 
 // The busy pointer for the length of one handler: SetCursor shows a pointer on every

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -39,7 +40,7 @@ private:
     bool m_echoMessages;
     bool m_showProgress;
     bool m_barShown = false;
-    bool m_abortRequested = false;
+    std::atomic<bool> m_abortRequested = false;
     std::string m_lastText;
     int m_lastPercent = -1;
     std::chrono::steady_clock::time_point m_lastDraw{};

@@ -7,19 +7,27 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QChart>
+#include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLegendMarker>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPushButton>
+#include <QSvgRenderer>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
 #include <filesystem>
 
 #include "desktop/MainWindow.h"
+#include "desktop/PlotCanvas.h"
+#include "desktop/PlotWindow.h"
 #include "desktop/ProgressWidget.h"
 #include "desktop/QtServices.h"
 #include "desktop/TimeListWidget.h"
@@ -58,6 +66,12 @@ protected:
     }
     QPoint ItemCentre(QListWidget* list, int row) {
         return list->visualItemRect(list->item(row)).center();
+    }
+    void DoubleClick(QListWidget* list, int row) {
+        QPoint item = ItemCentre(list, row);
+        QTest::mousePress(list->viewport(), Qt::LeftButton, {}, item);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, item);
+        QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, item);
     }
     void Drop(QListWidget* target, QMimeData* data) {
         QPoint at = target->viewport()->rect().center();
@@ -390,6 +404,157 @@ TEST_F(DesktopTest, ClosingDuringAnExportAsksAndNoLetsItFinishYesStopsItAndClose
     const std::string help =
         "close " + QApplication::applicationDirPath().toStdString() + "/VoraxExtract.chm";
     EXPECT_EQ(m_fake.HelpCalls, (std::vector<std::string>{help, help}));
+}
+
+TEST_F(DesktopTest, PlotFollowsTheWindowAndSavesItsPicture) {
+    Open(Example("dynamic3d.out"));
+    auto plotAndSave = [&] {
+        EXPECT_EQ(W("cmdPlot")->isEnabled(), W("cmdSave")->isEnabled());
+        return W("cmdPlot")->isEnabled();
+    };
+    EXPECT_FALSE(plotAndSave()) << "no time selected";
+    DoubleClick(Available(), 0);
+    DoubleClick(Available(), 2);
+    QLineEdit* to = W<QLineEdit>("txtVectors", 1);
+    to->selectAll();
+    QTest::keyClicks(to, "x");
+    EXPECT_FALSE(plotAndSave());
+    to->selectAll();
+    QTest::keyClicks(to, "3");
+    ASSERT_TRUE(plotAndSave());
+
+    Click("cmdPlot");
+    PlotWindow* plot = m_window->Plot();
+    ASSERT_TRUE(plot);
+    EXPECT_TRUE(plot->isVisible());
+    EXPECT_EQ(plot->windowTitle(), "VoraxExtract Plot");
+    FrmPlot& model = m_window->Form().Plot();
+    auto legend = [&] {
+        std::vector<std::string> names;
+        for (QLegendMarker* marker : plot->ChartView()->chart()->legend()->markers())
+            names.push_back(marker->label().toStdString());
+        return names;
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.GetState() == FrmPlot::State::Shown; }));
+    EXPECT_EQ(legend(), (std::vector<std::string>{"Node 1", "Node 2", "Node 3"}));
+    EXPECT_EQ(plot->StateLine()->text(), "Displacements DOF1: 3 nodes at 2 times");
+    EXPECT_FALSE(plot->EveryLineBox()->isEnabled()) << "few items";
+
+    // The window follows a change of To and of the Selected times, after a pause.
+    to->selectAll();
+    QTest::keyClicks(to, "5");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return legend().size() == 5; }));
+    DoubleClick(Available(), 4);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return model.Plot() && model.Plot()->Times.size() == 3; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return plot->StateLine()->text().contains("3 times"); }));
+
+    // Hovering the first point of Node 1 names it.
+    const PlotData& data = *model.Plot();
+    QChart* chart = plot->ChartView()->chart();
+    const QRectF area = chart->plotArea();
+    const QPointF first(
+        area.left() + (data.Times[0] - data.X.Min) / (data.X.Max - data.X.Min) * area.width(),
+        area.bottom() -
+            (data.Lines[0].Values[0] - data.Y.Min) / (data.Y.Max - data.Y.Min) * area.height());
+    std::optional<QString> hover = plot->Canvas()->PointAt(first + QPointF(2, -2));
+    ASSERT_TRUE(hover);
+    EXPECT_TRUE(hover->startsWith("Node 1 at 60 s: ")) << hover->toStdString();
+    EXPECT_FALSE(plot->Canvas()->PointAt(area.topLeft() - QPointF(5, 5)));
+
+    // Save Picture writes PNG or SVG by the name chosen; Copy puts the picture on the
+    // clipboard.
+    for (const char* name : {"plot.png", "plot.svg"}) {
+        m_fake.SaveAnswers.push_back((m_dir.Path() / name).string());
+        QTest::mouseClick(plot->findChild<QPushButton*>("cmdSavePicture"), Qt::LeftButton);
+    }
+    ASSERT_EQ(m_fake.SaveSetups.size(), 2u);
+    EXPECT_EQ(m_fake.SaveSetups[0].Filter, "PNG Picture (*.png)|*.png|SVG Picture (*.svg)|*.svg");
+    EXPECT_TRUE(m_fake.Boxes.empty()) << m_fake.Boxes.front().Prompt;
+    const std::string png = test::ReadBytes(m_dir.Path() / "plot.png");
+    const std::string svg = test::ReadBytes(m_dir.Path() / "plot.svg");
+    EXPECT_EQ(png.substr(0, 4), "\x89PNG");
+    EXPECT_GT(png.size(), 1000u);
+    EXPECT_TRUE(QSvgRenderer(QByteArray::fromStdString(svg)).isValid());
+    EXPECT_NE(svg.find("<polyline"), std::string::npos) << "the lines, as lines";
+    // Never over the open listing; a folder that cannot be written is reported.
+    const std::string listing = test::ReadBytes(Example("dynamic3d.out"));
+    m_fake.SaveAnswers.push_back(Example("dynamic3d.out"));
+    m_fake.SaveAnswers.push_back((m_dir.Path() / "missing" / "plot.png").string());
+    for (int i = 0; i < 2; ++i)
+        QTest::mouseClick(plot->findChild<QPushButton*>("cmdSavePicture"), Qt::LeftButton);
+    ASSERT_EQ(m_fake.Boxes.size(), 2u);
+    EXPECT_EQ(m_fake.Boxes[0].Prompt,
+              Example("dynamic3d.out") +
+                  " is the listing that is open. Choose another file for the picture.");
+    EXPECT_TRUE(m_fake.Boxes[1].Prompt.starts_with("The picture could not be saved to " +
+                                                   (m_dir.Path() / "missing/plot.png").string()))
+        << m_fake.Boxes[1].Prompt;
+    EXPECT_EQ(test::ReadBytes(Example("dynamic3d.out")), listing);
+    EXPECT_FALSE(fs::exists(m_dir.Path() / "missing"));
+    QApplication::clipboard()->clear();
+    QTest::mouseClick(plot->findChild<QPushButton*>("cmdCopy"), Qt::LeftButton);
+    EXPECT_EQ(QApplication::clipboard()->image().size(), chart->size().toSize());
+
+    // Plot again brings the same window to the front; closing the main window closes it.
+    plot->hide();
+    model.Form_Unload();
+    Click("cmdPlot");
+    EXPECT_EQ(m_window->Plot(), plot);
+    EXPECT_TRUE(plot->isVisible());
+    m_window->close();
+    EXPECT_FALSE(plot->isVisible());
+}
+
+TEST_F(DesktopTest, PlotOfManyNodesShowsTheirRangeAndEveryLineOnRequest) {
+    Open(Example("vibration2d.out"));
+    Available()->setFocus();
+    QTest::keyClick(Available(), Qt::Key_A, Qt::ControlModifier);
+    QMimeData all;
+    all.setText("0 ");
+    Drop(Selected(), &all);
+    ASSERT_EQ(Selected()->count(), 60);
+    QLineEdit* to = W<QLineEdit>("txtVectors", 1);
+    to->selectAll();
+    QTest::keyClicks(to, "24");
+    Click("cmdPlot");
+    PlotWindow* plot = m_window->Plot();
+    FrmPlot& model = m_window->Form().Plot();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.GetState() == FrmPlot::State::Shown; }));
+    QChart* chart = plot->ChartView()->chart();
+    auto legend = [&] {
+        std::vector<std::string> names;
+        for (QLegendMarker* marker : chart->legend()->markers())
+            if (chart->legend()->isVisible()) names.push_back(marker->label().toStdString());
+        return names;
+    };
+    EXPECT_EQ(legend(),
+              (std::vector<std::string>{"Minimum to maximum of 24 nodes", "Mean of 24 nodes"}));
+    ASSERT_TRUE(plot->EveryLineBox()->isEnabled());
+
+    // Every line, drawn straight into the plot's pixels: the colours of the lines show
+    // inside the plot area and nowhere else.
+    auto lineColoured = [&](const QImage& picture, const QRect& where) {
+        int count = 0;
+        for (int y = where.top(); y <= where.bottom(); ++y)
+            for (int x = where.left(); x <= where.right(); ++x)
+                for (std::size_t i = 0; i < 10; ++i)
+                    count += picture.pixel(x, y) == PlotCanvas::LineColour(i).rgb() ? 1 : 0;
+        return count;
+    };
+    const QRect area = chart->plotArea().toAlignedRect();
+    EXPECT_EQ(lineColoured(plot->Picture(), area), 0) << "the band and the mean only";
+    QTest::mouseClick(plot->EveryLineBox(), Qt::LeftButton);
+    EXPECT_TRUE(model.EveryLine());
+    EXPECT_TRUE(legend().empty()) << "24 entries would not be read; hovering names a line";
+    const QImage picture = plot->Picture();
+    EXPECT_GT(lineColoured(picture, area), area.width());
+    EXPECT_EQ(lineColoured(picture, QRect(area.left(), 0, area.width(), area.top() - 1)), 0);
+    // Zoomed into the middle, the lines still stay inside the plot area.
+    plot->ChartView()->chart()->zoomIn(QRectF(area.center() - QPointF(20, 20), QSizeF(40, 40)));
+    const QImage zoomed = plot->Picture();
+    EXPECT_GT(lineColoured(zoomed, area), area.width());
+    EXPECT_EQ(lineColoured(zoomed, QRect(0, 0, area.left() - 2, zoomed.height())), 0);
+    plot->ResetZoom();
 }
 
 // The progress bar as painted: the figure stays readable as the bar passes under it.

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <set>
 #include <string>
 #include <string_view>
@@ -153,6 +155,36 @@ TEST(ListingGeneration, DynamicExampleIsCurrent) {
     example.tangentPoints = {{2, 1}};
     EXPECT_EQ(test::ReadBytes(test::SourceDir() / "examples" / "dynamic3d.out"),
               Generate(example).bytes);
+}
+
+// The example the plot is shown with: a structure ringing down. Its displacements are a
+// time history, not noise: near from one step to the next, wider along the cantilever,
+// and dying away.
+TEST(ListingGeneration, VibrationExampleIsCurrentAndRingsDown) {
+    ListingSpec example;
+    example.ndim = 2;
+    example.nodes = 24;
+    example.steps = 60;
+    example.firstTime = 0.05;
+    example.timeIncrement = 0.05;
+    example.waves = true;
+    EXPECT_EQ(test::ReadBytes(test::SourceDir() / "examples" / "vibration2d.out"),
+              Generate(example).bytes);
+    auto swing = [&](int node, int from, int to) {
+        double largest = 0;
+        for (int step = from; step <= to; ++step)
+            largest = std::max<double>(
+                largest, std::abs(ExpectedValue(example, Block::Displacements, step, node, 1)));
+        return largest;
+    };
+    double jump = 0;
+    for (int step = 2; step <= example.steps; ++step)
+        jump = std::max<double>(
+            jump, std::abs(ExpectedValue(example, Block::Displacements, step, 24, 1) -
+                           ExpectedValue(example, Block::Displacements, step - 1, 24, 1)));
+    EXPECT_LT(jump, 0.4 * swing(24, 1, 60));
+    EXPECT_GT(swing(24, 1, 60), 3 * swing(1, 1, 60));
+    EXPECT_GT(swing(24, 1, 20), 1.5 * swing(24, 41, 60));
 }
 
 }  // namespace

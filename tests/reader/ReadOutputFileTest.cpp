@@ -94,7 +94,7 @@ TEST_F(ReadOutputFileTest, StructuralMarkersThatAlmostMatchAndStepsOutsideTheInd
                                " STRESSES IN N/mm\xB2 IN BEAM ELEMENT    9, POINT  9",
                                "CONVERGENCE HAS BEEN OBTAINED."});
     bytes += "   TIME =  1.8E2";  // a time line at the very end, without a terminator
-    auto r = ReadText(bytes);
+    const auto& r = ReadText(bytes);
     const auto& m = r.Model;
     EXPECT_TRUE(r.Host.Messages.empty()) << r.Host.Messages[0].Text;
     EXPECT_EQ(m.BeamCount, 4);
@@ -115,7 +115,7 @@ TEST_F(ReadOutputFileTest, StructuralMarkersThatAlmostMatchAndStepsOutsideTheInd
     EXPECT_EQ(m.TangentPoints, std::vector<std::string>{"Beam    1 (Point  3)"});
 
     // A convergence line as the last line still gives the flags of the first step.
-    auto last =
+    const auto& last =
         ReadText(Lines({"PROGRAM 'VORAX', 1", "NDIM 3", "STATIC", "CONVERGENCE HAS BEEN OBTAINED.",
                         "  TIME = 1", "TOTAL DISPLACEMENTS.", "CONVERGENCE HAS BEEN OBTAINED."}));
     EXPECT_TRUE(last.Model.HasDisplacements);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
@@ -44,7 +45,7 @@ public:
     std::vector<ShownMessage> Messages;
     std::vector<ProgressReport> Reports;
     MsgAnswer Answer = MsgAnswer::Yes;
-    bool AbortRequested = false;
+    std::atomic<bool> AbortRequested = false;
     std::function<void(std::size_t reportCount)> OnProgress;
 };
 

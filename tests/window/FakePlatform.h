@@ -3,6 +3,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,9 @@ class FakePlatform : public FileDialogs,
                      public HelpViewer,
                      public PointerControl,
                      public KeyboardState,
-                     public WindowHost {
+                     public WindowHost,
+                     public Scheduler,
+                     public PlotWindowHost {
 public:
     struct Box {
         std::string Prompt;
@@ -49,7 +52,17 @@ public:
     std::string Folder = "/opt/vx";  // the program's
     FrmExtract* Form = nullptr;
 
-    Platform Get() { return Platform{*this, *this, *this, *this, *this, *this, *this}; }
+    // The plot window: how often it was shown and told of a change.
+    int PlotShows = 0;
+    int PlotChanges = 0;
+    bool PlotOpen = false;
+    // Runs on the posting thread before a task is queued; a test holds a reading there.
+    std::function<void()> BeforePost;
+    int PauseMs = 0;
+
+    Platform Get() {
+        return Platform{*this, *this, *this, *this, *this, *this, *this, *this, *this};
+    }
 
     bool ShowOpen(const FileDialogSetup& setup, FileDialogChoice& choice) override {
         OpenSetups.push_back(setup);
@@ -102,11 +115,68 @@ public:
     }
     void PaintProgress(const ProgressPicture&) override { ++Paints; }
 
+    // Tasks posted from any thread wait until the test runs them; so does the task
+    // waiting for a pause.
+    void Post(std::function<void()> task) override {
+        if (BeforePost) BeforePost();
+        std::lock_guard lock(m_mutex);
+        m_posted.push_back(std::move(task));
+    }
+    void RunAfterPause(int ms, std::function<void()> task) override {
+        PauseMs = ms;
+        m_pause = std::move(task);
+    }
+    // Runs the posted tasks in the order given (newest first when `newestFirst`), and
+    // those they post, until none is left; returns how many ran.
+    std::size_t RunPosted(bool newestFirst = false) {
+        std::size_t count = 0;
+        for (;;) {
+            std::function<void()> task;
+            {
+                std::lock_guard lock(m_mutex);
+                if (m_posted.empty()) return count;
+                if (newestFirst) {
+                    task = std::move(m_posted.back());
+                    m_posted.pop_back();
+                } else {
+                    task = std::move(m_posted.front());
+                    m_posted.pop_front();
+                }
+            }
+            task();
+            ++count;
+        }
+    }
+    // Ends the pause: its task runs. False when none waits.
+    bool EndPause() {
+        if (!m_pause) return false;
+        auto task = std::move(m_pause);
+        m_pause = nullptr;
+        task();
+        return true;
+    }
+    bool PauseWaiting() const { return static_cast<bool>(m_pause); }
+
+    void ShowPlotWindow() override {
+        ++PlotShows;
+        PlotOpen = true;
+    }
+    // What the desktop does: the plot window closes and tells its model.
+    void ClosePlotWindow() override {
+        PlotOpen = false;
+        if (Form) Form->Plot().Form_Unload();
+    }
+    void PlotChanged() override { ++PlotChanges; }
+
     static std::string Key(std::string_view app, std::string_view section, std::string_view key) {
         return std::string(app) + "/" + std::string(section) + "/" + std::string(key);
     }
 
 private:
+    std::mutex m_mutex;
+    std::deque<std::function<void()>> m_posted;
+    std::function<void()> m_pause;
+
     static bool Answer(std::deque<std::string>& answers, FileDialogChoice& choice) {
         if (answers.empty()) return false;
         choice.FileName = answers.front();

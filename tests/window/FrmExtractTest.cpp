@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
 
 #include "tests/support/Listings.h"
 #include "tests/support/TempDir.h"
@@ -58,6 +60,24 @@ protected:
     void Save(const fs::path& path) {
         m_fake.SaveAnswers.push_back(path.string());
         form.cmdSave_Click();
+    }
+    // Lets the plot's readings end and hands what they sent to the window's thread.
+    void Settle(bool newestFirst = false) {
+        form.Plot().WaitForReadings();
+        m_fake.RunPosted(newestFirst);
+    }
+    // The pause after a change ends: the plot reads what the window now asks for.
+    void AfterThePause() {
+        ASSERT_TRUE(m_fake.PauseWaiting());
+        EXPECT_EQ(m_fake.PauseMs, 300);
+        m_fake.EndPause();
+        Settle();
+    }
+    std::vector<std::string> PlotLabels() {
+        std::vector<std::string> labels;
+        if (auto& plot = form.Plot().Plot())
+            for (const auto& line : plot->Lines) labels.push_back(line.Label);
+        return labels;
     }
 
     test::FakePlatform m_fake;
@@ -514,6 +534,222 @@ TEST_F(WindowTest, ClosingRightAfterTheSaveDialogClosesBeforeAnythingIsRead) {
     EXPECT_EQ(m_fake.Paints, paints) << "no progress: nothing was read";
     EXPECT_FALSE(form.SaveRunning);
     EXPECT_EQ(m_fake.Settings.at("VoraxExtract/Files/InitSaveDir"), m_dir.Path().string() + "/");
+}
+
+// --- the plot beside the window -------------------------------------------------------
+
+TEST_F(WindowTest, PlotIsUsableExactlyWhenSaveIs) {
+    auto same = [&](const char* when) {
+        EXPECT_EQ(form.cmdPlot.Enabled(), form.cmdSave.Enabled()) << when;
+    };
+    same("at the start");
+    Open(test::EveryBlockSpec(3));
+    same("after opening");
+    DoubleClick(0);
+    ASSERT_TRUE(form.cmdPlot.Enabled());
+    form.UserTypes(1, "14");
+    same("To beyond the nodes");
+    ChooseVariable("Eigen Values");
+    same("Eigen Values");
+    ChooseVariable("Displacements");
+    form.UserTypes(1, "3");
+    Highlight(form.lstSelected, {0});
+    form.cmdDelete_Click();
+    same("the last time deleted");
+    DoubleClick(1);
+    form.cmdClear_Click();
+    same("the times cleared");
+    DoubleClick(1);
+
+    // During an export neither is usable, and Plot pressed meanwhile does nothing.
+    bool checked = false;
+    m_fake.OnDoEvents = [&] {
+        if (!form.SaveRunning || checked) return;
+        checked = true;
+        EXPECT_FALSE(form.cmdPlot.Enabled());
+        form.cmdPlot_Click();
+        EXPECT_EQ(m_fake.PlotShows, 0);
+    };
+    Save(m_dir.Path() / "sheet.xls");
+    EXPECT_TRUE(checked);
+    same("after the export");
+    EXPECT_TRUE(form.cmdPlot.Enabled());
+}
+
+TEST_F(WindowTest, PlotShowsTheChosenNodesAndFollowsTheWindowAfterAPause) {
+    const gen::ListingSpec spec = test::EveryBlockSpec(3);
+    Open(spec);
+    form.UserChoosesVector(2);  // DOF3
+    Range("2", "4", "1");
+    DoubleClick(3);
+    DoubleClick(1);
+    form.cmdPlot_Click();
+    EXPECT_EQ(m_fake.PlotShows, 1);
+    EXPECT_EQ(form.Plot().GetState(), FrmPlot::State::Reading);
+    EXPECT_EQ(form.Plot().lblState.Text(), "Reading Displacements...");
+    Settle();
+    ASSERT_EQ(form.Plot().GetState(), FrmPlot::State::Shown);
+    EXPECT_EQ(PlotLabels(), (Texts{"Node 2", "Node 3", "Node 4"}));
+    const PlotData& plot = *form.Plot().Plot();
+    EXPECT_EQ(plot.YTitle, "Displacements DOF3");
+    EXPECT_EQ(plot.Times,
+              (std::vector<double>{gen::ExpectedTime(spec, 2), gen::ExpectedTime(spec, 4)}));
+    EXPECT_EQ(plot.Lines[1].Values[1],
+              gen::ExpectedValue(spec, gen::Block::Displacements, 4, 3, 3));
+    EXPECT_EQ(form.Plot().lblState.Text(), "Displacements DOF3: 3 nodes at 2 times");
+    EXPECT_TRUE(m_fake.Boxes.empty());
+
+    // A change reads nothing until the pause after it has passed.
+    form.UserTypes(1, "6");
+    EXPECT_EQ(form.Plot().GetState(), FrmPlot::State::Shown);
+    EXPECT_EQ(m_fake.RunPosted(), 0u);
+    AfterThePause();
+    EXPECT_EQ(PlotLabels().size(), 5u);
+    DoubleClick(0);
+    AfterThePause();
+    EXPECT_EQ(form.Plot().Plot()->Times.size(), 3u);
+    form.UserChoosesVector(0);
+    AfterThePause();
+    EXPECT_EQ(form.Plot().Plot()->YTitle, "Displacements DOF1");
+
+    // Plot again brings the window to the front and reads nothing it shows already;
+    // the layout of the sheet is no change for the plot.
+    form.UserChoosesLayout(1);
+    if (m_fake.PauseWaiting()) m_fake.EndPause();
+    form.cmdPlot_Click();
+    EXPECT_EQ(m_fake.PlotShows, 2);
+    EXPECT_EQ(form.Plot().GetState(), FrmPlot::State::Shown);
+    EXPECT_EQ(m_fake.RunPosted(), 0u);
+
+    // Choices that make no request leave the plot empty with its reason, in no box.
+    form.UserTypes(1, "99");
+    AfterThePause();
+    EXPECT_EQ(form.Plot().GetState(), FrmPlot::State::Empty);
+    EXPECT_FALSE(form.Plot().Plot());
+    EXPECT_EQ(form.Plot().lblState.Text(), "Nothing to plot: To is outside the range (1 to 13).");
+    EXPECT_TRUE(m_fake.Boxes.empty());
+
+    // A pause that ends while another listing is read waits for the reading to finish:
+    // the model is half made then.
+    form.UserTypes(1, "3");
+    m_fake.OnDoEvents = [&] {
+        if (!form.Busy() || !m_fake.PauseWaiting()) return;
+        m_fake.EndPause();
+        EXPECT_NE(form.Plot().GetState(), FrmPlot::State::Reading);
+    };
+    Open(Example("thermal.out"));
+    AfterThePause();
+    EXPECT_EQ(form.Plot().lblState.Text(), "Nothing to plot: no time step is selected.");
+
+    // Closing the main window closes the plot window; a closed plot follows nothing.
+    form.cmdClose_Click();
+    EXPECT_FALSE(m_fake.PlotOpen);
+    EXPECT_FALSE(form.Plot().Visible());
+    form.Plot().RequestChanged();
+    EXPECT_FALSE(m_fake.PauseWaiting());
+}
+
+TEST_F(WindowTest, PlotOfMoreThanTwentyNodesShowsTheirRangeUntilEveryLineIsAsked) {
+    gen::ListingSpec spec = test::EveryBlockSpec(3);
+    spec.nodes = 30;
+    Open(spec);
+    Range("1", "25", "1");
+    DoubleClick(0);
+    DoubleClick(2);
+    form.cmdPlot_Click();
+    Settle();
+    ASSERT_TRUE(form.Plot().Plot());
+    EXPECT_TRUE(form.Plot().Plot()->ManyItems);
+    EXPECT_FALSE(form.Plot().EveryLine());
+    EXPECT_TRUE(form.Plot().chkEveryLine.Enabled());
+    EXPECT_EQ(form.Plot().lblState.Text(),
+              "Displacements DOF1: 25 nodes at 2 times, drawn as their range and mean");
+    const int changes = m_fake.PlotChanges;
+    form.Plot().chkEveryLine_Click(true);
+    EXPECT_TRUE(form.Plot().EveryLine());
+    EXPECT_GT(m_fake.PlotChanges, changes);
+    EXPECT_EQ(m_fake.RunPosted(), 0u) << "the values are there already";
+    form.UserTypes(1, "20");
+    AfterThePause();
+    EXPECT_FALSE(form.Plot().chkEveryLine.Enabled());
+}
+
+TEST_F(WindowTest, PlotOfEigenValuesIsOneLineAndNeedsATime) {
+    const gen::ListingSpec spec = test::EveryBlockSpec(2);
+    Open(spec);
+    ChooseVariable("Eigen Values");
+    ASSERT_TRUE(form.cmdPlot.Enabled()) << "as Save, with no time selected";
+    form.cmdPlot_Click();
+    EXPECT_EQ(form.Plot().GetState(), FrmPlot::State::Empty);
+    EXPECT_EQ(form.Plot().lblState.Text(), "Nothing to plot: no time step is selected.");
+    DoubleClick(4);
+    DoubleClick(0);
+    AfterThePause();
+    EXPECT_EQ(PlotLabels(), Texts{"Value 1"});
+    EXPECT_EQ(form.Plot().Plot()->Lines[0].Values,
+              (std::vector<double>{gen::ExpectedValue(spec, gen::Block::EigenValue, 1, 1, 0),
+                                   gen::ExpectedValue(spec, gen::Block::EigenValue, 5, 1, 0)}));
+}
+
+TEST_F(WindowTest, PlotShowsAFailedReadingOnItsLineNotInABox) {
+    gen::ListingSpec spec = test::EveryBlockSpec(3);
+    spec.dropBlocksFromStep = 5;
+    Open(spec);
+    ChooseVariable("Truss Axial Force");
+    DoubleClick(4);
+    form.cmdPlot_Click();
+    Settle();
+    EXPECT_EQ(form.Plot().GetState(), FrmPlot::State::Empty);
+    EXPECT_EQ(form.Plot().lblState.Text(),
+              "Nothing to plot: the values could not be read (62: Input past end of file).");
+    EXPECT_TRUE(m_fake.Boxes.empty());
+    // Save of the same request shows the extraction's message as ever.
+    Save(m_dir.Path() / "sheet.xls");
+    ASSERT_EQ(m_fake.Boxes.size(), 1u);
+    EXPECT_EQ(m_fake.Boxes[0].Prompt, "62: Input past end of file");
+}
+
+TEST_F(WindowTest, PlotDropsAReadingThatANewerChangeSuperseded) {
+    Open(test::EveryBlockSpec(3));
+    DoubleClick(0);
+    DoubleClick(1);
+    Range("1", "5", "1");
+
+    // An older reading that ends after the newer one is not shown.
+    form.cmdPlot_Click();
+    form.Plot().WaitForReadings();
+    form.UserTypes(1, "3");
+    m_fake.EndPause();
+    Settle(/*newestFirst=*/true);
+    EXPECT_EQ(PlotLabels(), (Texts{"Node 1", "Node 2", "Node 3"}));
+
+    // A reading still going when a newer change comes is stopped before its next step.
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool held = false, released = false;
+    m_fake.BeforePost = [&] {
+        std::unique_lock lock(mutex);
+        if (held) return;
+        held = true;
+        changed.notify_all();
+        changed.wait(lock, [&] { return released; });
+    };
+    form.UserTypes(1, "4");
+    m_fake.EndPause();
+    {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return held; });
+    }
+    form.UserTypes(1, "2");
+    m_fake.EndPause();
+    {
+        std::lock_guard lock(mutex);
+        released = true;
+    }
+    changed.notify_all();
+    Settle();
+    EXPECT_EQ(form.Plot().ReadingsStopped(), 1u);
+    EXPECT_EQ(PlotLabels(), (Texts{"Node 1", "Node 2"}));
 }
 
 }  // namespace

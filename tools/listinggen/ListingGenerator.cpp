@@ -1,5 +1,6 @@
 #include "tools/listinggen/ListingGenerator.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -191,9 +192,24 @@ std::uint64_t Hash(std::uint64_t seed, int block, int step, long long record, in
     return Mix(h ^ static_cast<std::uint64_t>(static_cast<std::uint32_t>(step)));
 }
 
+// The displacement of node `record` in DOF `field` at a step, as spec.waves has it.
+double Vibration(const ListingSpec& spec, int step, int record, int field) {
+    constexpr double kPi = 3.14159265358979323846;
+    const double t = spec.firstTime + (step - 1) * spec.timeIncrement;
+    const double x = static_cast<double>(record) / std::max(spec.nodes, 1);
+    const double first = std::sin(kPi / 2 * x) * std::sin(2 * kPi * 0.8 * t) * std::exp(-0.25 * t);
+    const double second =
+        0.35 * std::sin(3 * kPi / 2 * x) * std::sin(2 * kPi * 2.3 * t + 0.6) * std::exp(-0.6 * t);
+    const double value = 0.02 / field * (first + second);
+    // Never exactly 0, which a reader keeps for a word it could not find.
+    return value == 0 ? 1e-9 : value;
+}
+
 // The ranges below are chosen so that every block mixes signs and magnitudes, and so that
 // no printed value is exactly 0 (0 is what a reader keeps for a word it failed to find).
 Word MakeValue(const ListingSpec& spec, Block block, int step, int record, int field, int sub) {
+    if (spec.waves && block == Block::Displacements)
+        return ExponentForm5(Vibration(spec, step, record, field));
     const std::uint64_t h = Hash(spec.seed, static_cast<int>(block), step, record, field, sub);
     const bool negative = (h >> 63) != 0;
     const std::uint64_t r = h >> 8;  // independent of the sign bit

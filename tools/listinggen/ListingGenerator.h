@@ -30,6 +30,10 @@ struct ListingSpec {
         fibers = 0;
     std::vector<BeamPoint> stressPoints, tangentPoints;  // one block each per step, in order
     bool displacements = true, eigenValue = true;        // present in every structural step
+    // Displacements that ring down as a structure does after a blow (two damped modes of
+    // a cantilever, node n standing at n / nodes of its length) instead of numbers
+    // drawn at random: time histories that look like time histories.
+    bool waves = false;
     // trusses>0 => truss block, beams>0 => beam force block, shells>0 => membrane, bending
     // and local-stress blocks, soils>0 => soil block.
     int steps = 3;

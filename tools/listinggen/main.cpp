@@ -52,6 +52,8 @@ or to standard output when -o is not given.
                                   blocks 2:1 and 3:2, tangent block 2:1 (thermal: 4
                                   solids); other options given override these
   --no-displacements --no-eigen   leave out the displacement block / the eigen value
+  --waves                         displacements ring down like a struck cantilever
+                                  (two damped modes) instead of random numbers
   --drop-blocks-from STEP         from this step on, only displacements are printed
   --first-time T --time-increment T
                                   time of step 1 and the step between times (60, 60)
@@ -172,6 +174,10 @@ int main(int argc, char** argv) {
         }
         if (arg == "--no-eigen") {
             spec.eigenValue = false;
+            continue;
+        }
+        if (arg == "--waves") {
+            spec.waves = true;
             continue;
         }
         if (i + 1 >= args.size()) Usage("unknown option or missing value: " + arg);

@@ -7,15 +7,21 @@
 // answered by the program; everything else is the window as users get it.
 
 #include <QApplication>
+#include <QChartView>
+#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
 #include <cstdio>
+#include <functional>
 
 #include "desktop/MainWindow.h"
+#include "desktop/PlotWindow.h"
 #include "desktop/QtServices.h"
 #include "desktop/TimeListWidget.h"
 
@@ -25,6 +31,7 @@ class ScriptedDialogs : public vx::FileDialogs {
 public:
     ScriptedDialogs(QString open, QString save)
         : m_open(std::move(open)), m_save(std::move(save)) {}
+    void SetOpen(QString open) { m_open = std::move(open); }
     bool ShowOpen(const vx::FileDialogSetup&, vx::FileDialogChoice& choice) override {
         return Answer(m_open, choice);
     }
@@ -41,13 +48,26 @@ private:
     QString m_open, m_save;
 };
 
-// The window as the screen shows it; the window's own rendering where no screen can
-// be read (the offscreen platform).
-void Shoot(vx::desktop::MainWindow& window, const QString& file) {
-    // Give the display server time to show what was painted.
+// Lets events run for `ms` milliseconds: the display server shows what was painted.
+void Settle(int ms) {
     QElapsedTimer settle;
     settle.start();
-    while (settle.elapsed() < 150) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    while (settle.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+// Lets events run until `done` holds or 10 s have passed.
+bool WaitFor(const std::function<bool()>& done) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < 10000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+// The window as the screen shows it; the window's own rendering where no screen can
+// be read (the offscreen platform).
+void Shoot(QWidget& window, const QString& file) {
+    Settle(150);
     QPixmap pixmap;
     if (QScreen* screen = window.screen(); screen && QGuiApplication::platformName() == "xcb") {
         QRect frame = window.frameGeometry();
@@ -60,6 +80,21 @@ void Shoot(vx::desktop::MainWindow& window, const QString& file) {
 }
 
 }  // namespace
+
+// Both windows as the screen shows them, where a screen can be read; the plot window's
+// own rendering elsewhere.
+void ShootScreen(QWidget& window, QWidget& plot, const QString& file) {
+    Settle(300);
+    QPixmap pixmap;
+    if (QScreen* screen = window.screen(); screen && QGuiApplication::platformName() == "xcb") {
+        QRect both = window.frameGeometry().united(plot.frameGeometry());
+        pixmap = screen->grabWindow(0, both.x(), both.y(), both.width(), both.height());
+    }
+    if (pixmap.isNull()) pixmap = plot.grab();
+    if (!pixmap.save(file))
+        std::fprintf(stderr, "voraxextract-shots: cannot write %s\n", qPrintable(file));
+    std::printf("%s\n", qPrintable(file));
+}
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -124,6 +159,51 @@ int main(int argc, char* argv[]) {
                                                                   : help->grab();
         screen.save(out.filePath("6-help.png"));
         std::printf("%s\n", qPrintable(out.filePath("6-help.png")));
+        help->close();
     }
-    return caught && help ? 0 : 1;
+
+    // The plot beside the window: a listing of a structure ringing down, four nodes
+    // along it over every step, then all of its 24 nodes as their range and mean.
+    dialogs.SetOpen(QString(VX_SOURCE_DIR) + "/examples/vibration2d.out");
+    static_cast<QPushButton*>(window.WidgetOf("cmdFile"))->click();
+    form.Form_KeyDown(vx::kKeyA, vx::kShiftCtrl);
+    form.lstSelected_OLEDragDrop(form.lstAvailable_OLEStartDrag());
+    form.UserTypes(0, "6");
+    form.UserTypes(1, "24");
+    form.UserTypes(2, "6");
+    window.Refresh();
+    static_cast<QPushButton*>(window.WidgetOf("cmdPlot"))->click();
+    vx::FrmPlot& plot = form.Plot();
+    auto shown = [&] { return plot.GetState() == vx::FrmPlot::State::Shown; };
+    bool plotted = WaitFor(shown);
+    vx::desktop::PlotWindow* plotWindow = window.Plot();
+    if (plotted && plotWindow) {
+        // Hover the highest point of the node at the free end, as a user would.
+        const vx::PlotData& data = *plot.Plot();
+        const auto& line = data.Lines.back().Values;
+        const std::size_t peak =
+            static_cast<std::size_t>(std::max_element(line.begin(), line.end()) - line.begin());
+        QChartView* view = plotWindow->ChartView();
+        const QRectF area = view->chart()->plotArea();
+        const QPointF at(
+            area.left() +
+                (data.Times[peak] - data.X.Min) / (data.X.Max - data.X.Min) * area.width(),
+            area.bottom() - (line[peak] - data.Y.Min) / (data.Y.Max - data.Y.Min) * area.height());
+        const QPoint pixel = view->mapFromScene(at);
+        QMouseEvent move(QEvent::MouseMove, pixel, view->viewport()->mapToGlobal(pixel),
+                         Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(view->viewport(), &move);
+        ShootScreen(window, *plotWindow, out.filePath("7-plot.png"));
+
+        form.UserTypes(0, "1");
+        form.UserTypes(2, "1");
+        window.Refresh();
+        plotted = WaitFor([&] { return shown() && plot.Plot()->ManyItems; });
+        if (plotted) {
+            ShootScreen(window, *plotWindow, out.filePath("8-plot-envelope.png"));
+            plotWindow->EveryLineBox()->click();
+            ShootScreen(window, *plotWindow, out.filePath("9-plot-every-line.png"));
+        }
+    }
+    return caught && help && plotted ? 0 : 1;
 }
