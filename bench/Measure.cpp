@@ -1,10 +1,12 @@
-// vorax-bench-measure: runs one command once and prints its wall-clock time in seconds
-// and its peak resident memory in kilobytes, for scripts/bench.
+// vorax-bench-measure: runs one command once and prints its wall-clock time in seconds,
+// its peak resident memory in kilobytes and its processor time (user and system, every
+// thread) in seconds, for scripts/bench.
 //
 //   vorax-bench-measure OUT -- COMMAND [ARGUMENTS...]
 //
 // The command's standard output goes to OUT (/dev/null to drop it). Prints
-// "SECONDS PEAK_KB STATUS" on one line; exits with 1 when the command could not run.
+// "SECONDS PEAK_KB STATUS PROCESSOR_SECONDS" on one line; exits with 1 when the command could not
+// run.
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -46,6 +48,10 @@ int main(int argc, char** argv) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    std::printf("%.4f %ld %d\n", seconds, usage.ru_maxrss, code);
+    auto secondsOf = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    std::printf("%.4f %ld %d %.4f\n", seconds, usage.ru_maxrss, code,
+                secondsOf(usage.ru_utime) + secondsOf(usage.ru_stime));
     return code == 127 ? 1 : 0;
 }

@@ -10,9 +10,9 @@
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
-#include <random>
 #include <vector>
 
+#include "bench/ListingValues.h"
 #include "biff/ExcelFile.h"
 
 int main(int argc, char** argv) {
@@ -26,18 +26,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vorax-bench-sheet: at most 65535 rows and 255 columns\n");
         return 2;
     }
-    // Values like those of a listing: singles of every sign and of magnitudes from 1e-5
-    // to 1e5, as printed with five significant digits.
-    std::mt19937 random(1);
-    std::uniform_real_distribution<double> mantissa(0.1, 1.0);
-    std::uniform_int_distribution<int> exponent(-4, 5);
-    std::vector<float> values(4093);
-    for (auto& v : values) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%.5fE%+03d", (random() % 2 ? -1 : 1) * mantissa(random),
-                      exponent(random));
-        v = std::strtof(text, nullptr);
-    }
+    const std::vector<float> values = vx::bench::ListingValues(4093);
     try {
         vx::ExcelFile file;
         file.CreateFile(argv[1]);

@@ -1,7 +1,6 @@
 #include "biff/ExcelFile.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +13,7 @@
 
 #include "common/Failure.h"
 #include "common/ScanDecimal.h"
+#include "sheet/FileReplacement.h"
 
 namespace vx {
 
@@ -136,30 +136,6 @@ std::uint16_t ToRecordNumber(std::int32_t value) {
         value > std::numeric_limits<std::int16_t>::max())
         Raise(fail::Overflow);
     return static_cast<std::uint16_t>(value);
-}
-
-// True when another open file description holds a lock on the file: a POSIX record
-// lock, an open-file-description lock or a flock. That is how programs on this system
-// say a file is in use, where Windows refuses to delete an open spreadsheet.
-bool IsHeldByAnother(const char* path) {
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return false;  // unreadable: the deletion itself will say what is wrong
-    bool held = false;
-    struct flock probe = {};
-    probe.l_type = F_WRLCK;
-    probe.l_whence = SEEK_SET;
-    // An OFD probe also sees the POSIX locks of this very process; older kernels lack it.
-    if (::fcntl(fd, F_OFD_GETLK, &probe) == 0) {
-        held = probe.l_type != F_UNLCK;
-    } else {
-        probe = {};
-        probe.l_type = F_WRLCK;
-        probe.l_whence = SEEK_SET;
-        if (::fcntl(fd, F_GETLK, &probe) == 0) held = probe.l_type != F_UNLCK;
-    }
-    if (!held && ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) held = true;
-    ::close(fd);
-    return held;
 }
 
 void RemoveExisting(const std::filesystem::path& file) {

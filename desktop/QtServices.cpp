@@ -63,6 +63,7 @@ bool QtFileDialogs::Show(const FileDialogSetup& setup, bool save, FileDialogChoi
     QString path = dialog.selectedFiles().front();
     choice.FileName = path.toStdString();
     choice.FileTitle = QFileInfo(path).fileName().toStdString();
+    choice.FilterIndex = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
     return true;
 }
 

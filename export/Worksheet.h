@@ -1,9 +1,10 @@
 #pragma once
 
-#include <cstdint>
+#include <span>
 #include <string>
-#include <string_view>
 
+#include "export/SheetFormats.h"
+#include "export/SheetLayout.h"
 #include "reader/ExtractionRequest.h"
 #include "reader/OutputFileModel.h"
 #include "reader/Services.h"
@@ -11,18 +12,14 @@
 
 namespace vx {
 
-// The word that names the vectors on the sheet ("Node", "Beam", "Fiber", ...); empty
-// for a name in no row.
-std::string_view RecordLabel(std::string_view variable);
-// The label of one vector on the sheet: the record label, a space and the number
-// ("Node 5", "Beam 3").
-std::string VectorLabel(std::string_view variable, std::int16_t vector);
+// Writes the sheet of one extraction (SheetLayout) to `path` in `format`. Checks the
+// format's row and column limits before the file is touched; shows its own messages
+// and never passes a failure on. This is the one call that writes a sheet whose values
+// are already in `table`.
+void WriteSheet(SheetFormat format, const std::string& path, const ExtractionRequest& request,
+                const OutputFileModel& model, const ValueTable& table, Services& services);
 
-// Writes the sheet of one extraction: a heading block (variable, vector kind), then
-// the times across and the vectors down (TimesInColumns) or the other way round, with
-// the value of vector k at time t taken from table row Vectors[k], column t. Checks the
-// 256-column and 65536-row limits before the file is touched; shows its own messages
-// and never passes a failure on.
+// The .xls of one extraction: WriteSheet with SheetFormat::Xls.
 void WriteWorksheet(const std::string& path, const ExtractionRequest& request,
                     const OutputFileModel& model, const ValueTable& table, Services& services);
 
@@ -34,8 +31,17 @@ bool ExtractValues(const OutputFileModel& model, const ExtractionRequest& reques
                    ValueTable& table, Services& services);
 
 // What Save does once its request is built: read the values (temperatures or a
-// structural variable) and, unless the user asked to stop meanwhile, write the sheet.
+// structural variable) and, unless the user asked to stop meanwhile, write the sheet
+// to request.OutputPath in `format`.
 void ExtractAndWrite(const OutputFileModel& model, const ExtractionRequest& request,
-                     ValueTable& table, Services& services);
+                     ValueTable& table, Services& services, SheetFormat format = SheetFormat::Xls);
+
+// The same for several requests into one file, one sheet each in their order (the
+// requests differ in their vector kind; the path is the first one's). Each is read just
+// before its sheet is written, so `table` holds one of them at a time; a stop or a
+// failure leaves no file of a format that keeps earlier files (see SheetWriter).
+// Several sheets need a format that takes them.
+void ExtractAndWrite(const OutputFileModel& model, std::span<const ExtractionRequest> requests,
+                     ValueTable& table, Services& services, SheetFormat format);
 
 }  // namespace vx

@@ -16,6 +16,7 @@
 
 #include "common/Failure.h"
 #include "common/Text.h"
+#include "export/SheetFormats.h"
 #include "export/VariableCatalogue.h"
 #include "export/Worksheet.h"
 #include "python/PythonHost.h"
@@ -240,7 +241,10 @@ public:
         request.TimesInColumns = columns;
         ValueTable table;
         PythonHost host(std::move(progress), m_threads);
-        host.Run([&](Services& services) { ExtractAndWrite(*model, request, table, services); });
+        // The extension picks the format, as it does for the command-line tool.
+        const SheetFormat format = FormatOfPath(request.OutputPath).value_or(SheetFormat::Xls);
+        host.Run(
+            [&](Services& services) { ExtractAndWrite(*model, request, table, services, format); });
         host.RaiseIfShown("export");
     }
 

@@ -7,6 +7,7 @@
 #include "export/ExportRequest.h"
 #include "export/VariableCatalogue.h"
 #include "reader/TextRoutines.h"
+#include "scripting/ItemList.h"
 #include "timelists/ListBox.h"
 #include "timelists/ModListBox.h"
 #include "timelists/TimeLists.h"
@@ -152,10 +153,22 @@ bool BuildScriptRequest(const OutputFileModel& model, const ScriptChoice& choice
     // greatest of them.
     std::string from = choice.From, to = choice.To, step = choice.Step;
     if (choice.EveryItem) from = "1", to = std::to_string(variable->Bound), step = "1";
-    if (choice.Items) {
-        if (!ItemVectors(*variable, *choice.Items, request.Vectors, reason)) return false;
-        const auto [least, greatest] =
-            std::minmax_element(choice.Items->begin(), choice.Items->end());
+    std::optional<std::vector<std::int64_t>> items = choice.Items;
+    if (choice.ItemList) {
+        if (!variable->NeedsRange) {
+            reason =
+                "--items does not apply to '" + variable->Name + "', which has no range of items";
+            return false;
+        }
+        std::vector<std::int16_t> listed;
+        if (!ParseItems(*choice.ItemList, std::min<std::int32_t>(variable->Bound, INT16_MAX),
+                        listed, reason))
+            return false;
+        items.emplace(listed.begin(), listed.end());
+    }
+    if (items) {
+        if (!ItemVectors(*variable, *items, request.Vectors, reason)) return false;
+        const auto [least, greatest] = std::minmax_element(items->begin(), items->end());
         from = std::to_string(*least), to = std::to_string(*greatest), step = "1";
     }
     // "Eigen Values" empties the range boxes in the window.
@@ -166,7 +179,7 @@ bool BuildScriptRequest(const OutputFileModel& model, const ScriptChoice& choice
         reason = "Save would stay disabled: " + why;
         return false;
     }
-    if (!choice.Items && !BuildVectors(request.Variable, from, to, step, request.Vectors, reason))
+    if (!items && !BuildVectors(request.Variable, from, to, step, request.Vectors, reason))
         return false;
     if (!BuildSelectedTimes(hidden, request.SelectedTimes, reason)) return false;
     request.TimesInColumns = choice.TimesInColumns;

@@ -24,6 +24,8 @@ struct ScriptChoice {
     bool EveryItem = false;
     // The items by number, in the order wanted (repeats kept).
     std::optional<std::vector<std::int64_t>> Items;
+    // The items as the command line's --items text (ParseItems), instead of Items.
+    std::optional<std::string> ItemList;
     // Where the selected time steps come from: 1-based step numbers kept as given (order
     // and repeats), time texts added as a double-click on Available adds them (sorted by
     // value, repeats skipped), or every step in file order.

@@ -19,7 +19,7 @@ namespace {
 
 constexpr std::string_view kSettingsSection = "Files";
 constexpr std::string_view kOpenFilter = "Vorax Output Files (*.out)|*.out|All Files (*.*)|*.*";
-constexpr std::string_view kSaveFilter = "Excel File (*.xls)|*.xls|All Files (*.*)|*.*";
+constexpr std::string_view kSaveFormatKey = "SaveFormat";
 constexpr std::string_view kSaveInProgress =
     "Save is in progress. Do you want to exit and abbort current process?";
 // Where an installation puts the help file, seen from the program's folder (the build
@@ -49,6 +49,36 @@ private:
 bool IsSameFile(const std::string& a, const std::string& b) {
     std::error_code error;
     return !a.empty() && !b.empty() && std::filesystem::equivalent(a, b, error) && !error;
+}
+
+// Every sheet format's type, the .xls first, then "All Files".
+std::string SaveFilter() {
+    std::string filter;
+    for (const auto& format : SheetFormats())
+        filter += std::string(format.DialogType) + "|*" + std::string(format.Extension) + "|";
+    return filter + "All Files (*.*)|*.*";
+}
+
+int FilterIndexOf(SheetFormat format) {
+    const auto formats = SheetFormats();
+    for (std::size_t i = 0; i < formats.size(); ++i)
+        if (formats[i].Format == format) return static_cast<int>(i) + 1;
+    return 1;
+}
+
+// The writer a confirmed save dialog picks: the format the typed extension names, else
+// the chosen type's, whose extension a name without one then gets; "All Files" and an
+// extension of no format give the .xls.
+SheetFormat ChosenFormat(const FileDialogChoice& choice, std::string& path) {
+    path = choice.FileName;
+    if (auto named = FormatOfPath(path)) return *named;
+    const auto formats = SheetFormats();
+    if (choice.FilterIndex < 1 || choice.FilterIndex > static_cast<int>(formats.size()))
+        return SheetFormat::Xls;
+    const auto& type = formats[static_cast<std::size_t>(choice.FilterIndex - 1)];
+    if (std::filesystem::path(choice.FileTitle).extension().empty())
+        path += std::string(type.Extension);
+    return type.Format;
 }
 
 std::size_t CharacterCount(std::string_view utf8) {
@@ -144,6 +174,8 @@ void FrmExtract::Form_Load() {
     auto& settings = m_platform.Settings;
     InitOpenDir = settings.GetSetting(AppTitle, kSettingsSection, "InitOpenDir", "");
     InitSaveDir = settings.GetSetting(AppTitle, kSettingsSection, "InitSaveDir", "");
+    SaveFormat = FormatNamed(settings.GetSetting(AppTitle, kSettingsSection, kSaveFormatKey, ""))
+                     .value_or(SheetFormat::Xls);
 
     picProgress.SetVisible(false);
 }
@@ -188,6 +220,8 @@ void FrmExtract::Form_Unload() {
     m_plot.Close();
     m_platform.Settings.SaveSetting(AppTitle, kSettingsSection, "InitOpenDir", InitOpenDir);
     m_platform.Settings.SaveSetting(AppTitle, kSettingsSection, "InitSaveDir", InitSaveDir);
+    m_platform.Settings.SaveSetting(AppTitle, kSettingsSection, kSaveFormatKey,
+                                    FormatInfo(SaveFormat).Name);
 }
 
 void FrmExtract::cmdHelp_Click() {
@@ -569,8 +603,8 @@ void FrmExtract::cmdSave_Click() {
     Mouse mouse(m_platform.Pointer);
     FileDialogSetup setup;
     setup.InitDir = InitSaveDir;
-    setup.Filter = std::string(kSaveFilter);
-    setup.FilterIndex = 1;
+    setup.Filter = SaveFilter();
+    setup.FilterIndex = FilterIndexOf(SaveFormat);
     setup.OverwritePrompt = true;
     setup.HideReadOnly = true;
     FileDialogChoice choice;
@@ -581,11 +615,13 @@ void FrmExtract::cmdSave_Click() {
 
     BusyScope busy(m_busy);
     InitSaveDir = ReplaceAll(choice.FileName, choice.FileTitle, "");
-    if (IsSameFile(choice.FileName, m_model.FilePath)) {
+    std::string path;
+    SaveFormat = ChosenFormat(choice, path);
+    if (IsSameFile(path, m_model.FilePath)) {
         // The listing is never changed: saving over it would replace it by the sheet.
-        CenteredMsgBox(choice.FileName +
-                           " is the listing that is open. Choose another file for the spreadsheet.",
-                       MsgButtons::Ok, MsgIcon::Exclamation, AppTitle);
+        CenteredMsgBox(
+            path + " is the listing that is open. Choose another file for the spreadsheet.",
+            MsgButtons::Ok, MsgIcon::Exclamation, AppTitle);
         ReturnToIdle();
         return;
     }
@@ -606,12 +642,12 @@ void FrmExtract::cmdSave_Click() {
         ReturnToIdle();
         return;
     }
-    request.OutputPath = choice.FileName;
+    request.OutputPath = path;
     picProgress.SetVisible(true);
 
     try {
         auto services = CoreServices();
-        ExtractAndWrite(m_model, request, m_table, services);
+        ExtractAndWrite(m_model, request, m_table, services, SaveFormat);
     } catch (...) {
         // The reader and the layout report their own failures; nothing else may reach here.
     }

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "export/SheetFormats.h"
 #include "reader/OutputFileModel.h"
 #include "reader/Services.h"
 #include "reader/ValueTable.h"
@@ -103,6 +104,8 @@ public:
     // --- window-level fields -------------------------------------------------------
     std::string InitOpenDir;
     std::string InitSaveDir;
+    // The format of the last sheet saved: the save dialog opens on its type.
+    SheetFormat SaveFormat = SheetFormat::Xls;
     std::array<std::optional<std::string>, 3> SavedVectors;
     std::int16_t PopupSource = 0;  // 1 Available, 2 Selected, 0 before any pop-up
     bool AllTimesSelected = false;

@@ -20,10 +20,12 @@ struct FileDialogSetup {
     bool HideReadOnly = true;
 };
 
-// What a confirmed dialog returns: the full path and the file's bare name.
+// What a confirmed dialog returns: the full path, the file's bare name and the filter
+// entry chosen when it was confirmed (1-based; 0 when the dialog cannot tell).
 struct FileDialogChoice {
     std::string FileName;
     std::string FileTitle;
+    int FilterIndex = 0;
 };
 
 class FileDialogs {

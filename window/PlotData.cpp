@@ -7,8 +7,8 @@
 
 #include "common/Failure.h"
 #include "common/Text.h"
+#include "export/SheetLayout.h"
 #include "export/VariableCatalogue.h"
-#include "export/Worksheet.h"
 #include "reader/TextRoutines.h"
 
 namespace vx {

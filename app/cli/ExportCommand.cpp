@@ -4,6 +4,8 @@
 
 #include "app/cli/Commands.h"
 #include "app/cli/ConsoleServices.h"
+#include "app/cli/ExportOptions.h"
+#include "export/VariableCatalogue.h"
 #include "export/Worksheet.h"
 #include "reader/Reader.h"
 #include "scripting/ScriptRequest.h"
@@ -11,12 +13,6 @@
 namespace vx::cli {
 
 namespace {
-
-struct ExportOptions {
-    std::string File;
-    ScriptChoice Choice;  // its Output is the -o file
-    bool Quiet = false;
-};
 
 // A usage error or a request the window would never let through: one line, exit 2,
 // nothing written.
@@ -39,72 +35,61 @@ std::vector<std::string> SplitList(const std::string& list) {
     return items;
 }
 
-bool ParseArgs(const std::vector<std::string>& args, ExportOptions& o, std::string& error) {
-    ScriptChoice& c = o.Choice;
-    auto setTimes = [&](ScriptChoice::Times source, const std::string& list) {
-        if (c.TimeSource != ScriptChoice::Times::None) {
-            error = "give only one of --steps, --times and --all-steps";
-            return false;
-        }
-        c.TimeSource = source;
-        if (source != ScriptChoice::Times::All) c.TimeList = SplitList(list);
-        return true;
-    };
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= args.size()) {
-                error = "option " + a + " needs a value";
-                return false;
-            }
-            out = args[++i];
-            return true;
-        };
-        std::string v;
-        if (a == "-o" || a == "--output") {
-            if (!value(c.Output)) return false;
-        } else if (a == "--variable") {
-            if (!value(v)) return false;
-            c.Variable = v;
-        } else if (a == "--vector") {
-            if (!value(v)) return false;
-            c.VectorKind = v;
-        } else if (a == "--vector-index") {
-            if (!value(v)) return false;
-            c.VectorIndex = v;
-        } else if (a == "--from") {
-            if (!value(c.From)) return false;
-        } else if (a == "--to") {
-            if (!value(c.To)) return false;
-        } else if (a == "--step") {
-            if (!value(c.Step)) return false;
-        } else if (a == "--steps") {
-            if (!value(v) || !setTimes(ScriptChoice::Times::Steps, v)) return false;
-        } else if (a == "--times") {
-            if (!value(v) || !setTimes(ScriptChoice::Times::Times, v)) return false;
-        } else if (a == "--all-steps") {
-            if (!setTimes(ScriptChoice::Times::All, "")) return false;
-        } else if (a == "--columns") {
-            c.TimesInColumns = true;
-        } else if (a == "--rows") {
-            c.TimesInColumns = false;
-        } else if (a == "--quiet") {
-            o.Quiet = true;
-        } else if (a.size() > 1 && a[0] == '-') {
-            error = "unknown option '" + a + "'";
-            return false;
-        } else if (o.File.empty()) {
-            o.File = a;
-        } else {
-            error = "more than one listing given ('" + o.File + "', '" + a + "')";
-            return false;
-        }
+// The request of the first sheet, as a script states it: the first --vector, if any.
+ScriptChoice ChoiceOf(const ExportOptions& o) {
+    ScriptChoice c;
+    c.Variable = o.Variable;
+    if (!o.Vectors.empty()) c.VectorKind = o.Vectors.front();
+    c.VectorIndex = o.VectorIndex;
+    c.From = o.From, c.To = o.To, c.Step = o.Step;
+    c.ItemList = o.Items;
+    switch (o.TimeSource) {
+        case ExportOptions::Times::None:
+            break;
+        case ExportOptions::Times::All:
+            c.TimeSource = ScriptChoice::Times::All;
+            break;
+        case ExportOptions::Times::Steps:
+            c.TimeSource = ScriptChoice::Times::Steps;
+            c.TimeList = SplitList(o.TimeList);
+            break;
+        case ExportOptions::Times::Times:
+            c.TimeSource = ScriptChoice::Times::Times;
+            c.TimeList = SplitList(o.TimeList);
+            break;
     }
-    if (o.File.empty())
-        error = "no listing given";
-    else if (c.Output.empty())
-        error = "no output file given (-o OUT)";
-    return error.empty();
+    c.TimesInColumns = o.Columns;
+    c.Output = o.Output;
+    return c;
+}
+
+// One request per sheet: the first as built, then one per further --vector, or one per
+// entry of the vector-kind list for --all-vectors. The others differ only in the kind.
+bool SheetRequests(const ExportOptions& o, const OutputFileModel& model, SheetFormat format,
+                   std::vector<ExtractionRequest>& requests, std::string& error) {
+    ScriptChoice choice = ChoiceOf(o);
+    ExtractionRequest first;
+    if (!BuildScriptRequest(model, choice, first, error)) return false;
+    std::vector<std::string> kinds(o.Vectors.begin(), o.Vectors.end());
+    if (o.AllVectors) {
+        kinds.clear();
+        for (const auto& v : OfferedVariables(model))
+            if (v.Name == first.Variable) kinds = v.VectorKinds;
+    }
+    choice.VectorIndex.reset();
+    for (std::size_t i = 1; i < kinds.size(); ++i) {
+        ExtractionRequest next;
+        choice.VectorKind = kinds[i];
+        if (!BuildScriptRequest(model, choice, next, error)) return false;
+        requests.push_back(std::move(next));
+    }
+    requests.insert(requests.begin(), std::move(first));
+    if (requests.size() > 1 && format != SheetFormat::Xlsx) {
+        error = "several vector kinds need --format xlsx, one sheet each; a " +
+                std::string(FormatInfo(format).Name) + " file holds one sheet";
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -112,10 +97,12 @@ bool ParseArgs(const std::vector<std::string>& args, ExportOptions& o, std::stri
 int RunExport(const std::vector<std::string>& args) {
     ExportOptions o;
     std::string error;
-    if (!ParseArgs(args, o, error)) return Refuse(error);
-    if (IsTheListing(o.Choice.Output, o.File))
-        return Refuse("the output file '" + o.Choice.Output +
+    if (!ParseExportArgs(args, o, error)) return Refuse(error);
+    if (IsTheListing(o.Output, o.File))
+        return Refuse("the output file '" + o.Output +
                       "' is the listing itself, which is never overwritten");
+    const SheetFormat format =
+        o.Format ? *o.Format : FormatOfPath(o.Output).value_or(SheetFormat::Xls);
 
     ConsoleServices console(/*echoMessages=*/true, /*showProgress=*/!o.Quiet);
     OutputFileModel model;
@@ -125,11 +112,11 @@ int RunExport(const std::vector<std::string>& args) {
     ReadOutputFile(model, services);
     console.ClearProgress();
 
-    ExtractionRequest request;
-    if (!BuildScriptRequest(model, o.Choice, request, error)) return Refuse(error);
+    std::vector<ExtractionRequest> requests;
+    if (!SheetRequests(o, model, format, requests, error)) return Refuse(error);
 
     ValueTable table;
-    ExtractAndWrite(model, request, table, services);
+    ExtractAndWrite(model, requests, table, services, format);
     console.ClearProgress();
     if (console.AbortRequested()) {
         std::fputs("voraxextract-cli export: interrupted; the sheet was not written\n", stderr);

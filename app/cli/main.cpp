@@ -11,11 +11,21 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: voraxextract-cli info FILE [--json]\n"
-    "       voraxextract-cli export FILE -o OUT [--variable NAME] [--vector KIND | --vector-index "
-    "K]\n"
-    "                       [--from TEXT] [--to TEXT] [--step TEXT]\n"
+    "       voraxextract-cli export FILE -o OUT [--format xls|xlsx|csv] [--variable NAME]\n"
+    "                       [--vector KIND ... | --all-vectors | --vector-index K]\n"
+    "                       [--from TEXT] [--to TEXT] [--step TEXT] | [--items LIST]\n"
     "                       [--steps LIST | --times LIST | --all-steps] [--columns | --rows] "
     "[--quiet]\n";
+
+// --help adds what the synopsis cannot say.
+constexpr const char* kHelp =
+    "\n"
+    "export writes OUT as an Excel 2.x .xls (the default, values to six decimals), an Excel\n"
+    "workbook .xlsx or a .csv (UTF-8, commas, CR LF line ends), the values in full;\n"
+    "without --format OUT's extension decides (.xlsx, .csv; anything else .xls).\n"
+    "  --items LIST     items by number instead of From/To/Step, in the order given:\n"
+    "                   N, A-B or A-B:S pieces separated by commas (1,5,9-20,100-200:10)\n"
+    "  --vector KIND    more than once, or --all-vectors: one sheet per vector kind (xlsx)\n";
 
 }  // namespace
 
@@ -30,6 +40,7 @@ int main(int argc, char** argv) {
     if (command == "export") return vx::cli::RunExport(args);
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(kUsage, stdout);
+        std::fputs(kHelp, stdout);
         return vx::cli::kExitOk;
     }
     std::fprintf(stderr, "voraxextract-cli: unknown command '%s'\n%s", command.c_str(), kUsage);

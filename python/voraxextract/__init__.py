@@ -225,16 +225,15 @@ class Listing:
                times=None, progress=None):
         """Writes the same request to a spreadsheet at `path`, as the window's Save does.
 
-        The sheet is the window's Excel 2.x (.xls) sheet: a heading block, then the times
-        down and the items across, or with columns=True the times across. The listing
-        itself is never written over (ValueError). Messages the window would show while
-        saving (a sheet too large, a file held by another program, a full disk, ...)
-        raise voraxextract.Error with their text. Other arguments as for values().
+        The sheet is the window's: a heading block, then the times down and the items
+        across, or with columns=True the times across. The extension of `path` picks the
+        format: .xlsx an Excel workbook and .csv comma-separated text, both with the values
+        in full; anything else the Excel 2.x (.xls) file, values rounded to six decimals.
+        The listing itself is never written over (ValueError). Messages the window would
+        show while saving (a sheet too large, a file held by another program, a full disk,
+        ...) raise voraxextract.Error with their text. Other arguments as for values().
         """
         output = os.fspath(path)
-        extension = os.path.splitext(os.fsdecode(output))[1].lower()
-        if extension in (".xlsx", ".csv"):
-            raise NotImplementedError(f"{extension} sheets are not written yet; use .xls")
         arguments = self._arguments(variable, vector, items, steps, times)
         with _raising_shown():
             self._core.export(os.fsencode(output), arguments, bool(columns),

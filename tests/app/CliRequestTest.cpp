@@ -79,15 +79,111 @@ TEST_F(CliRequest, RequestsTheWindowWouldRefuseExitTwoAndWriteNothing) {
         {{"export", missing, "-o", Out(), "--all-steps"},
          "Read File Error 53: File not found\n",
          2},
+        // Formats, item lists and several vector kinds.
+        {{"export", dyn, "-o", Out(), "--format", "ods", "--all-steps"}, "unknown format 'ods'"},
+        {{"export", dyn, "-o", Out(), "--items", "1-3", "--to", "4", "--all-steps"},
+         "--items cannot be given with --from"},
+        {{"export", dyn, "-o", Out(), "--items", " ", "--all-steps"}, "item list ' ' is empty"},
+        {{"export", dyn, "-o", Out(), "--items", "2,0", "--all-steps"},
+         "item '0' is outside 1 to 10"},
+        {{"export", dyn, "-o", Out(), "--items", "1-11:2", "--all-steps"},
+         "item '1-11:2' is outside 1 to 10"},
+        {{"export", dyn, "-o", Out(), "--items", "1,,2", "--all-steps"}, "item '' is not"},
+        {{"export", dyn, "-o", Out(), "--items", "4:2", "--all-steps"}, "item '4:2' is not"},
+        {{"export", dyn, "-o", Out(), "--items", "1-x", "--all-steps"}, "item '1-x' is not"},
+        {{"export", dyn, "-o", Out(), "--items", "9-2:0", "--all-steps"},
+         "item '9-2:0' has a step of 0"},
+        {{"export", dyn, "-o", Out(), "--items", "1-3"}, "no time step is selected"},
+        {{"export", dyn, "-o", Out(), "--variable", "Eigen Values", "--items", "1", "--all-steps"},
+         "--items does not apply to 'Eigen Values'"},
+        {{"export", dyn, "-o", Out(), "--vector", "DOF1", "--vector", "DOF2", "--all-steps"},
+         "several vector kinds need --format xlsx"},
+        {{"export", dyn, "-o", Out() + ".csv", "--all-vectors", "--all-steps"},
+         "a csv file holds one sheet"},
+        {{"export", dyn, "-o", Out(), "--all-vectors", "--vector", "DOF1", "--all-steps"},
+         "--all-vectors cannot be given with --vector"},
+        {{"export", dyn, "-o", Out(), "--vector", "DOF1", "--vector", "DOF2", "--vector-index", "0",
+          "--format", "xlsx", "--all-steps"},
+         "--vector-index names one vector kind"},
+        {{"export", dyn, "-o", Out(), "--vector", "DOF1", "--vector", "DOF9", "--format", "xlsx",
+          "--all-steps"},
+         "vector kind 'DOF9' does not exist"},
         {{"info"}, "usage"},
-        {{"frobnicate"}, "unknown command", 5},
+        {{"frobnicate"}, "unknown command", 6},
     };
     for (const auto& c : cases) {
         auto run = RunCli(c.args);
         EXPECT_EQ(run.Status, 2) << c.says;
         EXPECT_NE(run.Err.find(c.says), std::string::npos) << run.Err;
         EXPECT_EQ(std::count(run.Err.begin(), run.Err.end(), '\n'), c.lines) << run.Err;
-        EXPECT_FALSE(Written()) << c.says;
+        EXPECT_TRUE(std::filesystem::is_empty(m_dir.Path())) << c.says;
+    }
+}
+
+TEST_F(CliRequest, ItemsComeInTheOrderGivenAndTheExtensionPicksTheFormat) {
+    if (!test::HaveXlsDump() || !test::HavePythonReaders()) GTEST_SKIP();
+    const std::string dyn = test::Example("dynamic3d.out");
+    const Texts labels = {"Node 5", "Node 1", "Node 9", "Node 7", "Node 5",
+                          "Node 3", "Node 2", "Node 3", "Node 4"};
+    // The format by --format, else by the extension (its letters' case aside), else .xls.
+    const struct {
+        std::string Name;
+        Texts Format;
+        const char* Reader;
+    } cases[] = {{"a.xls", {}, nullptr},
+                 {"a.dat", {}, nullptr},
+                 {"a.XLSX", {}, "openpyxl"},
+                 {"a.csv", {}, "csv"},
+                 {"a.xls", {"--format", "csv"}, "csv"}};
+    for (const auto& c : cases) {
+        const auto out = m_dir.Path() / c.Name;
+        Texts args = {"export",     dyn,       "-o",
+                      out.string(), "--items", "5,1,9-3:2,2-3,4-4:99999999999999999999",
+                      "--steps",    "2",       "--quiet"};
+        args.insert(args.end(), c.Format.begin(), c.Format.end());
+        auto run = RunCli(args);
+        ASSERT_EQ(run.Status, 0) << run.Err;
+        std::vector<test::Cell> cells;
+        std::string error;
+        ASSERT_TRUE(c.Reader ? test::ReaderCells(c.Reader, out, cells, error)
+                             : test::DumpCells(out, cells, error))
+            << c.Name << ": " << error;
+        Texts found;
+        for (const auto& cell : cells)
+            if (cell.Row == 3 && cell.Col > 1) found.push_back(cell.Value);
+        EXPECT_EQ(found, labels) << c.Name;
+        std::filesystem::remove(out);
+    }
+}
+
+TEST_F(CliRequest, HelpListsTheFormatsAndTheNewOptions) {
+    auto run = RunCli({"--help"});
+    EXPECT_EQ(run.Status, 0);
+    for (const char* option : {"--format xls|xlsx|csv", "--items LIST", "--all-vectors"})
+        EXPECT_NE(run.Out.find(option), std::string::npos) << option;
+}
+
+// One sheet per vector kind, named after it, each the sheet of that kind alone.
+TEST_F(CliRequest, SeveralVectorKindsMakeOneSheetEach) {
+    if (!test::HavePythonReaders()) GTEST_SKIP();
+    const std::string dyn = test::Example("dynamic3d.out");
+    const auto book = m_dir.Path() / "book.xlsx";
+    auto run = RunCli({"export", dyn, "-o", book.string(), "--variable", "Beam Stresses",
+                       "--all-vectors", "--to", "12", "--all-steps", "--quiet"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    Texts names;
+    std::string error;
+    ASSERT_TRUE(test::WorkbookSheets(book, names, error)) << error;
+    EXPECT_EQ(names, (Texts{"Beam    2 (Point  1)", "Beam    3 (Point  2)"}));
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        const auto alone = m_dir.Path() / "alone.xlsx";
+        run = RunCli({"export", dyn, "-o", alone.string(), "--variable", "Beam Stresses",
+                      "--vector-index", std::to_string(k), "--to", "12", "--all-steps", "--quiet"});
+        ASSERT_EQ(run.Status, 0) << run.Err;
+        std::vector<test::Cell> inBook, byItself;
+        ASSERT_TRUE(test::ReaderCells("openpyxl", book, inBook, error, names[k])) << error;
+        ASSERT_TRUE(test::ReaderCells("openpyxl", alone, byItself, error)) << error;
+        EXPECT_EQ(inBook, byItself) << names[k];
     }
 }
 

@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLegendMarker>
@@ -184,7 +185,18 @@ TEST_F(DesktopTest, OpeningPickingTimesAndSavingThroughTheWidgets) {
                              "--steps", "1,3,5", "--columns"});
     ASSERT_EQ(run.Status, 0) << run.Err;
     EXPECT_EQ(test::ReadBytes(sheet), test::ReadBytes(cliSheet));
-    // How LibreOffice reads such sheets: RealReaders (tests/app).
+    // The same request as CSV, by the dialog's type and a name without an extension.
+    m_fake.SaveFilters.push_back(3);
+    m_fake.SaveAnswers.push_back((m_dir.Path() / "trusses").string());
+    Click("cmdSave");
+    EXPECT_EQ(m_fake.SaveSetups.back().FilterIndex, 1);
+    fs::path cliCsv = m_dir.Path() / "cli.csv";
+    run = test::RunCli({"export", Example("dynamic3d.out"), "-o", cliCsv.string(), "--quiet",
+                        "--variable", "Truss Axial Force", "--from", "1", "--to", "3", "--steps",
+                        "1,3,5", "--columns"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(test::ReadBytes(m_dir.Path() / "trusses.csv"), test::ReadBytes(cliCsv));
+    // How LibreOffice reads such sheets in every format: RealReaders (tests/app).
 }
 
 // As main() opens a file named on the command line (voraxextract FILE), and a listing
@@ -592,6 +604,50 @@ TEST(ProgressPainting, DigitsUnderTheBarDifferFromTheBar) {
 TEST(DialogFilters, BecomeQtNameFilters) {
     EXPECT_EQ(NameFilters("Vorax Output Files (*.out)|*.out|All Files (*.*)|*.*"),
               (QStringList{"Vorax Output Files (*.out)", "All Files (*)"}));
+}
+
+// The save dialog opens on the type it is given, and a name typed after the user has
+// chosen another type comes back with that type's extension and its place in the list.
+TEST(DialogFilters, TheSaveDialogTellsTheTypeChosenAndGivesItsExtension) {
+    test::TempDir dir;
+    QWidget owner;
+    QtFileDialogs dialogs(&owner);
+    FileDialogSetup setup;
+    setup.InitDir = dir.Path().string();
+    setup.Filter =
+        "Excel File (*.xls)|*.xls|Excel Workbook (*.xlsx)|*.xlsx|CSV File (*.csv)|*.csv|"
+        "All Files (*.*)|*.*";
+    setup.FilterIndex = 3;
+    setup.OverwritePrompt = true;
+    QString openedOn;
+    QTimer user;
+    int waited = 0;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        QFileDialog* dialog = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<QFileDialog*>(w); d && d->isVisible()) dialog = d;
+        if (!dialog) {
+            // Never shown: end the test rather than wait for ever.
+            ASSERT_LT(++waited, 500) << "no save dialog";
+            return;
+        }
+        user.stop();
+        openedOn = dialog->selectedNameFilter();
+        auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+        ASSERT_NE(types, nullptr);
+        types->setCurrentIndex(1);  // as the user picks it: the list then says so
+        emit types->activated(1);
+        emit types->textActivated(types->currentText());
+        dialog->selectFile("book");
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    user.start(20);
+    FileDialogChoice choice;
+    ASSERT_TRUE(dialogs.ShowSave(setup, choice));
+    EXPECT_EQ(openedOn, "CSV File (*.csv)");
+    EXPECT_EQ(choice.FilterIndex, 2);
+    EXPECT_EQ(choice.FileName, (dir.Path() / "book.xlsx").string());
+    EXPECT_EQ(choice.FileTitle, "book.xlsx");
 }
 
 }  // namespace

@@ -26,19 +26,24 @@ protected:
         m_request.OutputPath = (m_dir.Path() / "sheet.xls").string();
     }
 
-    void Run() {
+    // Writes the request in `format` (to sheet.xls, .xlsx or .csv) and reads it back.
+    std::vector<Cell> Write(SheetFormat format = SheetFormat::Xls) {
+        m_request.OutputPath = (m_dir.Path() / "sheet").string();
+        m_request.OutputPath += FormatInfo(format).Extension;
         auto services = m_host.Get();
-        WriteWorksheet(m_request.OutputPath, m_request, m_model, m_table, services);
-    }
-
-    std::vector<Cell> Write() {
-        Run();
+        WriteSheet(format, m_request.OutputPath, m_request, m_model, m_table, services);
         std::vector<Cell> cells;
         std::string error;
-        if (std::filesystem::exists(m_request.OutputPath) && test::HaveXlsDump()) {
-            EXPECT_TRUE(test::DumpCells(m_request.OutputPath, cells, error)) << error;
-        }
+        if (!m_host.Messages.empty() || !CanRead(format)) return cells;
+        const bool read = format == SheetFormat::Xls
+                              ? test::DumpCells(m_request.OutputPath, cells, error)
+                              : test::ReaderCells(format == SheetFormat::Csv ? "csv" : "openpyxl",
+                                                  m_request.OutputPath, cells, error);
+        EXPECT_TRUE(read) << error;
         return cells;
+    }
+    bool CanRead(SheetFormat format) const {
+        return format == SheetFormat::Xls ? test::HaveXlsDump() : test::HavePythonReaders();
     }
 
     TempDir m_dir;
@@ -48,63 +53,121 @@ protected:
     FakeServices m_host;
 };
 
+// Every format holds the same cells; the values here are exact in every one of them.
 TEST_F(WorksheetTest, TimesInRowsPicksTheRequestedVectors) {
-    if (!test::HaveXlsDump()) GTEST_SKIP();
     m_request.Variable = "Displacements";
     m_request.VectorKind = "DOF2";
     m_request.Vectors = {2, 4, 6};
     m_request.SelectedTimes = {3, 1};  // column 1 of the table is step 3
-    EXPECT_EQ(Write(), (std::vector<Cell>{{1, 1, "label", "Variable"},
-                                          {1, 2, "label", "Displacements"},
-                                          {2, 1, "label", "Vector"},
-                                          {2, 2, "label", "DOF2"},
-                                          {3, 1, "label", "Time"},
-                                          {3, 2, "label", "Node 2"},
-                                          {3, 3, "label", "Node 4"},
-                                          {3, 4, "label", "Node 6"},
-                                          {4, 1, "number", "180.0"},
-                                          {4, 2, "number", "2.25"},
-                                          {4, 3, "number", "4.25"},
-                                          {4, 4, "number", "6.25"},
-                                          {5, 1, "number", "60.0"},
-                                          {5, 2, "number", "2.5"},
-                                          {5, 3, "number", "4.5"},
-                                          {5, 4, "number", "6.5"}}));
+    for (const auto& format : SheetFormats()) {
+        if (!CanRead(format.Format)) continue;
+        EXPECT_EQ(Write(format.Format), (std::vector<Cell>{{1, 1, "label", "Variable"},
+                                                           {1, 2, "label", "Displacements"},
+                                                           {2, 1, "label", "Vector"},
+                                                           {2, 2, "label", "DOF2"},
+                                                           {3, 1, "label", "Time"},
+                                                           {3, 2, "label", "Node 2"},
+                                                           {3, 3, "label", "Node 4"},
+                                                           {3, 4, "label", "Node 6"},
+                                                           {4, 1, "number", "180.0"},
+                                                           {4, 2, "number", "2.25"},
+                                                           {4, 3, "number", "4.25"},
+                                                           {4, 4, "number", "6.25"},
+                                                           {5, 1, "number", "60.0"},
+                                                           {5, 2, "number", "2.5"},
+                                                           {5, 3, "number", "4.5"},
+                                                           {5, 4, "number", "6.5"}}))
+            << format.Name;
+    }
     EXPECT_TRUE(m_host.Messages.empty());
+}
+
+// The values in full where the .xls rounds them to six decimals.
+TEST_F(WorksheetTest, OnlyTheXlsRoundsTheValues) {
+    m_request.Variable = "Temperature";
+    m_request.Vectors = {1};
+    m_request.SelectedTimes = {1};
+    m_table.Set(1, 1, 1.234e-7f);
+    const std::string full = "1.234e-07", rounded = "0.0";
+    for (const auto& format : SheetFormats()) {
+        if (!CanRead(format.Format)) continue;
+        const auto cells = Write(format.Format);
+        ASSERT_FALSE(cells.empty());
+        EXPECT_EQ(cells.back(),
+                  (Cell{4, 2, "number", format.Format == SheetFormat::Xls ? rounded : full}))
+            << format.Name;
+    }
 }
 
 TEST_F(WorksheetTest, LimitsAreCheckedBeforeTheFileIsTouched) {
     m_request.Variable = "Displacements";
     m_request.SelectedTimes = {1};
-    auto existing = m_dir.Write("sheet.xls", "old contents");
-    auto shownFor = [&](std::size_t vectors, bool columns) {
-        m_host.Messages.clear();
-        m_request.Vectors.assign(vectors, 1);
-        m_request.TimesInColumns = columns;
-        Run();
-        return m_host.MessageTexts();
+    const struct {
+        SheetFormat Format;
+        std::size_t Vectors;
+        bool Columns;
+        const char* Shown;  // none: written
+    } cases[] = {
+        {SheetFormat::Xls, 256, false,
+         "The maximum number of columns in Excel is 256. Cannot create file."},
+        {SheetFormat::Xls, 65536, true,
+         "The maximum number of rows in Excel is 65536. Cannot create file."},
+        {SheetFormat::Xls, 255, false, nullptr},  // 255 vectors across make 256 columns
+        {SheetFormat::Xlsx, 16384, false,
+         "The maximum number of columns in an Excel workbook is 16384. Cannot create file."},
+        {SheetFormat::Xlsx, 1048574, true,
+         "The maximum number of rows in an Excel workbook is 1048576. Cannot create file."},
+        {SheetFormat::Xlsx, 16383, false, nullptr},
+        {SheetFormat::Csv, 70000, true, nullptr},
     };
-    ASSERT_EQ(shownFor(256, false),
-              Texts{"The maximum number of columns in Excel is 256. Cannot create file."});
-    EXPECT_EQ(m_host.Messages[0].Icon, MsgIcon::Critical);
-    EXPECT_EQ(shownFor(65536, true),
-              Texts{"The maximum number of rows in Excel is 65536. Cannot create file."});
-    EXPECT_EQ(test::ReadBytes(existing), "old contents");
-    EXPECT_TRUE(shownFor(255, false).empty()) << "255 vectors across make 256 columns";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(FormatInfo(c.Format).Name) + " " + std::to_string(c.Vectors));
+        const auto path = m_dir.Path() / ("sheet" + std::string(FormatInfo(c.Format).Extension));
+        m_dir.Write(path.filename().string(), "old contents");
+        m_host.Messages.clear();
+        m_request.Vectors.assign(c.Vectors, 1);
+        m_request.TimesInColumns = c.Columns;
+        auto services = m_host.Get();
+        WriteSheet(c.Format, path.string(), m_request, m_model, m_table, services);
+        if (!c.Shown) {
+            EXPECT_TRUE(m_host.Messages.empty());
+            EXPECT_NE(test::ReadBytes(path), "old contents");
+            continue;
+        }
+        ASSERT_EQ(m_host.MessageTexts(), Texts{c.Shown});
+        EXPECT_EQ(m_host.Messages[0].Icon, MsgIcon::Critical);
+        EXPECT_EQ(test::ReadBytes(path), "old contents");
+    }
 }
 
+// The .xls keeps what was written up to a failure, as it always has; the other formats
+// leave the earlier file as it was and nothing else.
 TEST_F(WorksheetTest, AVectorBeyondTheTableStopsTheSheetThere) {
     m_request.Variable = "Displacements";
     m_request.Vectors = {1, 7, 2};
     m_request.SelectedTimes = {1};
     m_request.TimesInColumns = true;
-    auto cells = Write();
-    ASSERT_EQ(m_host.MessageTexts(), Texts{"Subscript out of range"});
-    EXPECT_EQ(m_host.Messages[0].Icon, MsgIcon::Critical);
-    if (!test::HaveXlsDump()) return;
-    // The file stays, complete up to the failing vector: its label but no value.
-    ASSERT_EQ(cells.size(), 4u + 2u + 2u + 1u);
-    EXPECT_EQ(cells.back().Value, "Node 7");
+    for (const auto& format : SheetFormats()) {
+        SCOPED_TRACE(format.Name);
+        m_host.Messages.clear();
+        const auto earlier = m_dir.Write("sheet" + std::string(format.Extension), "earlier");
+        Write(format.Format);
+        ASSERT_EQ(m_host.MessageTexts(), Texts{"Subscript out of range"});
+        EXPECT_EQ(m_host.Messages[0].Icon, MsgIcon::Critical);
+        if (format.Format != SheetFormat::Xls) {
+            EXPECT_EQ(test::ReadBytes(earlier), "earlier");
+            continue;
+        }
+        std::vector<Cell> cells;
+        std::string error;
+        if (!test::HaveXlsDump()) continue;
+        ASSERT_TRUE(test::DumpCells(earlier, cells, error)) << error;
+        // The file stays, complete up to the failing vector: its label but no value.
+        ASSERT_EQ(cells.size(), 4u + 2u + 2u + 1u);
+        EXPECT_EQ(cells.back().Value, "Node 7");
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_dir.Path()), {}),
+              static_cast<std::ptrdiff_t>(SheetFormats().size()));
 }
 
 TEST(RecordLabel, NamesTheVectorsOfEachVariable) {

@@ -7,6 +7,7 @@ import signal
 import threading
 
 import numpy as np
+import openpyxl
 import pytest
 
 import voraxextract
@@ -66,7 +67,9 @@ def test_values_and_frames_are_what_the_cli_writes(name, variable, vector, items
     with voraxextract.open(path) as listing:
         values = listing.values(variable, vector, items, **when)
         frame = listing.frame(variable, vector, items, **when)
-        listing.export(tmp_path / "module.xls", variable, vector, items, columns=True, **when)
+        for extension in (".xls", ".csv", ".xlsx"):
+            listing.export(tmp_path / f"module{extension}", variable, vector, items,
+                           columns=True, **when)
     # Times across from column 2, items down from row 4: the sheet's six decimals.
     steps, count = values.shape
     assert values.dtype == np.float32
@@ -81,8 +84,15 @@ def test_values_and_frames_are_what_the_cli_writes(name, variable, vector, items
     assert frame.index.name == "Time"
     assert frame.to_numpy().dtype == np.float32
     np.testing.assert_array_equal(frame.to_numpy(), values)
-    # The module's sheet is the tool's, byte for byte.
+    # The module's sheet is the tool's, byte for byte; its CSV and workbook hold the values
+    # in full, the same single-precision numbers values() gives.
     assert (tmp_path / "module.xls").read_bytes() == xls.read_bytes()
+    csv = [line.split(",") for line in (tmp_path / "module.csv").read_text().splitlines()]
+    book = openpyxl.load_workbook(tmp_path / "module.xlsx", read_only=True).active
+    rows = [list(row) for row in book.iter_rows(min_row=4, min_col=2, values_only=True)]
+    for k in range(count):
+        np.testing.assert_array_equal(np.float32(csv[3 + k][1:]), values[:, k])
+        np.testing.assert_array_equal(np.float32(rows[k]), values[:, k])
 
 
 def test_items_and_steps_in_any_order_with_repeats(dynamic):

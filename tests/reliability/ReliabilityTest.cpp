@@ -85,10 +85,10 @@ struct Session : test::Scanned {
         return request;
     }
     // Clears the recorded messages, reads and writes; returns the messages shown.
-    Texts Export(const ExtractionRequest& request) {
+    Texts Export(const ExtractionRequest& request, SheetFormat format = SheetFormat::Xls) {
         Host.Messages.clear();
         auto services = Host.Get();
-        ExtractAndWrite(Model, request, Table, services);
+        ExtractAndWrite(Model, request, Table, services, format);
         return Messages();
     }
     Texts Messages() const { return Host.MessageTexts(); }
@@ -356,7 +356,8 @@ TEST(OutputFaults, PlacesThatRefuseTheSheet) {
     const auto listing = BigListing(dir.Path());
     const auto sheets = dir.Path() / "sheets";
     fs::create_directory(sheets);
-    const auto kept = dir.Write("sheets/kept.xls", "an older sheet");
+    for (const auto& format : SheetFormats())
+        dir.Write("sheets/kept" + std::string(format.Extension), "an older sheet");
     const auto fifo = dir.Path() / "pipe.xls";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
     // Root writes everywhere, so the read-only folder is tried as nobody.
@@ -366,36 +367,45 @@ TEST(OutputFaults, PlacesThatRefuseTheSheet) {
                     fs::perms::others_write | fs::perms::owner_write | fs::perms::group_write,
                     fs::perm_options::remove);
     const auto before = StateOf(listing);
-    const struct {
-        fs::path Target;
-        bool AsNobody;
-        rlim_t FileSize;  // past it writes fail as on a full disk (EFBIG); 0: no limit
-        const char* Shown;
-    } cases[] = {
-        {sheets / "new.xls", true, 0, "Path/File access error"},
-        {kept, true, 0, "Path/File access error"},
-        {dir.Path() / "full.xls", false, 20000, "Disk full"},
-        // A pipe or a device is never deleted, opened nor waited for, even by root.
-        {fifo, false, 0, "Path/File access error"},
-        {"/dev/full", false, 0, "Path/File access error"},
-    };
-    for (const auto& c : cases) {
-        auto run = InChild([&] {
-            if (c.AsNobody && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
-                return 9;
-            const rlimit limit = {c.FileSize, c.FileSize};
-            ::signal(SIGXFSZ, SIG_IGN);
-            if (c.FileSize && ::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 9;
-            Session s;
-            s.Open(listing);
-            const auto shown =
-                s.Export(s.Request("Displacements", 1, 250, {1, 2, 3, 4, 5, 6, 7, 8}, c.Target));
-            return shown == Texts{c.Shown} ? 0 : 1;
-        });
-        EXPECT_EQ(run.Status, 0) << c.Target;
+    const auto keptFiles = FilesIn(sheets);
+    for (const auto& format : SheetFormats()) {
+        SCOPED_TRACE(format.Name);
+        const std::string ext(format.Extension);
+        const struct {
+            fs::path Target;
+            bool AsNobody;
+            rlim_t FileSize;  // past it writes fail as on a full disk (EFBIG); 0: no limit
+            const char* Shown;
+        } cases[] = {
+            {sheets / ("new" + ext), true, 0, "Path/File access error"},
+            {sheets / ("kept" + ext), true, 0, "Path/File access error"},
+            // The other formats on a full disk: ADiskFullAnywhereLeavesTheEarlierSheet.
+            {dir.Path() / "full.xls", false, 20000, "Disk full"},
+            // A pipe or a device is never deleted, opened nor waited for, even by root.
+            {fifo, false, 0, "Path/File access error"},
+            {"/dev/full", false, 0, "Path/File access error"},
+        };
+        for (const auto& c : cases) {
+            if (c.FileSize && format.Format != SheetFormat::Xls) continue;
+            auto run = InChild([&] {
+                if (c.AsNobody && ::geteuid() == 0 &&
+                    (::setgid(65534) != 0 || ::setuid(65534) != 0))
+                    return 9;
+                const rlimit limit = {c.FileSize, c.FileSize};
+                ::signal(SIGXFSZ, SIG_IGN);
+                if (c.FileSize && ::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 9;
+                Session s;
+                s.Open(listing);
+                const auto shown =
+                    s.Export(s.Request("Displacements", 1, 250, {1, 2, 3, 4, 5, 6, 7, 8}, c.Target),
+                             format.Format);
+                return shown == Texts{c.Shown} ? 0 : 1;
+            });
+            EXPECT_EQ(run.Status, 0) << c.Target;
+        }
     }
-    EXPECT_EQ(FilesIn(sheets), Texts{"kept.xls"});
-    EXPECT_EQ(test::ReadBytes(kept), "an older sheet");
+    EXPECT_EQ(FilesIn(sheets), keptFiles);
+    for (const auto& name : keptFiles) EXPECT_EQ(test::ReadBytes(sheets / name), "an older sheet");
     EXPECT_TRUE(fs::is_fifo(fifo));
     EXPECT_TRUE(fs::is_character_file("/dev/full"));
     ExpectUnchanged(before, listing, "refused exports");
@@ -407,31 +417,80 @@ TEST(OutputFaults, ASheetHeldByAnotherProgram) {
     TempDir dir;
     const auto listing = BigListing(dir.Path());
     const auto before = StateOf(listing);
-    const auto held = dir.Write("held.xls", "open in a spreadsheet program");
     Session s;
     s.Open(listing);
-    const auto request = s.Request("Beam Axial Force", 1, 4, {1, 40}, held);
-    // A record lock, as office programs on this system take, and a shared whole-file lock,
-    // held by another process for the tool and by this very one for the core. The tool
-    // goes first: the core's probe closes a descriptor, which drops this process's record lock.
-    for (bool record : {true, false}) {
-        const int fd = ::open(held.c_str(), O_RDWR);
-        struct flock lock = {};
-        lock.l_type = F_WRLCK;
-        ASSERT_EQ(record ? ::fcntl(fd, F_SETLK, &lock) : ::flock(fd, LOCK_SH), 0);
-        auto run = test::RunCli(
-            {"export", listing.string(), "-o", held.string(), "--all-steps", "--quiet"});
-        EXPECT_EQ(run.Status, 1);
-        EXPECT_EQ(run.Err, std::string(kLocked) + "\n");
-        EXPECT_EQ(s.Export(request), Texts{kLocked}) << record;
-        EXPECT_EQ(test::ReadBytes(held), "open in a spreadsheet program");
-        ::close(fd);
+    for (const auto& format : SheetFormats()) {
+        SCOPED_TRACE(format.Name);
+        const auto held =
+            dir.Write("held" + std::string(format.Extension), "open in a spreadsheet program");
+        const auto request = s.Request("Beam Axial Force", 1, 4, {1, 40}, held);
+        // A record lock, as office programs on this system take, and a shared whole-file
+        // lock, held by another process for the tool and by this very one for the core. The
+        // tool goes first: the core's probe closes a descriptor, which drops this process's
+        // record lock.
+        for (bool record : {true, false}) {
+            const int fd = ::open(held.c_str(), O_RDWR);
+            struct flock lock = {};
+            lock.l_type = F_WRLCK;
+            ASSERT_EQ(record ? ::fcntl(fd, F_SETLK, &lock) : ::flock(fd, LOCK_SH), 0);
+            auto run = test::RunCli(
+                {"export", listing.string(), "-o", held.string(), "--all-steps", "--quiet"});
+            EXPECT_EQ(run.Status, 1);
+            EXPECT_EQ(run.Err, std::string(kLocked) + "\n");
+            EXPECT_EQ(s.Export(request, format.Format), Texts{kLocked}) << record;
+            EXPECT_EQ(test::ReadBytes(held), "open in a spreadsheet program");
+            ::close(fd);
+        }
+        // Closed by the other program: the same Save now replaces the file.
+        EXPECT_TRUE(s.Export(request, format.Format).empty());
+        if (format.Format == SheetFormat::Xls) {
+            EXPECT_EQ(SheetFault(held), "");
+        }
+        EXPECT_NE(test::ReadBytes(held), "open in a spreadsheet program");
+        fs::remove(held);
     }
-    // Closed by the other program: the same Save now replaces the file.
-    EXPECT_TRUE(s.Export(request).empty());
-    EXPECT_EQ(SheetFault(held), "");
-    EXPECT_EQ(FilesIn(dir.Path()), (Texts{"held.xls", "run.out"}));
+    EXPECT_EQ(FilesIn(dir.Path()), (Texts{"run.out"}));
     ExpectUnchanged(before, listing, "exports onto a held sheet");
+}
+
+// A disk that fills after any number of bytes, as a file-size limit makes it: the formats
+// that replace a file whole leave the earlier one as it was and nothing else, wherever
+// the writing stops (the workbook's temporary files included, which are larger than it).
+TEST(OutputFaults, ADiskFullAnywhereLeavesTheEarlierSheet) {
+    TempDir dir;
+    const auto listing = BigListing(dir.Path());
+    const auto before = StateOf(listing);
+    for (const auto& format : SheetFormats()) {
+        if (format.Format == SheetFormat::Xls)
+            continue;  // it keeps what it wrote: PlacesThatRefuseTheSheet
+        SCOPED_TRACE(format.Name);
+        const auto sheet = dir.Path() / ("sheet" + std::string(format.Extension));
+        const auto write = [&](rlim_t limit) {
+            return InChild([&] {
+                       const rlimit bytes = {limit, limit};
+                       ::signal(SIGXFSZ, SIG_IGN);
+                       if (::setrlimit(RLIMIT_FSIZE, &bytes) != 0) return 9;
+                       Session s;
+                       s.Open(listing);
+                       const auto shown = s.Export(
+                           s.Request("Displacements", 1, 250, {}, sheet, false, 2), format.Format);
+                       if (shown.empty()) return 0;
+                       return shown == Texts{"Disk full"} ? 1 : 2;
+                   })
+                .Status;
+        };
+        ASSERT_EQ(write(RLIM_INFINITY), 0);
+        const auto size = static_cast<rlim_t>(fs::file_size(sheet));
+        ASSERT_GT(size, 40000u) << "the sheet takes several of the writers' blocks";
+        for (rlim_t limit : {rlim_t{1}, rlim_t{4096}, size / 2, size - 1}) {
+            dir.Write(sheet.filename().string(), "the earlier sheet");
+            EXPECT_EQ(write(limit), 1) << "a limit of " << limit << " bytes";
+            EXPECT_EQ(test::ReadBytes(sheet), "the earlier sheet") << limit;
+            EXPECT_EQ(FilesIn(dir.Path()), (Texts{"run.out", sheet.filename().string()})) << limit;
+        }
+        fs::remove(sheet);
+    }
+    ExpectUnchanged(before, listing, "exports onto a full disk");
 }
 
 TEST(OutputFaults, UnusualNamesAndPlaces) {

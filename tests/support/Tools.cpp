@@ -107,6 +107,52 @@ bool LibreOfficeCsv(const std::filesystem::path& xls, std::string& csv, std::str
     return true;
 }
 
+static std::string SystemPython() {
+    return std::filesystem::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
+}
+
+bool ReaderCells(const std::string& reader, const std::filesystem::path& file,
+                 std::vector<Cell>& cells, std::string& error, const std::string& sheet) {
+    const auto support = SourceDir() / "tests" / "support";
+    std::string command =
+        reader == "sheetjs"
+            ? "NODE_PATH=" + Quote((SourceDir() / ".cache" / "npm" / "node_modules").string()) +
+                  " node " + Quote((support / "sheet-cells-sheetjs").string())
+            : SystemPython() + " " + Quote((support / "sheet-cells").string()) + " " + reader;
+    command += " " + Quote(file.string());
+    if (!sheet.empty()) command += " " + Quote(sheet);
+    auto result = Run(command);
+    if (result.Status != 0) {
+        error = reader + " exit " + std::to_string(result.Status) + ": " + result.Err;
+        return false;
+    }
+    if (!ParseCells(result.Out, cells)) {
+        error = reader + " printed something that is not a cell list";
+        return false;
+    }
+    return true;
+}
+
+bool WorkbookSheets(const std::filesystem::path& xlsx, std::vector<std::string>& names,
+                    std::string& error) {
+    auto result = Run(SystemPython() + " " +
+                      Quote((SourceDir() / "tests" / "support" / "sheet-cells").string()) +
+                      " sheets " + Quote(xlsx.string()));
+    if (result.Status != 0) {
+        error = result.Err;
+        return false;
+    }
+    names.clear();
+    std::istringstream in(result.Out);
+    for (std::string line; std::getline(in, line);) names.push_back(line);
+    return true;
+}
+
+bool HavePythonReaders() {
+    static const bool have = Run(SystemPython() + " -c 'import openpyxl, pandas'").Status == 0;
+    return have;
+}
+
 bool HaveXlsDump() {
     return std::filesystem::exists(Tool("xls-dump")) && Run("command -v python3").Status == 0;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,9 @@ struct Cell {
     std::string Value;  // the tools' text: labels escaped, numbers as Python's repr
     bool operator==(const Cell&) const = default;
 };
+inline void PrintTo(const Cell& c, std::ostream* os) {
+    *os << "(" << c.Row << "," << c.Col << " " << c.Type << " \"" << c.Value << "\")";
+}
 
 // The cells of a sheet as `xls-dump` (our strict reader) or SheetJS reads them; an
 // empty optional with the tool's complaint in `error` when the tool refuses the file.
@@ -36,7 +40,18 @@ bool SheetJsCells(const std::filesystem::path& xls, std::vector<Cell>& cells, st
 // Sheet 1 as headless LibreOffice exports it to CSV.
 bool LibreOfficeCsv(const std::filesystem::path& xls, std::string& csv, std::string& error);
 
+// The cells of an .xlsx or a .csv as a real reader has them, in the form DumpCells gives:
+// `reader` is one of tests/support/sheet-cells (openpyxl, pandas-excel, pandas-csv, csv)
+// or "sheetjs"; `sheet` names a workbook's sheet (none: the first).
+bool ReaderCells(const std::string& reader, const std::filesystem::path& file,
+                 std::vector<Cell>& cells, std::string& error, const std::string& sheet = "");
+// The sheet names of an .xlsx, in order, as openpyxl reads them.
+bool WorkbookSheets(const std::filesystem::path& xlsx, std::vector<std::string>& names,
+                    std::string& error);
+
 bool HaveXlsDump();
+// openpyxl and pandas under the system's python3.
+bool HavePythonReaders();
 bool HaveSheetJs();
 bool HaveLibreOffice();
 

@@ -34,8 +34,10 @@ public:
         bool operator==(const Box&) const = default;
     };
 
-    // Files the next dialogs return; an empty path cancels.
+    // Files the next dialogs return; an empty path cancels. The save dialog returns the
+    // filter entry of SaveFilters, or the one it was opened on when that is empty.
     std::deque<std::string> OpenAnswers, SaveAnswers;
+    std::deque<int> SaveFilters;
     std::vector<FileDialogSetup> OpenSetups, SaveSetups;
     std::vector<Box> Boxes;
     MsgAnswer BoxAnswer = MsgAnswer::Yes;
@@ -68,6 +70,11 @@ public:
     }
     bool ShowSave(const FileDialogSetup& setup, FileDialogChoice& choice) override {
         SaveSetups.push_back(setup);
+        choice.FilterIndex = setup.FilterIndex;
+        if (!SaveFilters.empty()) {
+            choice.FilterIndex = SaveFilters.front();
+            SaveFilters.pop_front();
+        }
         return Answer(SaveAnswers, choice);
     }
     MsgAnswer Show(std::string_view prompt, MsgButtons buttons, MsgIcon icon,

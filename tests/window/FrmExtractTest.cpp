@@ -361,7 +361,10 @@ TEST_P(ExportRoad, TheWindowWritesTheSheetTheToolWrites) {
     fs::path sheet = m_dir.Path() / "window.xls";
     Save(sheet);
     ASSERT_EQ(m_fake.SaveSetups.size(), 1u);
-    EXPECT_EQ(m_fake.SaveSetups[0].Filter, "Excel File (*.xls)|*.xls|All Files (*.*)|*.*");
+    EXPECT_EQ(m_fake.SaveSetups[0].Filter,
+              "Excel File (*.xls)|*.xls|Excel Workbook (*.xlsx)|*.xlsx|CSV File (*.csv)|*.csv|"
+              "All Files (*.*)|*.*");
+    EXPECT_EQ(m_fake.SaveSetups[0].FilterIndex, 1);
     EXPECT_TRUE(m_fake.SaveSetups[0].OverwritePrompt);
     EXPECT_EQ(form.InitSaveDir, m_dir.Path().string() + "/");
     EXPECT_TRUE(m_fake.Boxes.empty()) << m_fake.Boxes.front().Prompt;
@@ -390,6 +393,51 @@ INSTANTIATE_TEST_SUITE_P(
                       RoadCase{"static2d.out", "Beam Bending Moment", 2, "4", "1", "-1", false},
                       RoadCase{"dynamic3d.out", "Displacements", 5, "2", "10", "3", true},
                       RoadCase{"dynamic3d.out", "Beam Stresses", 1, "1", "12", "1", false}));
+
+// The dialog's type picks the writer unless the name's extension names a format; a name
+// without an extension gets the type's. The last format is the next dialog's type, in
+// this session and, through the settings, the next.
+TEST_F(WindowTest, TheSaveTypePicksTheFormatAndTheWindowRemembersIt) {
+    Open(Example("thermal.out"));
+    DoubleClick(0);
+    const struct {
+        const char* Typed;
+        int Filter;  // 1 xls, 2 xlsx, 3 csv, 4 All Files
+        const char* Written;
+        std::string_view Start;  // the file's first bytes
+        const char* Remembered;
+    } cases[] = {
+        {"a", 2, "a.xlsx", "PK", "xlsx"},
+        {"b.csv", 1, "b.csv", "Variable,", "csv"},
+        {"c", 3, "c.csv", "Variable,", "csv"},
+        {"d.txt", 3, "d.txt", "Variable,", "csv"},
+        {"e", 4, "e", std::string_view("\x09\x00", 2), "xls"},
+        {"f.XLSX", 4, "f.XLSX", "PK", "xlsx"},
+    };
+    int opened = 1;
+    for (const auto& c : cases) {
+        m_fake.SaveFilters.push_back(c.Filter);
+        Save(m_dir.Path() / c.Typed);
+        EXPECT_EQ(m_fake.SaveSetups.back().FilterIndex, opened) << c.Typed;
+        EXPECT_TRUE(m_fake.Boxes.empty()) << m_fake.Boxes.front().Prompt;
+        ASSERT_TRUE(fs::exists(m_dir.Path() / c.Written)) << c.Typed;
+        EXPECT_TRUE(test::ReadBytes(m_dir.Path() / c.Written).starts_with(c.Start)) << c.Typed;
+        EXPECT_EQ(FormatInfo(form.SaveFormat).Name, c.Remembered) << c.Typed;
+        opened = std::string(c.Remembered) == "xls"    ? 1
+                 : std::string(c.Remembered) == "xlsx" ? 2
+                                                       : 3;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir.Path()), {}), 6);
+    form.Form_Unload();
+    EXPECT_EQ(m_fake.Settings["VoraxExtract/Files/SaveFormat"], "xlsx");
+    test::FakePlatform next;
+    next.Settings = m_fake.Settings;
+    Platform platform = next.Get();
+    FrmExtract again(platform);
+    next.Form = &again;
+    again.Form_Load();
+    EXPECT_EQ(again.SaveFormat, SheetFormat::Xlsx);
+}
 
 // Each reason a request cannot be built: BuildVectors and BuildSelectedTimes (ExportRequestTest).
 TEST_F(WindowTest, RequestsThatCannotBeBuiltEndSilentlyAndTheListingIsNeverTheSheet) {
