@@ -8,6 +8,7 @@
 #include <QDropEvent>
 #include <QFocusEvent>
 #include <QGroupBox>
+#include <QItemSelection>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -383,9 +384,20 @@ void MainWindow::ShowList(TimeListWidget* widget, const ListBox& list) {
         shown.first = list.Revision();
     }
     if (refill || shown.second != list.SelectionRevision()) {
-        for (int i = 0; i < widget->count(); ++i)
-            if (widget->item(i)->isSelected() != list.Selected(i))
-                widget->item(i)->setSelected(list.Selected(i));
+        // One change of the selection for all of it, as runs of selected items: item by
+        // item, Qt's selection grows a range at a time, which for every step of a long
+        // listing (Ctrl+A) took a third of a second.
+        QItemSelection selection;
+        const int count = widget->count();
+        for (int i = 0; i < count; ++i) {
+            if (!list.Selected(i)) continue;
+            int last = i;
+            while (last + 1 < count && list.Selected(last + 1)) ++last;
+            selection.select(widget->model()->index(i, 0), widget->model()->index(last, 0));
+            i = last;
+        }
+        if (selection != widget->selectionModel()->selection())
+            widget->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
         shown.second = list.SelectionRevision();
     }
     widget->setUpdatesEnabled(list.Redraw());
