@@ -177,6 +177,7 @@ TEST_F(DesktopTest, OpeningPickingTimesAndSavingThroughTheWidgets) {
     Click("cmdSave");
     EXPECT_TRUE(W("cmdSave")->isEnabled());
     EXPECT_FALSE(m_window->Progress()->isVisible());
+    ASSERT_FALSE(m_fake.Pointers.empty());
     EXPECT_EQ(m_fake.Pointers.back(), kDefaultPointer);
     // The sheet the command-line tool writes for the same request.
     fs::path cliSheet = m_dir.Path() / "cli.xls";
@@ -189,6 +190,7 @@ TEST_F(DesktopTest, OpeningPickingTimesAndSavingThroughTheWidgets) {
     m_fake.SaveFilters.push_back(3);
     m_fake.SaveAnswers.push_back((m_dir.Path() / "trusses").string());
     Click("cmdSave");
+    ASSERT_FALSE(m_fake.SaveSetups.empty());
     EXPECT_EQ(m_fake.SaveSetups.back().FilterIndex, 1);
     fs::path cliCsv = m_dir.Path() / "cli.csv";
     run = test::RunCli({"export", Example("dynamic3d.out"), "-o", cliCsv.string(), "--quiet",
@@ -340,6 +342,7 @@ TEST_F(DesktopTest, ClosingWhileAListingIsReadClosesAtOnce) {
     EXPECT_EQ(Available()->count(), 0);
     EXPECT_FALSE(m_window->Form().Busy());
     EXPECT_TRUE(m_fake.Boxes.empty());
+    ASSERT_FALSE(m_fake.Pointers.empty());
     EXPECT_EQ(m_fake.Pointers.back(), kDefaultPointer);
     EXPECT_EQ(m_fake.Settings.at("VoraxExtract/Files/InitOpenDir"), m_dir.Path().string() + "/");
 }
@@ -398,6 +401,7 @@ TEST_F(DesktopTest, ClosingDuringAnExportAsksAndNoLetsItFinishYesStopsItAndClose
         "Save is in progress. Do you want to exit and abbort current process?", MsgButtons::YesNo,
         MsgIcon::Question, "VoraxExtract", true};
     EXPECT_EQ(m_fake.Boxes, std::vector(2, question));
+    ASSERT_FALSE(m_fake.Pointers.empty());
     EXPECT_EQ(m_fake.Pointers.back(), kDefaultPointer);
     EXPECT_EQ(m_fake.Settings.count("VoraxExtract/Files/InitSaveDir"), 1u);
     // Yes closes the help at once; the window closing afterwards closes it again.

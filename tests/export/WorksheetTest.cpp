@@ -93,6 +93,7 @@ TEST_F(WorksheetTest, OnlyTheXlsRoundsTheValues) {
         if (!CanRead(format.Format)) continue;
         const auto cells = Write(format.Format);
         ASSERT_FALSE(cells.empty());
+        ASSERT_FALSE(cells.empty());
         EXPECT_EQ(cells.back(),
                   (Cell{4, 2, "number", format.Format == SheetFormat::Xls ? rounded : full}))
             << format.Name;
@@ -164,6 +165,7 @@ TEST_F(WorksheetTest, AVectorBeyondTheTableStopsTheSheetThere) {
         ASSERT_TRUE(test::DumpCells(earlier, cells, error)) << error;
         // The file stays, complete up to the failing vector: its label but no value.
         ASSERT_EQ(cells.size(), 4u + 2u + 2u + 1u);
+        ASSERT_FALSE(cells.empty());
         EXPECT_EQ(cells.back().Value, "Node 7");
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_dir.Path()), {}),

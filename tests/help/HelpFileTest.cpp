@@ -95,6 +95,7 @@ TEST(HelpFileTest, CarriesEverySourceFileByteForByteAndWritesTextInAscii) {
 TEST(HelpFileTest, ContentsListEveryPageOnceAndEveryContentsAndIndexEntryLeadsThere) {
     const auto top = Archive().TableOfContents();
     ASSERT_FALSE(top.empty());
+    ASSERT_FALSE(top.empty());
     EXPECT_EQ(top.front().Local, "/index.html") << "the contents page heads the contents";
     std::vector<TocEntry> entries;
     Flatten(top, entries);

@@ -93,6 +93,7 @@ TEST_F(HelpWindowTest, ContentsLinksAndPicturesComeFromTheHelpFile) {
     auto saving = window->Contents()->findItems("Saving the spreadsheet",
                                                 Qt::MatchExactly | Qt::MatchRecursive);
     ASSERT_FALSE(saving.isEmpty());
+    ASSERT_FALSE(saving.empty());
     window->Contents()->setCurrentItem(saving.front());
     EXPECT_EQ(browser->source(), QUrl("chm:/saving.html"));
 

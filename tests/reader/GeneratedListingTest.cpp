@@ -86,6 +86,7 @@ TEST(GeneratedListing, ProgressRisesToTheEndWithItsTwoTexts) {
     const Scanned s(spec, dir);
     const auto& reports = s.Host.Reports;
     ASSERT_GT(reports.size(), 20u);
+    ASSERT_FALSE(reports.empty());
     EXPECT_EQ(reports.front().Text, "Reading input...");
     EXPECT_EQ(reports.front().Fraction, 0.0f);
     bool times = false;
@@ -96,6 +97,7 @@ TEST(GeneratedListing, ProgressRisesToTheEndWithItsTwoTexts) {
         else
             EXPECT_FALSE(times) << "input reports after time reports";
     }
+    ASSERT_FALSE(reports.empty());
     EXPECT_EQ(reports.back().Text, "Reading times...");
     EXPECT_FLOAT_EQ(reports.back().Fraction, 1.0f);
     EXPECT_LT(reports.size(), 2500u) << "reports are thinned out";
@@ -114,6 +116,7 @@ TEST(GeneratedListing, PausesOfASlowSearchKeepTheWindowInformed) {
         progress.Pause(position, kText);
     }
     ASSERT_EQ(host.Reports.size(), 3u);
+    ASSERT_FALSE(host.Reports.empty());
     EXPECT_EQ(host.Reports.back().Text, kText);
 }
 

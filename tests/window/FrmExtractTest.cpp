@@ -214,11 +214,13 @@ TEST_F(WindowTest, AFileThatIsNoListingIsReportedAndOffersNothing) {
                  form.optTime[1].Enabled() || form.cmdSave.Enabled());
     EXPECT_TRUE(form.fraSummary.Enabled());
     EXPECT_EQ(form.lblAnalysis.Text(), "Unknown");
+    ASSERT_FALSE(m_fake.Pointers.empty());
     EXPECT_EQ(m_fake.Pointers.back(), 0);
 
     // A minimized window does not centre its boxes on itself.
     m_fake.IsMinimized = true;
     Open((m_dir.Path() / "missing.out").string());
+    ASSERT_FALSE(m_fake.Boxes.empty());
     EXPECT_FALSE(m_fake.Boxes.back().Centred);
 }
 
@@ -418,6 +420,7 @@ TEST_F(WindowTest, TheSaveTypePicksTheFormatAndTheWindowRemembersIt) {
     for (const auto& c : cases) {
         m_fake.SaveFilters.push_back(c.Filter);
         Save(m_dir.Path() / c.Typed);
+        ASSERT_FALSE(m_fake.SaveSetups.empty());
         EXPECT_EQ(m_fake.SaveSetups.back().FilterIndex, opened) << c.Typed;
         EXPECT_TRUE(m_fake.Boxes.empty()) << m_fake.Boxes.front().Prompt;
         ASSERT_TRUE(fs::exists(m_dir.Path() / c.Written)) << c.Typed;
@@ -451,6 +454,7 @@ TEST_F(WindowTest, RequestsThatCannotBeBuiltEndSilentlyAndTheListingIsNeverTheSh
     EXPECT_TRUE(m_fake.Boxes.empty());
     EXPECT_FALSE(form.SaveRunning);
     EXPECT_TRUE(form.cmdSave.Enabled());
+    ASSERT_FALSE(m_fake.Pointers.empty());
     EXPECT_EQ(m_fake.Pointers.back(), 0);
 
     // Refusing the listing itself, and cancelling the dialog (which keeps the folder it
@@ -460,6 +464,7 @@ TEST_F(WindowTest, RequestsThatCannotBeBuiltEndSilentlyAndTheListingIsNeverTheSh
         EXPECT_TRUE(form.cmdSave.Enabled());
         EXPECT_FALSE(form.picProgress.Visible());
         EXPECT_EQ(form.sbMain.Panel1, "");
+        ASSERT_FALSE(m_fake.Pointers.empty());
         ASSERT_FALSE(m_fake.Pointers.empty());
         EXPECT_EQ(m_fake.Pointers.back(), kDefaultPointer);
     };
