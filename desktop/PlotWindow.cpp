@@ -1,7 +1,5 @@
 #include "desktop/PlotWindow.h"
 
-#include <filesystem>
-
 #include <QAreaSeries>
 #include <QBuffer>
 #include <QCheckBox>
@@ -21,6 +19,7 @@
 #include <QVBoxLayout>
 #include <QValueAxis>
 
+#include "common/Paths.h"
 #include "desktop/PlotCanvas.h"
 #include "desktop/QtServices.h"
 #include "window/FormLayout.h"
@@ -253,8 +252,7 @@ void PlotWindow::SavePicture() {
     if (!m_dialogs->ShowSave(setup, choice)) return;
     const QString path = Q(choice.FileName);
     QString reason;
-    std::error_code error;
-    if (std::filesystem::equivalent(choice.FileName, m_listingPath(), error) && !error) {
+    if (IsSameFile(choice.FileName, m_listingPath())) {
         m_boxes->Show(
             choice.FileName + " is the listing that is open. Choose another file for the picture.",
             MsgButtons::Ok, MsgIcon::Exclamation, AppTitle, true);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "common/Failure.h"
+#include "common/Paths.h"
 #include "common/Text.h"
 #include "export/SheetFormats.h"
 #include "export/VariableCatalogue.h"
@@ -235,7 +236,7 @@ public:
                 py::object progress) const {
         const auto model = Shared();
         ExtractionRequest request = Request(*model, arguments, std::string(output));
-        if (IsTheListing(request.OutputPath, model->FilePath))
+        if (IsSameFile(request.OutputPath, model->FilePath))
             Refuse("the output file '" + request.OutputPath +
                    "' is the listing itself, which is never overwritten");
         request.TimesInColumns = columns;

@@ -1,7 +1,5 @@
 #include "scripting/ScriptRequest.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 
 #include "export/ExportRequest.h"
@@ -185,13 +183,6 @@ bool BuildScriptRequest(const OutputFileModel& model, const ScriptChoice& choice
     request.TimesInColumns = choice.TimesInColumns;
     request.OutputPath = choice.Output;
     return true;
-}
-
-bool IsTheListing(const std::string& output, const std::string& listing) {
-    struct stat a {
-    }, b{};
-    return ::stat(output.c_str(), &a) == 0 && ::stat(listing.c_str(), &b) == 0 &&
-           a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 }  // namespace vx

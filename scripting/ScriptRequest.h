@@ -41,8 +41,4 @@ struct ScriptChoice {
 bool BuildScriptRequest(const OutputFileModel& model, const ScriptChoice& choice,
                         ExtractionRequest& request, std::string& reason);
 
-// True when `output` is the very file `listing` is (the same path, a link to it, or
-// another name of it): writing there would replace the listing by the sheet.
-bool IsTheListing(const std::string& output, const std::string& listing);
-
 }  // namespace vx

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "common/Paths.h"
 #include "common/Text.h"
 #include "export/ExportRequest.h"
 #include "export/VariableCatalogue.h"
@@ -44,12 +45,6 @@ private:
     int& m_busy;
     bool m_ended = false;
 };
-
-// Whether two paths name one file (the same path, a link, another name of it).
-bool IsSameFile(const std::string& a, const std::string& b) {
-    std::error_code error;
-    return !a.empty() && !b.empty() && std::filesystem::equivalent(a, b, error) && !error;
-}
 
 // Every sheet format's type, the .xls first, then "All Files".
 std::string SaveFilter() {

@@ -5,6 +5,7 @@
 #include "app/cli/Commands.h"
 #include "app/cli/ConsoleServices.h"
 #include "app/cli/ExportOptions.h"
+#include "common/Paths.h"
 #include "export/VariableCatalogue.h"
 #include "export/Worksheet.h"
 #include "reader/Reader.h"
@@ -98,7 +99,7 @@ int RunExport(const std::vector<std::string>& args) {
     ExportOptions o;
     std::string error;
     if (!ParseExportArgs(args, o, error)) return Refuse(error);
-    if (IsTheListing(o.Output, o.File))
+    if (IsSameFile(o.Output, o.File))
         return Refuse("the output file '" + o.Output +
                       "' is the listing itself, which is never overwritten");
     const SheetFormat format =
