@@ -3,8 +3,9 @@ scripts/bench.
 
 usage: python_many.py RUNS VARIABLE VECTOR LISTING...
 
-Starts a local cluster of two single-threaded worker processes and lets it read every
-listing once (the workers import the module, the listings are in the page cache); then,
+Starts a local cluster of two single-threaded workers in this process, as extract_many
+does without a scheduler, and lets it read every listing once (the listings are in the
+page cache); then,
 RUNS times and taking turns, reads the listings' frames in a loop in this process and
 through voraxextract.dask.extract_many on that cluster. Prints the median seconds of the
 loop and of Dask, and whether both gave the same frames.
@@ -31,7 +32,7 @@ def loop(paths, variable, vector):
 
 def main():
     runs, variable, vector, paths = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4:]
-    with LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
+    with LocalCluster(n_workers=2, threads_per_worker=1, processes=False,
                       dashboard_address=":0") as cluster, Client(cluster) as client:
         extract_many(paths, variable, vector, scheduler=client)
         times = {"loop": [], "dask": []}

@@ -5,12 +5,13 @@
 
 A parametric study gives hundreds of listings; each is read where a Dask worker runs,
 and the frames come back as one, keyed by listing. Without a scheduler a local cluster
-is started for the call (one single-threaded worker process per processor: each
-extraction already reads on several threads); with the address of a running scheduler
-("tcp://host:8786"), a distributed.Client or a cluster object, the listings are read
-by that cluster's workers, which must see the listings under the same paths (a shared
-file system) and have voraxextract installed. Needs python3-dask and
-python3-distributed (and pandas).
+is started for the call: one single-threaded worker per processor, all in this process
+(an extraction lets go of the interpreter while it reads, so workers in threads run side
+by side, and their values reach the frame without being copied between processes).
+With the address of a running scheduler ("tcp://host:8786"), a distributed.Client or a
+cluster object, the listings are read by that cluster's workers, which must see the
+listings under the same paths (a shared file system) and have voraxextract installed.
+Needs python3-dask and python3-distributed (and pandas).
 """
 
 import collections
@@ -46,7 +47,8 @@ def extract_many(paths, variable, vector=None, items=None, steps=None, *, times=
         client = scheduler
     elif scheduler is None:
         # Any free port for its web page, so that several studies can run side by side.
-        owned = LocalCluster(threads_per_worker=1, processes=True, dashboard_address=":0")
+        owned = LocalCluster(n_workers=len(os.sched_getaffinity(0)), threads_per_worker=1,
+                             processes=False, dashboard_address=":0")
         client = Client(owned)
     else:
         client = Client(scheduler)
