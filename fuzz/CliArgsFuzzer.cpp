@@ -81,9 +81,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     error.clear();
     if (cli::ParseExportArgs(args, options, error)) {
         VX_FUZZ_CHECK(error.empty());
-        VX_FUZZ_CHECK(!options.File.empty() && !options.Output.empty());
-        VX_FUZZ_CHECK(!(options.Items && options.HasRange));
-        VX_FUZZ_CHECK(!(options.AllVectors && (!options.Vectors.empty() || options.VectorIndex)));
+        VX_FUZZ_CHECK(!options.File.empty() && !options.Choice.Output.empty());
+        VX_FUZZ_CHECK(!(options.Choice.ItemList && options.HasRange));
+        VX_FUZZ_CHECK(
+            !(options.AllVectors && (!options.Vectors.empty() || options.Choice.VectorIndex)));
     } else {
         VX_FUZZ_CHECK(!error.empty());
     }

@@ -23,52 +23,13 @@ int Refuse(const std::string& reason) {
     return kExitUsage;
 }
 
-std::vector<std::string> SplitList(const std::string& list) {
-    std::vector<std::string> items;
-    std::size_t start = 0;
-    for (;;) {
-        std::size_t comma = list.find(',', start);
-        items.push_back(
-            list.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-        if (comma == std::string::npos) break;
-        start = comma + 1;
-    }
-    return items;
-}
-
-// The request of the first sheet, as a script states it: the first --vector, if any.
-ScriptChoice ChoiceOf(const ExportOptions& o) {
-    ScriptChoice c;
-    c.Variable = o.Variable;
-    if (!o.Vectors.empty()) c.VectorKind = o.Vectors.front();
-    c.VectorIndex = o.VectorIndex;
-    c.From = o.From, c.To = o.To, c.Step = o.Step;
-    c.ItemList = o.Items;
-    switch (o.TimeSource) {
-        case ExportOptions::Times::None:
-            break;
-        case ExportOptions::Times::All:
-            c.TimeSource = ScriptChoice::Times::All;
-            break;
-        case ExportOptions::Times::Steps:
-            c.TimeSource = ScriptChoice::Times::Steps;
-            c.TimeList = SplitList(o.TimeList);
-            break;
-        case ExportOptions::Times::Times:
-            c.TimeSource = ScriptChoice::Times::Times;
-            c.TimeList = SplitList(o.TimeList);
-            break;
-    }
-    c.TimesInColumns = o.Columns;
-    c.Output = o.Output;
-    return c;
-}
-
 // One request per sheet: the first as built, then one per further --vector, or one per
 // entry of the vector-kind list for --all-vectors. The others differ only in the kind.
 bool SheetRequests(const ExportOptions& o, const OutputFileModel& model, SheetFormat format,
                    std::vector<ExtractionRequest>& requests, std::string& error) {
-    ScriptChoice choice = ChoiceOf(o);
+    // The first sheet's request is the script's: the first --vector, if any.
+    ScriptChoice choice = o.Choice;
+    if (!o.Vectors.empty()) choice.VectorKind = o.Vectors.front();
     ExtractionRequest first;
     if (!BuildScriptRequest(model, choice, first, error)) return false;
     std::vector<std::string> kinds(o.Vectors.begin(), o.Vectors.end());
@@ -99,11 +60,11 @@ int RunExport(const std::vector<std::string>& args) {
     ExportOptions o;
     std::string error;
     if (!ParseExportArgs(args, o, error)) return Refuse(error);
-    if (IsSameFile(o.Output, o.File))
-        return Refuse("the output file '" + o.Output +
+    if (IsSameFile(o.Choice.Output, o.File))
+        return Refuse("the output file '" + o.Choice.Output +
                       "' is the listing itself, which is never overwritten");
     const SheetFormat format =
-        o.Format ? *o.Format : FormatOfPath(o.Output).value_or(SheetFormat::Xls);
+        o.Format ? *o.Format : FormatOfPath(o.Choice.Output).value_or(SheetFormat::Xls);
 
     ConsoleServices console(/*echoMessages=*/true, /*showProgress=*/!o.Quiet);
     OutputFileModel model;

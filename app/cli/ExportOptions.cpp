@@ -2,14 +2,32 @@
 
 namespace vx::cli {
 
+namespace {
+
+std::vector<std::string> SplitList(const std::string& list) {
+    std::vector<std::string> items;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t comma = list.find(',', start);
+        items.push_back(
+            list.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    return items;
+}
+
+}  // namespace
+
 bool ParseExportArgs(const std::vector<std::string>& args, ExportOptions& o, std::string& error) {
-    auto setTimes = [&](ExportOptions::Times source, const std::string& list) {
-        if (o.TimeSource != ExportOptions::Times::None) {
+    ScriptChoice& c = o.Choice;
+    auto setTimes = [&](ScriptChoice::Times source, const std::string& list) {
+        if (c.TimeSource != ScriptChoice::Times::None) {
             error = "give only one of --steps, --times and --all-steps";
             return false;
         }
-        o.TimeSource = source;
-        o.TimeList = list;
+        c.TimeSource = source;
+        if (source != ScriptChoice::Times::All) c.TimeList = SplitList(list);
         return true;
     };
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -24,10 +42,10 @@ bool ParseExportArgs(const std::vector<std::string>& args, ExportOptions& o, std
         };
         std::string v;
         if (a == "-o" || a == "--output") {
-            if (!value(o.Output)) return false;
+            if (!value(c.Output)) return false;
         } else if (a == "--variable") {
             if (!value(v)) return false;
-            o.Variable = v;
+            c.Variable = v;
         } else if (a == "--vector") {
             if (!value(v)) return false;
             o.Vectors.push_back(v);
@@ -35,13 +53,13 @@ bool ParseExportArgs(const std::vector<std::string>& args, ExportOptions& o, std
             o.AllVectors = true;
         } else if (a == "--vector-index") {
             if (!value(v)) return false;
-            o.VectorIndex = v;
+            c.VectorIndex = v;
         } else if (a == "--from" || a == "--to" || a == "--step") {
-            if (!value(a == "--from" ? o.From : a == "--to" ? o.To : o.Step)) return false;
+            if (!value(a == "--from" ? c.From : a == "--to" ? c.To : c.Step)) return false;
             o.HasRange = true;
         } else if (a == "--items") {
             if (!value(v)) return false;
-            o.Items = v;
+            c.ItemList = v;
         } else if (a == "--format") {
             if (!value(v)) return false;
             o.Format = FormatNamed(v);
@@ -50,15 +68,15 @@ bool ParseExportArgs(const std::vector<std::string>& args, ExportOptions& o, std
                 return false;
             }
         } else if (a == "--steps") {
-            if (!value(v) || !setTimes(ExportOptions::Times::Steps, v)) return false;
+            if (!value(v) || !setTimes(ScriptChoice::Times::Steps, v)) return false;
         } else if (a == "--times") {
-            if (!value(v) || !setTimes(ExportOptions::Times::Times, v)) return false;
+            if (!value(v) || !setTimes(ScriptChoice::Times::Times, v)) return false;
         } else if (a == "--all-steps") {
-            if (!setTimes(ExportOptions::Times::All, "")) return false;
+            if (!setTimes(ScriptChoice::Times::All, "")) return false;
         } else if (a == "--columns") {
-            o.Columns = true;
+            c.TimesInColumns = true;
         } else if (a == "--rows") {
-            o.Columns = false;
+            c.TimesInColumns = false;
         } else if (a == "--quiet") {
             o.Quiet = true;
         } else if (a.size() > 1 && a[0] == '-') {
@@ -73,13 +91,13 @@ bool ParseExportArgs(const std::vector<std::string>& args, ExportOptions& o, std
     }
     if (o.File.empty())
         error = "no listing given";
-    else if (o.Output.empty())
+    else if (c.Output.empty())
         error = "no output file given (-o OUT)";
-    else if (o.Items && o.HasRange)
+    else if (c.ItemList && o.HasRange)
         error = "--items cannot be given with --from, --to or --step";
-    else if (o.AllVectors && (!o.Vectors.empty() || o.VectorIndex))
+    else if (o.AllVectors && (!o.Vectors.empty() || c.VectorIndex))
         error = "--all-vectors cannot be given with --vector or --vector-index";
-    else if (o.Vectors.size() > 1 && o.VectorIndex)
+    else if (o.Vectors.size() > 1 && c.VectorIndex)
         error = "--vector-index names one vector kind; give it with one --vector at most";
     return error.empty();
 }

@@ -1,30 +1,24 @@
 #pragma once
 
-#include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "export/SheetFormats.h"
+#include "scripting/ScriptRequest.h"
 
 namespace vx::cli {
 
 // The arguments of `export`, as given; nothing is checked against the listing here.
+// What a script could ask for too is in Choice (its VectorKind stays unset: the sheets'
+// vector kinds are Vectors or AllVectors); the rest is the command line's own.
 struct ExportOptions {
     std::string File;
-    std::string Output;
-    std::optional<std::string> Variable;
+    ScriptChoice Choice;
     std::vector<std::string> Vectors;  // every --vector, in order
     bool AllVectors = false;
-    std::optional<std::string> VectorIndex;
-    std::string From = "1", To = "1", Step = "1";
     bool HasRange = false;  // --from, --to or --step given
-    std::optional<std::string> Items;
     std::optional<SheetFormat> Format;
-    enum class Times { None, Steps, Times, All } TimeSource = Times::None;
-    std::string TimeList;
-    bool Columns = false;
     bool Quiet = false;
 };
 
