@@ -1,5 +1,5 @@
-"""What the module's tests share: the tools of the build, the example listings, listings
-made by the project's generator, and the command-line tool's sheets read back."""
+"""What the module's tests share: the tools of the build, the example listings and
+listings made by the project's generator."""
 
 import json
 import os
@@ -11,10 +11,8 @@ import pytest
 
 SOURCE = pathlib.Path(os.environ.get("VX_SOURCE_DIR", pathlib.Path(__file__).parents[2]))
 BUILD = pathlib.Path(os.environ.get("VX_BUILD_DIR", SOURCE / "build" / "release"))
-SHARED = pathlib.Path(os.environ.get("VX_SHARED_DIR", SOURCE.parent / "shared"))
 CLI = BUILD / "voraxextract-cli"
 GENERATOR = BUILD / "vorax-listing-gen"
-XLS_DUMP = SHARED / "tools" / "xls-dump"
 EXAMPLES = SOURCE / "examples"
 
 # Run by hand (`/usr/bin/python3 -m pytest tests/python`), the module comes from the build.
@@ -42,20 +40,6 @@ def cli_info(listing):
     return json.loads(run.stdout)
 
 
-def sheet_cells(xls):
-    """{(row, column): value} of a sheet as xls-dump, our strict reader, reads it: labels
-    as text, numbers as floats."""
-    if not XLS_DUMP.exists():
-        pytest.skip(f"no {XLS_DUMP}")
-    run = subprocess.run([sys.executable, str(XLS_DUMP), str(xls)], capture_output=True,
-                         text=True, check=True)
-    cells = {}
-    for line in run.stdout.splitlines():
-        row, column, kind, value = line.split("\t", 3)
-        cells[int(row), int(column)] = value if kind == "label" else float(value)
-    return cells
-
-
 @pytest.fixture(scope="session")
 def listings(tmp_path_factory):
     """Generated listings beyond the examples, made once per run."""
@@ -67,6 +51,4 @@ def listings(tmp_path_factory):
         # Times no binary fraction holds: the summary keeps their shortest decimals.
         "tenths": generate(folder / "tenths.out", "--kind", "static", "--steps", 4,
                            "--first-time", "0.1", "--time-increment", "0.1"),
-        "thermal-cr": generate(folder / "thermal-cr.out", "--kind", "thermal", "--nodes", 12,
-                               "--solids", 4, "--steps", 5, "--line-ending", "cr"),
     }

@@ -1,5 +1,6 @@
-"""The module against the command-line tool: the same scan, the same values, the same
-sheets; and what it refuses or raises, in tables."""
+"""The module against the command-line tool: the same scan, the same request, the same
+sheets; what is the module's own (types, arrays, frames, exceptions, progress, threads);
+and what it refuses or raises, in tables."""
 
 import os
 import pickle
@@ -11,9 +12,7 @@ import openpyxl
 import pytest
 
 import voraxextract
-from conftest import cli, cli_info, example, generate, sheet_cells
-
-EXAMPLES = ["dynamic3d.out", "static2d.out", "thermal.out"]
+from conftest import cli, cli_info, example, generate
 
 
 @pytest.fixture(scope="module")
@@ -22,7 +21,7 @@ def dynamic():
         yield listing
 
 
-@pytest.mark.parametrize("name", EXAMPLES + ["thermal-cr", "tenths"])
+@pytest.mark.parametrize("name", ["dynamic3d.out", "static2d.out", "thermal.out", "tenths"])
 def test_summary_times_and_variables_are_those_of_info_json(name, listings):
     path = listings.get(name) or example(name)
     info = cli_info(path)
@@ -35,64 +34,45 @@ def test_summary_times_and_variables_are_those_of_info_json(name, listings):
             [(v["Name"], v["Range"], v["VectorKinds"], v["Bound"]) for v in info["Variables"]]
 
 
-# (listing, variable, vector, items, steps or times, the CLI's options for the same request)
+# One request of each shape: (listing, variable, vector, items, steps or times, the CLI's
+# options for the same request).
 SAME_AS_THE_CLI = [
     ("dynamic3d.out", "Displacements", "DOF3", range(1, 11), None,
      ["--vector", "DOF3", "--from", 1, "--to", 10, "--all-steps"]),
     ("dynamic3d.out", "Beam Stresses", 1, range(1, 13, 2), dict(steps=[6, 1, 6]),
      ["--vector-index", 1, "--from", 1, "--to", 11, "--step", 2, "--steps", "6,1,6"]),
-    ("dynamic3d.out", "Membrane Force N1", "Surface 2", range(2, 0, -1), dict(steps=[2]),
-     ["--vector", "Surface 2", "--from", 2, "--to", 1, "--step", -1, "--steps", 2]),
     ("dynamic3d.out", "Eigen Values", None, None, None, ["--all-steps"]),
-    ("static2d.out", "Beam Bending Moment", None, None, None, ["--to", 4, "--all-steps"]),
-    ("static2d.out", "Soil Pressure", None, [1], dict(steps=[2, 1]), ["--steps", "2,1"]),
     ("thermal.out", "Temperature", None, None, dict(times=[240, "60", 240.0]),
      ["--to", 12, "--times", "240,60"]),
-    ("tenths", "Displacements", "DOF7", range(1, 11), dict(times=["0.3", 0.1]),
-     ["--vector", "DOF7", "--to", 10, "--times", "0.1,0.3"]),
-    ("thermal-cr", "Temperature", None, range(12, 0, -3), None,
-     ["--from", 12, "--to", 3, "--step", -3, "--all-steps"]),
 ]
 
 
 @pytest.mark.parametrize("name, variable, vector, items, when, options", SAME_AS_THE_CLI)
-def test_values_and_frames_are_what_the_cli_writes(name, variable, vector, items, when, options,
-                                                   listings, tmp_path):
-    path = listings.get(name) or example(name)
+def test_the_module_writes_the_clis_sheet_and_reads_its_values(name, variable, vector, items,
+                                                               when, options, tmp_path):
     when = when or {}
     xls = tmp_path / "cli.xls"
-    run = cli("export", path, "-o", xls, "--variable", variable, "--columns", "--quiet", *options)
+    run = cli("export", example(name), "-o", xls, "--variable", variable, "--columns", "--quiet",
+              *options)
     assert run.returncode == 0, run.stderr
-    cells = sheet_cells(xls)
-    with voraxextract.open(path) as listing:
+    with voraxextract.open(example(name)) as listing:
         values = listing.values(variable, vector, items, **when)
         frame = listing.frame(variable, vector, items, **when)
         for extension in (".xls", ".csv", ".xlsx"):
             listing.export(tmp_path / f"module{extension}", variable, vector, items,
                            columns=True, **when)
-    # Times across from column 2, items down from row 4: the sheet's six decimals.
-    steps, count = values.shape
-    assert values.dtype == np.float32
-    assert cells[3, 2 + steps - 1] != "" and (3, 2 + steps) not in cells
-    assert (4 + count - 1, 1) in cells and (4 + count, 1) not in cells
-    for k in range(count):
-        assert cells[4 + k, 1] == f"{frame.columns.name} {frame.columns[k]}"
-        for t in range(steps):
-            assert cells[4 + k, 2 + t] == float(f"{values[t, k]:.6f}"), (t, k)
-    for t in range(steps):
-        assert cells[3, 2 + t] == float(f"{np.float32(frame.index[t]):.6f}")
-    assert frame.index.name == "Time"
-    assert frame.to_numpy().dtype == np.float32
-    np.testing.assert_array_equal(frame.to_numpy(), values)
-    # The module's sheet is the tool's, byte for byte; its CSV and workbook hold the values
-    # in full, the same single-precision numbers values() gives.
     assert (tmp_path / "module.xls").read_bytes() == xls.read_bytes()
+    assert values.dtype == np.float32 and frame.to_numpy().dtype == np.float32
+    np.testing.assert_array_equal(frame.to_numpy(), values)
+    assert frame.index.name == "Time"
+    # The CSV and the workbook (the format by the extension) hold the values in full: the
+    # times across from column 2, the items down from row 4.
     csv = [line.split(",") for line in (tmp_path / "module.csv").read_text().splitlines()]
     book = openpyxl.load_workbook(tmp_path / "module.xlsx", read_only=True).active
-    rows = [list(row) for row in book.iter_rows(min_row=4, min_col=2, values_only=True)]
-    for k in range(count):
-        np.testing.assert_array_equal(np.float32(csv[3 + k][1:]), values[:, k])
-        np.testing.assert_array_equal(np.float32(rows[k]), values[:, k])
+    for sheet in (csv, [list(row) for row in book.iter_rows(values_only=True)]):
+        assert [row[0] for row in sheet[3:]] == [f"{frame.columns.name} {c}" for c in frame.columns]
+        np.testing.assert_array_equal(np.float32(sheet[2][1:]), np.float32(frame.index))
+        np.testing.assert_array_equal(np.float32([row[1:] for row in sheet[3:]]).T, values)
 
 
 def test_items_and_steps_in_any_order_with_repeats(dynamic):
@@ -107,12 +87,12 @@ def test_items_and_steps_in_any_order_with_repeats(dynamic):
     assert list(frame.index) == [dynamic.summary["Times"][2]["Time"]]
 
 
+# The request's own reasons are the command-line tool's (CliRequestTest); these are how
+# the module maps its arguments onto them, and what it refuses by itself.
 BAD_ARGUMENTS = [
     (dict(variable="Temperature"), ValueError, "variable 'Temperature' is not offered"),
     (dict(variable=3), TypeError, "variable must be a name"),
-    (dict(vector="DOF9"), ValueError, "vector kind 'DOF9' does not exist"),
     (dict(vector="DOF\u20ac"), ValueError, "vector kind 'DOF\u20ac' does not exist"),
-    (dict(vector=7), ValueError, "vector index '7' is not an entry"),
     (dict(vector=1.0), TypeError, "vector must be"),
     (dict(items=[0]), ValueError, "item 0 is outside the range (1 to 10)"),
     (dict(items=range(8, 12)), ValueError, "item 11 is outside the range (1 to 10)"),
@@ -121,13 +101,9 @@ BAD_ARGUMENTS = [
     (dict(items="12"), TypeError, "items must be an iterable"),
     (dict(items=[1, 2.0]), TypeError, "item 2.0 is not one of whole numbers"),
     (dict(items=[True]), TypeError, "item True"),
-    (dict(steps=[7]), ValueError, "time step '7' is not a number from 1 to 6"),
-    (dict(steps=[0]), ValueError, "time step '0'"),
+    (dict(steps=[0]), ValueError, "time step '0' is not a number from 1 to 6"),
     (dict(steps=[]), ValueError, "no time step is selected"),
-    (dict(steps=5), TypeError, "steps must be an iterable"),
-    (dict(times=[61]), ValueError, "time '61' is not in the list of available times"),
     (dict(times=[1e300]), ValueError, "time 1e+300 is not in the list"),
-    (dict(times=[None]), TypeError, "time None"),
     (dict(times=[60], steps=[1]), TypeError, "steps or times"),
     (dict(variable="Eigen Values", items=[1]), ValueError, "has no items to choose"),
     (dict(progress=3), TypeError, "progress must be callable"),
@@ -145,60 +121,43 @@ def test_bad_arguments_name_what_is_wrong(dynamic, arguments, kind, says, tmp_pa
     assert list(tmp_path.iterdir()) == []
 
 
-@pytest.mark.parametrize("threads, kind", [(1, None), (3, None), (-1, ValueError),
-                                            (1.0, TypeError), (True, TypeError)])
-def test_the_threads_a_listing_reads_on(threads, kind, dynamic):
-    if kind:
+def test_threads_is_a_count_and_the_listing_reads_alike_on_any(dynamic):
+    for threads, kind in [(-1, ValueError), (1.0, TypeError), (True, TypeError)]:
         with pytest.raises(kind, match="threads"):
             voraxextract.open(example("dynamic3d.out"), threads=threads)
-        return
-    with voraxextract.open(example("dynamic3d.out"), threads=threads) as listing:
-        assert listing.summary == dynamic.summary
-        for name in ("Displacements", "Beam Stresses", "Soil Pressure"):
-            np.testing.assert_array_equal(listing.values(name), dynamic.values(name))
+    with voraxextract.open(example("dynamic3d.out"), threads=3) as listing:
+        np.testing.assert_array_equal(listing.values("Beam Stresses"),
+                                      dynamic.values("Beam Stresses"))
 
 
-def test_the_listing_itself_is_never_written_over(tmp_path):
+def test_the_listing_itself_is_never_written_over_and_a_closed_one_refuses_all(tmp_path):
     listing_path = tmp_path / "run.out"
-    listing_path.write_bytes(open(example("static2d.out"), "rb").read())
+    original = open(example("static2d.out"), "rb").read()
+    listing_path.write_bytes(original)
     (tmp_path / "link.xls").symlink_to(listing_path)
     with voraxextract.open(listing_path) as listing:
         for target in (listing_path, tmp_path / "link.xls"):
             with pytest.raises(ValueError, match="is the listing itself"):
                 listing.export(target, "Displacements")
-    assert listing_path.read_bytes() == open(example("static2d.out"), "rb").read()
-
-
-def test_a_closed_listing_refuses_every_request(tmp_path):
-    listing = voraxextract.open(example("thermal.out"))
-    with listing:
-        pass
+    assert listing_path.read_bytes() == original
     assert listing.closed and "closed" in repr(listing)
-    for request in (lambda: listing.values("Temperature"), lambda: listing.summary,
-                    lambda: listing.times, lambda: listing.export(tmp_path / "t.xls", "Temperature")):
+    for request in (lambda: listing.values("Displacements"), lambda: listing.summary,
+                    lambda: listing.times, lambda: listing.export(tmp_path / "t.xls", "Displacements")):
         with pytest.raises(ValueError, match="closed listing"):
             request()
 
 
-# What the window shows in message boxes: (listing text or a generated listing, request,
-# the exception, its text). None as the request: the opening raises.
-def torsion():
-    return b"PROGRAM 'VORAX', 1\r\nNDIM 3\r\nTORSION\r\n"
-
-
+# One message of each exception class and of each operation that raises: (listing text
+# or a generated listing, request, the exception, its text); None: the opening raises.
 MESSAGES = [
-    (None, None, voraxextract.Error, "Read File Error 53: File not found"),
     (b"", None, voraxextract.NotAListingError, "Read File Error 62: Input past end of file"),
-    (torsion(), None, voraxextract.NotAListingError, "Cannot read but temperature files"),
+    (b"PROGRAM 'VORAX', 1\r\nNDIM 3\r\nTORSION\r\n", None, voraxextract.NotAListingError,
+     "Cannot read but temperature files"),
     (b"PROGRAM 'VORAX', 1\nNDIM 2\nTEMPERATURE\n", None, voraxextract.MissingBlockError,
      "The string DESCRIPTION OF THE STRUCTURE was not found. Cannot continue."),
     (b"PROGRAM 'VORAX', 1\nNDIM 3\nSTATIC\n - THERE ARE 2 NODES.\nCONVERGENCE HAS BEEN "
      b"OBTAINED.\n  TIME = 1E+39\n", None, voraxextract.ValueTooLargeError,
      "Read File Error 6: Overflow"),
-    (b"PROGRAM 'VORAX', 1\nNDIM 3\nSTATIC\n - THERE ARE 2 NODES.\nCONVERGENCE HAS BEEN "
-     b"OBTAINED.\n  TIME = 1\nTOTAL DISPLACEMENTS.\nNODE    DOF 1     DOF 2     DOF 3     "
-     b"DOF 4     DOF 5     DOF 6     DOF 7\n  1  1.0\n  2  2.0E+39\n",
-     dict(variable="Displacements"), voraxextract.ValueTooLargeError, "6: Overflow"),
     ("dropped", dict(variable="Beam Axial Force", steps=[1, 4]), voraxextract.MissingBlockError,
      "62: Input past end of file"),
     ("wide", dict(variable="Displacements", export=True), voraxextract.Error,
@@ -228,33 +187,28 @@ def test_the_windows_messages_become_exceptions(text, request_, kind, says, list
 
 
 def test_progress_reports_and_its_exceptions_stop_the_work():
-    reports = []
-    with voraxextract.open(example("dynamic3d.out"), lambda f, t: reports.append((f, t))) as listing:
-        assert {t for _, t in reports} >= {"Reading input..."}
+    reports, own = [], []
+    with voraxextract.open(example("dynamic3d.out"), lambda f, t: reports.append(t)) as listing:
+        assert "Reading input..." in reports
         reports.clear()
         listing.values("Truss Axial Force")
-        assert [t for _, t in reports] == ["Reading Truss Axial Force..."] * 6
-        assert [f for f, _ in reports] == pytest.approx([i / 6 for i in range(1, 7)])
-        own = []
-        listing.values("Truss Axial Force", progress=lambda f, t: own.append(f))
-        assert len(own) == 6 and len(reports) == 6
+        listing.values("Truss Axial Force", progress=lambda f, t: own.append(t))
+        assert reports == own == ["Reading Truss Axial Force..."] * 6
 
         class Stop(Exception):
             pass
 
         for raised in (KeyboardInterrupt, Stop):
-            calls = []
-
             def interrupt(fraction, text):
-                calls.append(fraction)
+                own.append(text)
                 raise raised
 
             for work in (lambda: listing.values("Truss Axial Force", progress=interrupt),
                          lambda: voraxextract.open(example("dynamic3d.out"), interrupt)):
-                calls.clear()
+                own.clear()
                 with pytest.raises(raised):
                     work()
-                assert len(calls) == 1, "the work stops at the report that raised"
+                assert len(own) == 1, "the work stops at the report that raised"
         # Interrupted, the listing reads on as before.
         np.testing.assert_array_equal(listing.values("Truss Axial Force"),
                                       listing.values("Truss Axial Force", steps=range(1, 7)))
