@@ -6,7 +6,6 @@
 
 #include "biff/ExcelFile.h"
 #include "export/VariableCatalogue.h"
-#include "export/Worksheet.h"
 #include "tests/support/Listings.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Tools.h"
@@ -62,19 +61,18 @@ float Expected(const gen::ListingSpec& spec, std::string_view variable, int kind
 }
 
 // Exports one variable and vector kind for every step and the whole range, then checks
-// every cell of the sheet against what the generator wrote.
+// every value of the sheet against what the generator wrote. The sheet's layout and
+// labels are the writer's (WorksheetTest); what is the tool's is which kind it exports
+// and that it says nothing on the way.
 void ExportAndCheck(const std::string& listing, const OutputFileModel& model,
-                    const OfferedVariable& v, int kind, bool columns, const gen::ListingSpec& truth,
+                    const OfferedVariable& v, int kind, const gen::ListingSpec& truth,
                     const TempDir& dir) {
-    SCOPED_TRACE(v.Name + " kind " + std::to_string(kind) + (columns ? " columns" : " rows"));
+    SCOPED_TRACE(v.Name + " kind " + std::to_string(kind));
     auto out = dir.Path() / "sheet.xls";
-    std::vector<std::string> args = {
-        "export",     listing, "-o",          out.string(),
-        "--variable", v.Name,  "--all-steps", columns ? "--columns" : "--rows",
-        "--quiet"};
+    std::vector<std::string> args = {"export",     listing, "-o",          out.string(),
+                                     "--variable", v.Name,  "--all-steps", "--quiet"};
     if (kind >= 0) args.insert(args.end(), {"--vector-index", std::to_string(kind)});
-    const int vectors = v.NeedsRange ? v.Bound : 1;
-    if (v.NeedsRange) args.insert(args.end(), {"--from", "1", "--to", std::to_string(v.Bound)});
+    if (v.NeedsRange) args.insert(args.end(), {"--to", std::to_string(v.Bound)});
     auto run = test::RunCli(args);
     ASSERT_EQ(run.Status, 0) << run.Err;
     EXPECT_EQ(run.Err + run.Out, "");
@@ -82,32 +80,17 @@ void ExportAndCheck(const std::string& listing, const OutputFileModel& model,
     std::vector<Cell> cells;
     std::string error;
     ASSERT_TRUE(test::DumpCells(out, cells, error)) << error;
-    const int steps = model.TimeCount;
+    const int steps = model.TimeCount, vectors = v.NeedsRange ? v.Bound : 1;
     ASSERT_EQ(cells.size(), static_cast<std::size_t>(4 + 1 + steps + vectors + steps * vectors));
-    std::map<std::pair<int, int>, Cell> sheet;
-    for (const auto& c : cells) sheet[{c.Row, c.Col}] = c;
-    auto cell = [&](int r, int c) -> const Cell& { return sheet[{r, c}]; };
-    // Row r, column c of the layout with times down the rows.
-    auto at = [&](int r, int c) -> const Cell& {
-        return columns ? cell(c + 2, r - 2) : cell(r, c);
-    };
-    // The fixed labels ("Variable", "Vector"): TimesInRowsPicksTheRequestedVectors (WorksheetTest).
-    EXPECT_EQ(cell(1, 2).Value, v.Name);
-    EXPECT_EQ(cell(2, 2).Value, kind >= 0 ? v.VectorKinds[static_cast<std::size_t>(kind)] : "");
-    EXPECT_EQ(cell(3, 1).Value, columns ? std::string(RecordLabel(v.Name)) : "Time");
-    for (int t = 1; t <= steps; ++t) {
-        EXPECT_EQ(at(t + 3, 1).Type, "number");
-        EXPECT_EQ(std::stod(at(t + 3, 1).Value),
-                  RoundToSixDecimals(model.Times[static_cast<std::size_t>(t - 1)].Time));
-    }
-    for (int k = 1; k <= vectors; ++k) {
-        EXPECT_EQ(at(3, k + 1).Value, std::string(RecordLabel(v.Name)) + " " + std::to_string(k));
-        for (int t = 1; t <= steps; ++t) {
-            ASSERT_EQ(at(t + 3, k + 1).Type, "number");
-            EXPECT_EQ(std::stod(at(t + 3, k + 1).Value),
-                      RoundToSixDecimals(Expected(truth, v.Name, kind, t, k)))
-                << "vector " << k << " step " << t;
-        }
+    EXPECT_EQ(cells[3], (Cell{2, 2, "label",
+                              kind >= 0 ? v.VectorKinds[static_cast<std::size_t>(kind)] : ""}));
+    // Times down the rows from row 4, vectors across from column 2.
+    for (const auto& c : cells) {
+        if (c.Row < 4 || c.Col < 2) continue;
+        ASSERT_EQ(c.Type, "number") << c.Row << "," << c.Col;
+        EXPECT_EQ(std::stod(c.Value),
+                  RoundToSixDecimals(Expected(truth, v.Name, kind, c.Row - 3, c.Col - 1)))
+            << "vector " << c.Col - 1 << " step " << c.Row - 3;
     }
 }
 
@@ -128,13 +111,10 @@ TEST(CliEndToEnd, SheetsHoldExactlyTheValuesTheListingsHold) {
         scan.Open(listing);
         auto offered = OfferedVariables(scan.Model);
         ASSERT_FALSE(offered.empty());
-        // Every vector kind of every offered variable in rows, and the last one in columns.
         for (const auto& v : offered) {
             const int kinds = static_cast<int>(v.VectorKinds.size());
             for (int kind = kinds ? 0 : -1; kind < std::max(kinds, 0); ++kind)
-                ExportAndCheck(listing, scan.Model, v, kind, /*columns=*/false, *spec, dir);
-            ExportAndCheck(listing, scan.Model, v, kinds ? kinds - 1 : -1, /*columns=*/true, *spec,
-                           dir);
+                ExportAndCheck(listing, scan.Model, v, kind, *spec, dir);
         }
     }
 }

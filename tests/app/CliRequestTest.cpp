@@ -16,21 +16,6 @@ using Texts = std::vector<std::string>;
 class CliRequest : public ::testing::Test {
 protected:
     std::string Out() const { return (m_dir.Path() / "out.xls").string(); }
-    bool Written() const { return std::filesystem::exists(Out()); }
-    // The time column of the sheet written by `export LISTING -o OUT args... --quiet`.
-    Texts TimesWritten(Texts args) {
-        args.insert(args.begin(), {"export", test::Example("thermal.out"), "-o", Out()});
-        args.push_back("--quiet");
-        auto run = RunCli(args);
-        EXPECT_EQ(run.Status, 0) << run.Err;
-        std::vector<test::Cell> cells;
-        std::string error;
-        EXPECT_TRUE(test::DumpCells(Out(), cells, error)) << error;
-        Texts found;
-        for (const auto& c : cells)
-            if (c.Col == 1 && c.Row > 3) found.push_back(c.Value);
-        return found;
-    }
     // `info FILE --json`, which exits 0 whenever it prints the object, read by Python's
     // json module (as `d`) and shown by the Python statements `show`.
     std::string InfoJson(const std::string& listing, const std::string& show) {
@@ -51,68 +36,59 @@ TEST_F(CliRequest, RequestsTheWindowWouldRefuseExitTwoAndWriteNothing) {
     const std::string dyn = test::Example("dynamic3d.out");
     const std::string missing = (m_dir.Path() / "missing.out").string();
     const struct {
-        Texts args;
+        Texts args;  // after `export LISTING -o OUT` unless they begin with a command
         std::string says;
         long lines = 1;
     } cases[] = {
         {{"export", dyn}, "no output file"},
         {{"export", "-o", Out()}, "no listing"},
-        {{"export", dyn, "-o", Out(), "--bogus"}, "unknown option"},
-        {{"export", dyn, "-o", Out(), "--variable", "Temperature", "--all-steps"}, "not offered"},
-        {{"export", dyn, "-o", Out(), "--variable", "Displacements", "--vector", "DOF9",
-          "--all-steps"},
-         "does not exist"},
-        {{"export", dyn, "-o", Out(), "--vector-index", "7", "--all-steps"}, "not an entry"},
-        {{"export", dyn, "-o", Out(), "--to", "11", "--all-steps"},
-         "To is outside the range (1 to 10)"},
-        {{"export", dyn, "-o", Out(), "--from", "0", "--all-steps"}, "From is outside the range"},
-        {{"export", dyn, "-o", Out(), "--step", "", "--all-steps"}, "Step is not a number"},
-        // The reasons of BuildVectors (ExportRequestTest) come through as these do.
-        {{"export", dyn, "-o", Out(), "--from", "10", "--to", "1", "--all-steps"},
-         "between 1 and 32767"},
-        {{"export", dyn, "-o", Out(), "--from", "2.5", "--to", "3", "--all-steps"},
-         "gives more than"},
-        {{"export", dyn, "-o", Out()}, "no time step is selected"},
-        {{"export", dyn, "-o", Out(), "--steps", "1,7"}, "time step '7'"},
-        {{"export", dyn, "-o", Out(), "--times", "60,61"}, "time '61'"},
-        {{"export", dyn, "-o", Out(), "--steps", "1", "--all-steps"}, "only one of"},
         {{"export", missing, "-o", Out(), "--all-steps"},
          "Read File Error 53: File not found\n",
          2},
-        // Formats, item lists and several vector kinds.
-        {{"export", dyn, "-o", Out(), "--format", "ods", "--all-steps"}, "unknown format 'ods'"},
-        {{"export", dyn, "-o", Out(), "--items", "1-3", "--to", "4", "--all-steps"},
-         "--items cannot be given with --from"},
-        {{"export", dyn, "-o", Out(), "--items", " ", "--all-steps"}, "item list ' ' is empty"},
-        {{"export", dyn, "-o", Out(), "--items", "2,0", "--all-steps"},
-         "item '0' is outside 1 to 10"},
-        {{"export", dyn, "-o", Out(), "--items", "1-11:2", "--all-steps"},
-         "item '1-11:2' is outside 1 to 10"},
-        {{"export", dyn, "-o", Out(), "--items", "1,,2", "--all-steps"}, "item '' is not"},
-        {{"export", dyn, "-o", Out(), "--items", "4:2", "--all-steps"}, "item '4:2' is not"},
-        {{"export", dyn, "-o", Out(), "--items", "1-x", "--all-steps"}, "item '1-x' is not"},
-        {{"export", dyn, "-o", Out(), "--items", "9-2:0", "--all-steps"},
-         "item '9-2:0' has a step of 0"},
-        {{"export", dyn, "-o", Out(), "--items", "1-3"}, "no time step is selected"},
-        {{"export", dyn, "-o", Out(), "--variable", "Eigen Values", "--items", "1", "--all-steps"},
-         "--items does not apply to 'Eigen Values'"},
-        {{"export", dyn, "-o", Out(), "--vector", "DOF1", "--vector", "DOF2", "--all-steps"},
-         "several vector kinds need --format xlsx"},
-        {{"export", dyn, "-o", Out() + ".csv", "--all-vectors", "--all-steps"},
-         "a csv file holds one sheet"},
-        {{"export", dyn, "-o", Out(), "--all-vectors", "--vector", "DOF1", "--all-steps"},
-         "--all-vectors cannot be given with --vector"},
-        {{"export", dyn, "-o", Out(), "--vector", "DOF1", "--vector", "DOF2", "--vector-index", "0",
-          "--format", "xlsx", "--all-steps"},
-         "--vector-index names one vector kind"},
-        {{"export", dyn, "-o", Out(), "--vector", "DOF1", "--vector", "DOF9", "--format", "xlsx",
-          "--all-steps"},
-         "vector kind 'DOF9' does not exist"},
         {{"info"}, "usage"},
         {{"frobnicate"}, "unknown command", 6},
+        {{"--bogus"}, "unknown option"},
+        {{"--variable", "Temperature", "--all-steps"}, "not offered"},
+        {{"--variable", "Displacements", "--vector", "DOF9", "--all-steps"}, "does not exist"},
+        {{"--vector-index", "7", "--all-steps"},
+         "vector index '7' is not an entry of 'Displacements'"},
+        {{"--to", "11", "--all-steps"}, "To is outside the range (1 to 10)"},
+        {{"--from", "0", "--all-steps"}, "From is outside the range"},
+        {{"--step", "", "--all-steps"}, "Step is not a number"},
+        // The reasons of BuildVectors (ExportRequestTest) come through as this one does.
+        {{"--from", "2.5", "--to", "3", "--all-steps"}, "gives more than"},
+        {{}, "no time step is selected"},
+        {{"--steps", "1,7"}, "time step '7' is not a number from 1 to 6"},
+        {{"--times", "60,61"}, "time '61' is not in the list of available times"},
+        {{"--steps", "1", "--all-steps"}, "only one of"},
+        // Formats, item lists and several vector kinds.
+        {{"--format", "ods", "--all-steps"}, "unknown format 'ods'"},
+        {{"--items", "1-3", "--to", "4", "--all-steps"}, "--items cannot be given with --from"},
+        {{"--items", " ", "--all-steps"}, "item list ' ' is empty"},
+        {{"--items", "2,0", "--all-steps"}, "item '0' is outside 1 to 10"},
+        {{"--items", "1-11:2", "--all-steps"}, "item '1-11:2' is outside 1 to 10"},
+        {{"--items", "1,,2", "--all-steps"}, "item '' is not"},
+        {{"--items", "4:2", "--all-steps"}, "item '4:2' is not"},
+        {{"--items", "1-x", "--all-steps"}, "item '1-x' is not"},
+        {{"--items", "9-2:0", "--all-steps"}, "item '9-2:0' has a step of 0"},
+        {{"--variable", "Eigen Values", "--items", "1", "--all-steps"},
+         "--items does not apply to 'Eigen Values'"},
+        {{"--vector", "DOF1", "--vector", "DOF2", "--all-steps"},
+         "several vector kinds need --format xlsx"},
+        {{"--all-vectors", "--format", "csv", "--all-steps"}, "a csv file holds one sheet"},
+        {{"--all-vectors", "--vector", "DOF1", "--all-steps"},
+         "--all-vectors cannot be given with --vector"},
+        {{"--vector", "DOF1", "--vector", "DOF2", "--vector-index", "0", "--format", "xlsx",
+          "--all-steps"},
+         "--vector-index names one vector kind"},
+        {{"--vector", "DOF1", "--vector", "DOF9", "--format", "xlsx", "--all-steps"},
+         "vector kind 'DOF9' does not exist"},
     };
     for (const auto& c : cases) {
-        auto run = RunCli(c.args);
+        Texts args = c.args;
+        if (args.empty() || args[0].starts_with("--"))
+            args.insert(args.begin(), {"export", dyn, "-o", Out()});
+        auto run = RunCli(args);
         EXPECT_EQ(run.Status, 2) << c.says;
         EXPECT_NE(run.Err.find(c.says), std::string::npos) << run.Err;
         EXPECT_EQ(std::count(run.Err.begin(), run.Err.end(), '\n'), c.lines) << run.Err;
@@ -120,27 +96,36 @@ TEST_F(CliRequest, RequestsTheWindowWouldRefuseExitTwoAndWriteNothing) {
     }
 }
 
-TEST_F(CliRequest, ItemsComeInTheOrderGivenAndTheExtensionPicksTheFormat) {
+// --items: in the order given; --times: sorted by value, repeats skipped, as a double-click
+// on each adds it; --steps: as given. The format by --format, else by the extension (its
+// letters' case aside), else .xls.
+TEST_F(CliRequest, ItemsAndTimesComeAsTheWindowListsThemAndTheExtensionPicksTheFormat) {
     if (!test::HaveXlsDump() || !test::HavePythonReaders()) GTEST_SKIP();
     const std::string dyn = test::Example("dynamic3d.out");
     const Texts labels = {"Node 5", "Node 1", "Node 9", "Node 7", "Node 5",
                           "Node 3", "Node 2", "Node 3", "Node 4"};
-    // The format by --format, else by the extension (its letters' case aside), else .xls.
     const struct {
         std::string Name;
-        Texts Format;
+        Texts Options;
         const char* Reader;
-    } cases[] = {{"a.xls", {}, nullptr},
-                 {"a.dat", {}, nullptr},
-                 {"a.XLSX", {}, "openpyxl"},
-                 {"a.csv", {}, "csv"},
-                 {"a.xls", {"--format", "csv"}, "csv"}};
+        Texts Times;
+    } cases[] = {
+        {"a.xls", {"--times", "240,60,240"}, nullptr, {"60.0", "240.0"}},
+        {"a.dat", {"--steps", "4,1,4"}, nullptr, {"240.0", "60.0", "240.0"}},
+        {"a.XLSX", {"--steps", "2"}, "openpyxl", {"120.0"}},
+        {"a.csv", {"--steps", "2"}, "csv", {"120.0"}},
+        {"a.xls", {"--steps", "2", "--format", "csv"}, "csv", {"120.0"}},
+    };
     for (const auto& c : cases) {
         const auto out = m_dir.Path() / c.Name;
-        Texts args = {"export",     dyn,       "-o",
-                      out.string(), "--items", "5,1,9-3:2,2-3,4-4:99999999999999999999",
-                      "--steps",    "2",       "--quiet"};
-        args.insert(args.end(), c.Format.begin(), c.Format.end());
+        Texts args = {"export",
+                      dyn,
+                      "-o",
+                      out.string(),
+                      "--quiet",
+                      "--items",
+                      "5,1,9-3:2,2-3,4-4:99999999999999999999"};
+        args.insert(args.end(), c.Options.begin(), c.Options.end());
         auto run = RunCli(args);
         ASSERT_EQ(run.Status, 0) << run.Err;
         std::vector<test::Cell> cells;
@@ -148,19 +133,15 @@ TEST_F(CliRequest, ItemsComeInTheOrderGivenAndTheExtensionPicksTheFormat) {
         ASSERT_TRUE(c.Reader ? test::ReaderCells(c.Reader, out, cells, error)
                              : test::DumpCells(out, cells, error))
             << c.Name << ": " << error;
-        Texts found;
-        for (const auto& cell : cells)
-            if (cell.Row == 3 && cell.Col > 1) found.push_back(cell.Value);
-        EXPECT_EQ(found, labels) << c.Name;
+        Texts items, times;
+        for (const auto& cell : cells) {
+            if (cell.Row == 3 && cell.Col > 1) items.push_back(cell.Value);
+            if (cell.Row > 3 && cell.Col == 1) times.push_back(cell.Value);
+        }
+        EXPECT_EQ(items, labels) << c.Name;
+        EXPECT_EQ(times, c.Times) << c.Name;
         std::filesystem::remove(out);
     }
-}
-
-TEST_F(CliRequest, HelpListsTheFormatsAndTheNewOptions) {
-    auto run = RunCli({"--help"});
-    EXPECT_EQ(run.Status, 0);
-    for (const char* option : {"--format xls|xlsx|csv", "--items LIST", "--all-vectors"})
-        EXPECT_NE(run.Out.find(option), std::string::npos) << option;
 }
 
 // One sheet per vector kind, named after it, each the sheet of that kind alone.
@@ -185,13 +166,6 @@ TEST_F(CliRequest, SeveralVectorKindsMakeOneSheetEach) {
         ASSERT_TRUE(test::ReaderCells("openpyxl", alone, byItself, error)) << error;
         EXPECT_EQ(inBook, byItself) << names[k];
     }
-}
-
-TEST_F(CliRequest, TimesAreSelectedAsTheWindowWouldSelectThem) {
-    if (!test::HaveXlsDump()) GTEST_SKIP();
-    // --times: sorted by value, repeats skipped; --steps: as given.
-    EXPECT_EQ(TimesWritten({"--times", "240,60,240"}), (Texts{"60.0", "240.0"}));
-    EXPECT_EQ(TimesWritten({"--steps", "4,1,4"}), (Texts{"240.0", "60.0", "240.0"}));
 }
 
 // Messages of the export itself go to standard error with exit status 1: OutputFaults
