@@ -2,7 +2,9 @@
 // not name passed over in bulk, numbers converted directly, tables holding only the
 // requested rows) against the plain reading: line after line, every word split and
 // converted with the text routines. Listings come from the generator, with every line
-// ending, and are then damaged in the ways that make the fast paths step aside.
+// ending, and are then damaged in the ways that make the fast paths step aside. (The
+// values of every variable, fibres included, are checked end to end against the
+// generator in tests/app CliEndToEndTest.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -27,7 +29,6 @@ namespace {
 
 using gen::LineEnding;
 using test::FakeServices;
-using test::Lines;
 using test::TempDir;
 
 constexpr std::size_t kNoAbort = std::numeric_limits<std::size_t>::max();
@@ -101,17 +102,11 @@ Reading ReadPlainly(const std::string& bytes, const OutputFileModel& model, cons
 }
 
 ExtractionRequest Request(const std::string& variable, std::int16_t kind,
-                          std::vector<std::int16_t> vectors, std::vector<std::int16_t> steps) {
-    return {.Variable = variable,
-            .VectorKind = "",
-            .VectorKindIndex = kind,
-            .Vectors = vectors,
-            .SelectedTimes = steps,
-            .TimesInColumns = false,
-            .OutputPath = ""};
+                          std::vector<std::int16_t> steps) {
+    return {variable, "", kind, {}, steps, false, ""};
 }
 
-// The extraction as it runs, on `threads` threads; rows it does not keep must read 0.
+// The extraction as it runs, on `threads` threads.
 Reading ReadAsItRuns(const OutputFileModel& model, const ExtractionRequest& r, int rows,
                      int threads, std::size_t abortAfter = kNoAbort) {
     FakeServices host;
@@ -131,6 +126,7 @@ Reading ReadAsItRuns(const OutputFileModel& model, const ExtractionRequest& r, i
 
     Reading out;
     out.Messages = host.MessageTexts();
+    for (const auto& shown : host.Messages) EXPECT_EQ(shown.Icon, MsgIcon::None) << shown.Text;
     for (const auto& report : host.Reports) {
         EXPECT_EQ(report.Text, "Reading " + r.Variable + "...");
         out.Reports.push_back(report.Fraction);
@@ -138,29 +134,24 @@ Reading ReadAsItRuns(const OutputFileModel& model, const ExtractionRequest& r, i
     EXPECT_EQ(table.Rows(), rows);
     out.Values.assign(r.SelectedTimes.size() + 1,
                       std::vector<float>(static_cast<std::size_t>(rows) + 1, 0.0f));
-    for (int t = 1; t <= table.Columns(); ++t) {
-        for (int row = 1; row <= rows; ++row) {
-            const bool kept = std::find(r.Vectors.begin(), r.Vectors.end(), row) != r.Vectors.end();
-            if (kept)
-                out.Values[static_cast<std::size_t>(t)][static_cast<std::size_t>(row)] =
-                    table.At(row, t);
-            else
-                EXPECT_EQ(table.At(row, t), 0.0f) << "row " << row << " is not kept";
-        }
-    }
+    for (int t = 1; t <= table.Columns(); ++t)
+        for (int row = 1; row <= rows; ++row)
+            out.Values[static_cast<std::size_t>(t)][static_cast<std::size_t>(row)] =
+                table.At(row, t);
     return out;
 }
 
-// Compares the rows the request names, bit for bit.
+// The rows the request names bit for bit, the others 0.
 void ExpectSame(const Reading& actual, const Reading& plain, const ExtractionRequest& r,
                 const std::string& what) {
     SCOPED_TRACE(what);
     EXPECT_EQ(actual.Messages, plain.Messages);
     EXPECT_EQ(actual.Reports, plain.Reports);
+    std::vector<bool> kept(plain.Values[0].size());
+    for (std::int16_t row : r.Vectors) kept[static_cast<std::size_t>(row)] = true;
     for (std::size_t t = 1; t <= r.SelectedTimes.size(); ++t) {
-        for (std::int16_t row : r.Vectors) {
-            const float a = actual.Values[t][static_cast<std::size_t>(row)];
-            const float p = plain.Values[t][static_cast<std::size_t>(row)];
+        for (std::size_t row = 1; row < kept.size(); ++row) {
+            const float a = actual.Values[t][row], p = kept[row] ? plain.Values[t][row] : 0.0f;
             ASSERT_EQ(std::bit_cast<std::uint32_t>(a), std::bit_cast<std::uint32_t>(p))
                 << "column " << t << " row " << row << ": " << a << " instead of " << p;
         }
@@ -254,24 +245,17 @@ protected:
 };
 
 TEST_F(ExtractionEquivalence, EveryLineEndingEveryLayoutAndEverySelection) {
+    const std::vector<std::int16_t> all = Range(1, 6), mixed = {6, 2, 2, 5};
     for (LineEnding ending : {LineEnding::CRLF, LineEnding::CR, LineEnding::LF}) {
-        const auto spec = Spec(ending);
-        Open(Generated(spec));
+        Open(Generated(Spec(ending)));
         const std::string name = "ending " + std::to_string(static_cast<int>(ending));
-        const std::vector<std::int16_t> all = Range(1, 6), mixed = {6, 2, 2, 5};
-        const std::vector<std::vector<std::int16_t>> nodes = {
-            Range(1, 10), Range(3, 700, 37), {700}, Range(1, 700), Range(650, 700)};
-        Check({kDisplacementHeader, 1, 1, 7, 700}, Request("Displacements", 6, {}, mixed), nodes,
-              name + ", DOF7");
-        // A beam variable (its word of the record) for each line ending.
-        const std::pair<const char*, std::size_t> beam[] = {
-            {"Beam Axial Force", 2}, {"Beam Bending Moment Mw", 5}, {"Beam Bending Moment Mz", 4}};
-        const auto [variable, word] = beam[static_cast<int>(ending)];
-        Check({gen::marker::kBeamHeader3D, 2, 3, word, 40}, Request(variable, 1, {}, all),
-              {Range(1, 40, 13), Range(1, 3), {40}}, name + ", " + variable);
+        Check({kDisplacementHeader, 1, 1, 7, 700}, Request("Displacements", 6, mixed),
+              {Range(1, 10), Range(3, 700, 37), Range(650, 700)}, name + ", DOF7");
+        Check({gen::marker::kBeamHeader3D, 2, 3, 2, 40}, Request("Beam Axial Force", 1, all),
+              {Range(1, 40, 13), Range(1, 3), {40}}, name + ", beams");
         Check({std::string(marker::MembraneForces), 6, 4, 13, 30},
-              Request("Membrane Force N2", 3, {}, mixed),
-              {Range(1, 30, 10), Range(28, 30), Range(1, 30)}, name + ", shells");
+              Request("Membrane Force N2", 3, mixed), {Range(1, 30, 10), Range(28, 30)},
+              name + ", shells");
     }
 }
 
@@ -281,49 +265,43 @@ TEST_F(ExtractionEquivalence, EveryLineEndingEveryLayoutAndEverySelection) {
 TEST_F(ExtractionEquivalence, DamagedRecordsGiveThePlainReadingsValuesAndMessages) {
     const std::string generated = Generated(Spec(LineEnding::CRLF));
     const Layout dof1{kDisplacementHeader, 1, 1, 1, 700};
-    const ExtractionRequest request = Request("Displacements", 0, {}, Range(1, 6));
+    const ExtractionRequest request = Request("Displacements", 0, Range(1, 6));
     const std::vector<std::vector<std::int16_t>> nodes = {Range(1, 20), Range(5, 700, 50)};
+    const std::vector<std::string> none, overflow = {"6: Overflow"};
     const struct {
         const char* what;
+        std::vector<std::string> shown;  // by the plain reading: the damage is seen
         std::function<std::string(std::string)> damage;
     } cases[] = {
-        {"too large in an unrequested row", Put(3, 400, 1, "0.1E+40")},
-        {"too large in a requested row", Put(4, 5, 1, "-1D45")},
-        {"beyond a double, in the last row", Put(2, 700, 1, "1E+400")},
-        {"too large in another column", Put(3, 400, 3, "0.1E+40")},
-        {"large but fitting, and long",
+        {"too large in an unrequested row", overflow, Put(3, 400, 1, "0.1E+40")},
+        {"too large in a requested row", overflow, Put(4, 5, 1, "-1D45")},
+        {"beyond a double, in the last row", overflow, Put(2, 700, 1, "1E+400")},
+        {"too large in another column", none, Put(3, 400, 3, "0.1E+40")},
+        {"short lines, tabs and an empty line", none,
          [](std::string b) {
-             return Put(3, 301, 1,
-                        "-0.000000000000000000000123456789E+20")(Put(3, 300, 1, "0.1E+38")(b));
-         }},
-        {"short lines, tabs and an empty line",
-         [](std::string b) {
-             b = EditLine(b, kDisplacementHeader, 2, 100,
-                          [](std::string) { return std::string("   100"); });
-             b = EditLine(b, kDisplacementHeader, 2, 200, [](std::string line) {
+             b = EditLine(b, kDisplacementHeader, 2, 15,
+                          [](std::string) { return std::string("   15"); });
+             b = EditLine(b, kDisplacementHeader, 2, 16, [](std::string line) {
                  std::replace(line.begin(), line.end(), ' ', '\t');
                  return line;
              });
              return EditLine(b, kDisplacementHeader, 5, 55,
                              [](std::string line) { return line + "\r\n"; });
          }},
-        {"mixed line endings",
-         [](std::string b) {
-             for (std::size_t at = b.find("\r\n", b.size() / 3);
-                  at != std::string::npos && at < b.size() / 2; at = b.find("\r\n", at + 997))
-                 b.erase(at + (at % 2), 1);
-             return b;
-         }},
-        {"cut inside the last block",
+        {"cut inside the last block", none,
          [](std::string b) { return b.substr(0, b.rfind(kDisplacementHeader) + 290 * 99 + 17); }},
-        {"cut at a line end",
+        // A step without the block reads the next step's; the last step's is missing.
+        {"no block in the second and the last step",
+         {"62: Input past end of file"},
          [](std::string b) {
-             return b.substr(0, b.find("\r\n", b.rfind(kDisplacementHeader) + 640 * 99) + 2);
+             for (int step : {6, 2})
+                 b = EditLine(b, kDisplacementHeader, step, 0, [](std::string) { return " "; });
+             return b;
          }},
         // Row 400 of the first step padded with blanks until its CR is the last byte of
         // the first read from that step, its LF the first of the next: in a run of rows
         // passed over in bulk, both halves must make one line end.
-        {"a CR LF split between two reads",
+        {"a CR LF split between two reads", none,
          [](std::string b) {
              const std::size_t step = b.find("\r\n", b.find(gen::marker::kTime)) + 2;
              std::size_t cr = b.find(kDisplacementHeader, step);
@@ -333,20 +311,17 @@ TEST_F(ExtractionEquivalence, DamagedRecordsGiveThePlainReadingsValuesAndMessage
     };
     for (const auto& c : cases) {
         Open(c.damage(generated));
+        EXPECT_EQ(ReadPlainly(m_bytes, m_model, dof1, request.SelectedTimes).Messages, c.shown)
+            << c.what;
         Check(dof1, request, nodes, c.what);
     }
-    // The damage is seen: the first two cases stop with an overflow in their step.
-    Open(cases[0].damage(generated));
-    const Reading plain = ReadPlainly(m_bytes, m_model, dof1, request.SelectedTimes);
-    EXPECT_EQ(plain.Messages, std::vector<std::string>{"6: Overflow"});
-    EXPECT_EQ(plain.Reports.size(), 3u);
 }
 
 TEST_F(ExtractionEquivalence, AbortAndFailuresEndTheReadingAtTheSameColumn) {
     Open(Generated(Spec(LineEnding::LF)));
     const Layout dof2{kDisplacementHeader, 1, 1, 2, 700};
-    auto request =
-        Request("Displacements", 1, Range(1, 700, 7), {1, 2, 3, 4, 5, 6, 1, 2, 3, 4, 5, 6, 3});
+    auto request = Request("Displacements", 1, {1, 2, 3, 4, 5, 6, 1, 2, 3, 4, 5, 6, 3});
+    request.Vectors = Range(1, 700, 7);
     for (std::size_t abortAfter : {1u, 4u, 12u}) {
         const Reading plain =
             ReadPlainly(m_bytes, m_model, dof2, request.SelectedTimes, abortAfter);
@@ -362,141 +337,48 @@ TEST_F(ExtractionEquivalence, AbortAndFailuresEndTheReadingAtTheSameColumn) {
     for (int threads : {1, 2})
         ExpectSame(ReadAsItRuns(m_model, request, 700, threads), plain, request,
                    "a step that is not there");
+    // Failures before any value is read: no time at all, more records than the record
+    // counter holds.
+    EXPECT_EQ(ReadAsItRuns(m_model, Request("Displacements", 1, {}), 0, 1).Messages,
+              std::vector<std::string>{"9: Subscript out of range"});
+    m_listing.Model.NodeCount = 40000;
+    const Reading overflow = ReadAsItRuns(m_model, request, 32767, 2);
+    EXPECT_EQ(overflow.Messages, std::vector<std::string>{"6: Overflow"});
+    EXPECT_EQ(overflow.Values[1][1], 0.0f);
 }
 
+// One line ending: the others are the line reader's (FastPathsTest), and CliEndToEnd
+// reads a CR thermal listing end to end.
 TEST_F(ExtractionEquivalence, TemperaturesPassOverUnrequestedNodesOnlyWhenNothingCanFail) {
-    auto spec = test::ThermalSpec(997, 5);
-    for (LineEnding ending : {LineEnding::CRLF, LineEnding::CR, LineEnding::LF}) {
-        spec.lineEnding = ending;
-        const std::string generated = Generated(spec);
-        const std::string header(marker::TemperatureHeader);
-        const std::pair<const char*, std::function<std::string(std::string)>> cases[] = {
-            {"as generated", [](std::string b) { return b; }},
-            {"an exponent that fits",
-             [&](std::string b) {
-                 return EditLine(b, header, 2, 50,
-                                 [](std::string l) { return l.replace(5, 6, " 1.5E1"); });
-             }},
-            {"an exponent too large",
-             [&](std::string b) {
-                 return EditLine(b, header, 3, 120,
-                                 [](std::string l) { return l.replace(16, 6, " 9E99 "); });
-             }},
-            {"blank, missing and overlong fields",
-             [&](std::string b) {
-                 b = EditLine(b, header, 2, 1,
-                              [](std::string) { return std::string("    1  -1.5    2      "); });
-                 return EditLine(b, header, 2, 2, [](std::string) {
-                     return std::string("    6 1.5E1    7 12345678");
-                 });
-             }},
-            {"cut inside the last table",
-             [&](std::string b) { return b.substr(0, b.rfind(header) + 6000); }},
-        };
-        for (const auto& [what, damage] : cases) {
-            Open(damage(generated));
-            Check({header, 0, 0, kTemperaturePairs, 997},
-                  Request("Temperature", -1, {}, {5, 1, 3, 3, 2}),
-                  {Range(1, 12), Range(3, 997, 101), Range(990, 997), Range(1, 997)},
-                  std::string(what) + ", ending " + std::to_string(static_cast<int>(ending)));
-        }
+    const std::string generated = Generated(test::ThermalSpec(997, 5));
+    const std::string header(marker::TemperatureHeader);
+    const std::pair<const char*, std::function<std::string(std::string)>> cases[] = {
+        {"as generated", [](std::string b) { return b; }},
+        {"an exponent that fits",
+         [&](std::string b) {
+             return EditLine(b, header, 2, 50,
+                             [](std::string l) { return l.replace(5, 6, " 1.5E1"); });
+         }},
+        {"an exponent too large",
+         [&](std::string b) {
+             return EditLine(b, header, 3, 120,
+                             [](std::string l) { return l.replace(16, 6, " 9E99 "); });
+         }},
+        {"blank, missing and overlong fields",
+         [&](std::string b) {
+             b = EditLine(b, header, 2, 1,
+                          [](std::string) { return std::string("    1  -1.5    2      "); });
+             return EditLine(b, header, 2, 2,
+                             [](std::string) { return std::string("    6 1.5E1    7 12345678"); });
+         }},
+        {"cut inside the last table",
+         [&](std::string b) { return b.substr(0, b.rfind(header) + 6000); }},
+    };
+    for (const auto& [what, damage] : cases) {
+        Open(damage(generated));
+        Check({header, 0, 0, kTemperaturePairs, 997}, Request("Temperature", -1, {5, 1, 3, 3, 2}),
+              {Range(1, 12), Range(3, 997, 101), Range(990, 997), Range(1, 997)}, what);
     }
-}
-
-// What the plain reading leaves out: how the fibre blocks of a step are found. (What the
-// plain values of every variable are is also checked end to end against the generator,
-// in tests/app CliEndToEndTest.)
-
-// A 2D static listing with three steps, written by hand: fibre f of the k-th stress block
-// holds k.f; the second step has no stress block, the third only one. Node n of the
-// first step's displacements holds 1.n1.
-std::string HandListing() {
-    return Lines({" PROGRAM 'VORAX' , 1.0",
-                  " NDIM 2",
-                  " STATIC",
-                  "  -  THERE ARE   3 NODES.",
-                  "     AND   7 LONGITUDINAL FIBERS.",
-                  "CONVERGENCE HAS BEEN OBTAINED.",
-                  "   TIME =  10.0",
-                  " TOTAL DISPLACEMENTS.",
-                  " NODE    DOF 1     DOF 2     DOF 3     DOF 4     DOF 5     DOF 6     DOF 7",
-                  "   1  1.11",
-                  "   2  1.21",
-                  "   3  1.31",
-                  " STRESSES IN N/mm\xB2 IN BEAM ELEMENT  1, POINT  1",
-                  "",
-                  " FIBER STRESS",
-                  " ---",
-                  " 1 1.1 2 1.2 3 1.3 4 1.4 5 1.5",
-                  " 6 1.6 7 1.7",
-                  " STRESSES IN N/mm\xB2 IN BEAM ELEMENT  2, POINT  2",
-                  "",
-                  " FIBER STRESS",
-                  " ---",
-                  " 1 2.1 2 2.2 3 2.3 4 2.4 5 2.5",
-                  " 6 2.6 7 2.7",
-                  "CONVERGENCE HAS BEEN OBTAINED.",
-                  "   TIME =  20.0",
-                  " TOTAL DISPLACEMENTS.",
-                  "CONVERGENCE HAS BEEN OBTAINED.",
-                  "   TIME =  30.0",
-                  " STRESSES IN N/mm\xB2 IN BEAM ELEMENT  1, POINT  1",
-                  "",
-                  "",
-                  "",
-                  " 1 3.1 2 3.2 3 3.3 4 3.4 5 3.5",
-                  " 6 3.6 7 3.7"});
-}
-
-class StructuralValuesTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        m_listing.Open(m_dir.Write("hand.out", HandListing()));
-        ASSERT_TRUE(m_host.Messages.empty()) << m_host.Messages[0].Text;
-        ASSERT_EQ(m_model.TimeCount, 3);
-    }
-
-    const ValueTable& Read(const std::string& variable, std::int16_t kind,
-                           std::vector<std::int16_t> steps) {
-        m_host.Messages.clear();
-        auto services = m_host.Get();
-        ReadStructuralValues(m_model, Request(variable, kind, {}, steps), m_table, services);
-        return m_table;
-    }
-
-    TempDir m_dir;
-    test::Scanned m_listing;
-    OutputFileModel& m_model = m_listing.Model;
-    FakeServices& m_host = m_listing.Host;
-    ValueTable m_table;
-};
-
-TEST_F(StructuralValuesTest, FibrePairsAndTheChosenBlockOfTheStep) {
-    const auto& first = Read("Beam Stresses", 0, {1});
-    ASSERT_EQ(first.Rows(), 7);
-    for (int f = 1; f <= 7; ++f)
-        EXPECT_FLOAT_EQ(first.At(f, 1), 1.0f + 0.1f * static_cast<float>(f));
-    const auto& second = Read("Beam Stresses", 1, {1});
-    EXPECT_FLOAT_EQ(second.At(7, 1), 2.7f) << "entry 1 reads the second block of the step";
-    // Step 2 has no stress block: the search runs on into step 3.
-    const auto& later = Read("Beam Stresses", 0, {2});
-    EXPECT_FLOAT_EQ(later.At(1, 1), 3.1f);
-    EXPECT_TRUE(m_host.Messages.empty());
-}
-
-TEST_F(StructuralValuesTest, FailuresAreReportedWithoutIconAndKeepEarlierColumns) {
-    const auto& table = Read("Beam Stresses", 1, {1, 2});  // no second block after step 2
-    ASSERT_EQ(m_host.MessageTexts(), std::vector<std::string>{"62: Input past end of file"});
-    EXPECT_EQ(m_host.Messages[0].Icon, MsgIcon::None);
-    EXPECT_FLOAT_EQ(table.At(1, 1), 2.1f);
-    EXPECT_EQ(table.At(1, 2), 0.0f);
-
-    Read("Displacements", 0, {});  // no time: no table can be made
-    EXPECT_EQ(m_host.MessageTexts(), std::vector<std::string>{"9: Subscript out of range"});
-    m_model.NodeCount = 40000;
-    EXPECT_EQ(Read("Displacements", 0, {1}).At(1, 1), 0.0f)
-        << "more than 32767 records: nothing is read";
-    EXPECT_EQ(m_host.MessageTexts(), std::vector<std::string>{"6: Overflow"});
 }
 
 }  // namespace
