@@ -45,17 +45,29 @@ void ExpectPositionsAfterTimeLines(const Scanned& s, const gen::ListingSpec& spe
     EXPECT_EQ(s.Bytes.find(gen::marker::kTime, at), std::string::npos) << "a time line left out";
 }
 
-TEST(GeneratedListing, StructuralScanFindsEverythingTheGeneratorWrote) {
+// Every temperature of every step, as an export of them all reads it.
+ValueTable ReadEveryTemperature(Scanned& s) {
+    ExtractionRequest request;
+    request.Variable = "Temperature";
+    for (std::int16_t t = 1; t <= s.Model.TimeCount; ++t) request.SelectedTimes.push_back(t);
+    ValueTable table;
+    auto services = s.Host.Get();
+    ReadTemperatures(s.Model, request, table, services);
+    return table;
+}
+
+// Structural listings of both dimensions, and thermal ones whose last table line is full
+// (10 and 5 nodes) or not (12, 1), with every line ending.
+TEST(GeneratedListing, ScansAndTemperaturesGiveWhatTheGeneratorWrote) {
     TempDir dir;
-    for (int ndim : {2, 3}) {
-        for (LineEnding ending : {LineEnding::CRLF, LineEnding::CR, LineEnding::LF}) {
+    for (LineEnding ending : {LineEnding::CRLF, LineEnding::CR, LineEnding::LF}) {
+        SCOPED_TRACE("ending " + std::to_string(static_cast<int>(ending)));
+        for (int ndim : {2, 3}) {
             auto spec = test::EveryBlockSpec(
                 ndim, ndim == 2 ? AnalysisKind::Static : AnalysisKind::Dynamic);
             spec.lineEnding = ending;
             spec.seed = static_cast<std::uint64_t>(ndim * 10 + static_cast<int>(ending));
             const Scanned s(spec, dir);
-            SCOPED_TRACE("ndim " + std::to_string(ndim) + ", ending " +
-                         std::to_string(static_cast<int>(ending)));
             const auto& m = s.Model;
             EXPECT_TRUE(s.Host.Messages.empty()) << s.Host.Messages[0].Text;
             EXPECT_EQ(m.Version, gen::ExpectedVersion(spec));
@@ -71,9 +83,26 @@ TEST(GeneratedListing, StructuralScanFindsEverythingTheGeneratorWrote) {
                   m.HasTrussForces, m.HasMembraneForces, m.HasBendingForces, m.HasSoilForces})
                 EXPECT_TRUE(flag);
             EXPECT_EQ(m.StressPoints.size(), spec.stressPoints.size());
-            ASSERT_EQ(m.TangentPoints.size(), 1u);
+            EXPECT_EQ(m.TangentPoints.size(), 1u);
             EXPECT_EQ(m.TangentPointCount, 1);
             ExpectPositionsAfterTimeLines(s, spec);
+        }
+        for (int nodes : {12, 10, 5, 1}) {
+            SCOPED_TRACE("nodes " + std::to_string(nodes));
+            auto spec = test::ThermalSpec(nodes);
+            spec.lineEnding = ending;
+            Scanned s(spec, dir);
+            EXPECT_EQ((std::vector<int>{s.Model.AnalysisType, s.Model.NodeCount, s.Model.SolidCount,
+                                        s.Model.HasTemperatures}),
+                      (std::vector<int>{AnalysisThermal, nodes, spec.solids, true}));
+            ExpectPositionsAfterTimeLines(s, spec);
+            const ValueTable table = ReadEveryTemperature(s);
+            EXPECT_TRUE(s.Host.Messages.empty()) << s.Host.Messages[0].Text;
+            for (int t = 1; t <= spec.steps; ++t)
+                for (int n = 1; n <= nodes; ++n)
+                    ASSERT_EQ(table.At(n, t),
+                              gen::ExpectedValue(spec, gen::Block::Temperature, t, n, 0))
+                        << "node " << n << ", step " << t;
         }
     }
 }
@@ -86,21 +115,17 @@ TEST(GeneratedListing, ProgressRisesToTheEndWithItsTwoTexts) {
     const Scanned s(spec, dir);
     const auto& reports = s.Host.Reports;
     ASSERT_GT(reports.size(), 20u);
-    ASSERT_FALSE(reports.empty());
+    EXPECT_LT(reports.size(), 2500u) << "reports are thinned out";
     EXPECT_EQ(reports.front().Text, "Reading input...");
     EXPECT_EQ(reports.front().Fraction, 0.0f);
-    bool times = false;
     for (std::size_t i = 1; i < reports.size(); ++i) {
         EXPECT_GE(reports[i].Fraction, reports[i - 1].Fraction);
-        if (reports[i].Text == "Reading times...")
-            times = true;
-        else
-            EXPECT_FALSE(times) << "input reports after time reports";
+        EXPECT_TRUE(reports[i - 1].Text != "Reading times..." ||
+                    reports[i].Text == "Reading times...")
+            << "input reports after time reports";
     }
-    ASSERT_FALSE(reports.empty());
     EXPECT_EQ(reports.back().Text, "Reading times...");
     EXPECT_FLOAT_EQ(reports.back().Fraction, 1.0f);
-    EXPECT_LT(reports.size(), 2500u) << "reports are thinned out";
 }
 
 // A search on a slow drive pauses seldom and far short of the next report by position:
@@ -116,43 +141,7 @@ TEST(GeneratedListing, PausesOfASlowSearchKeepTheWindowInformed) {
         progress.Pause(position, kText);
     }
     ASSERT_EQ(host.Reports.size(), 3u);
-    ASSERT_FALSE(host.Reports.empty());
     EXPECT_EQ(host.Reports.back().Text, kText);
-}
-
-// Every node of every step of the temperature table, as an export of them all reads it.
-ValueTable ReadEveryTemperature(Scanned& s) {
-    ExtractionRequest request;
-    request.Variable = "Temperature";
-    for (std::int16_t t = 1; t <= s.Model.TimeCount; ++t) request.SelectedTimes.push_back(t);
-    ValueTable table;
-    auto services = s.Host.Get();
-    ReadTemperatures(s.Model, request, table, services);
-    return table;
-}
-
-// Node counts that fill the last line of the table (10, 5) and that do not (12, 1).
-TEST(GeneratedListing, ThermalScanAndTemperaturesGiveWhatTheGeneratorWrote) {
-    TempDir dir;
-    for (int nodes : {12, 10, 5, 1}) {
-        for (LineEnding ending : {LineEnding::CRLF, LineEnding::CR, LineEnding::LF}) {
-            auto spec = test::ThermalSpec(nodes);
-            spec.lineEnding = ending;
-            Scanned s(spec, dir);
-            SCOPED_TRACE("nodes " + std::to_string(nodes));
-            EXPECT_EQ((std::vector<int>{s.Model.AnalysisType, s.Model.NodeCount, s.Model.SolidCount,
-                                        s.Model.HasTemperatures}),
-                      (std::vector<int>{AnalysisThermal, nodes, spec.solids, true}));
-            ExpectPositionsAfterTimeLines(s, spec);
-            const ValueTable table = ReadEveryTemperature(s);
-            EXPECT_TRUE(s.Host.Messages.empty()) << s.Host.Messages[0].Text;
-            for (int t = 1; t <= spec.steps; ++t)
-                for (int n = 1; n <= nodes; ++n)
-                    ASSERT_EQ(table.At(n, t),
-                              gen::ExpectedValue(spec, gen::Block::Temperature, t, n, 0))
-                        << "node " << n << ", step " << t;
-        }
-    }
 }
 
 // How temperatures read is checked against a plain reading in ExtractionEquivalenceTest;
