@@ -29,18 +29,25 @@ struct Scanned : test::Scanned {
 };
 
 // Every step must hold the time the generator printed and the position where the line
-// after its time line starts: checked on the raw bytes, without the reader.
+// after its time line starts, checked on the raw bytes without the reader; each time line
+// ends in exactly the requested terminator (an empty line may follow), as the tests of
+// every line ending assume.
 void ExpectPositionsAfterTimeLines(const Scanned& s, const gen::ListingSpec& spec) {
     ASSERT_EQ(s.Model.Times.size(), static_cast<std::size_t>(s.Model.TimeCount));
-    const std::size_t terminator = spec.lineEnding == LineEnding::CRLF ? 2 : 1;
+    const std::string_view eol = spec.lineEnding == LineEnding::CRLF ? "\r\n"
+                                 : spec.lineEnding == LineEnding::CR ? "\r"
+                                                                     : "\n";
     std::size_t at = 0;
     for (std::size_t i = 0; i < s.Model.Times.size(); ++i) {
-        EXPECT_EQ(s.Model.Times[i].Time, gen::ExpectedTime(spec, static_cast<int>(i) + 1))
-            << "step " << i + 1;
+        SCOPED_TRACE("step " + std::to_string(i + 1));
+        EXPECT_EQ(s.Model.Times[i].Time, gen::ExpectedTime(spec, static_cast<int>(i) + 1));
         at = s.Bytes.find(gen::marker::kTime, at);
-        ASSERT_NE(at, std::string::npos) << "step " << i + 1;
-        at = s.Bytes.find_first_of("\r\n", at) + terminator;
-        EXPECT_EQ(s.Model.Times[i].Position, static_cast<std::int64_t>(at)) << "step " << i + 1;
+        ASSERT_NE(at, std::string::npos);
+        at = s.Bytes.find_first_of("\r\n", at);
+        const std::string ends = s.Bytes.substr(at, s.Bytes.find_first_not_of("\r\n", at) - at);
+        EXPECT_TRUE(ends == eol || ends == std::string(eol) + std::string(eol)) << ends.size();
+        at += eol.size();
+        EXPECT_EQ(s.Model.Times[i].Position, static_cast<std::int64_t>(at));
     }
     EXPECT_EQ(s.Bytes.find(gen::marker::kTime, at), std::string::npos) << "a time line left out";
 }
