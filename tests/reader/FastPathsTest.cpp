@@ -192,41 +192,40 @@ Indexed IndexWith(const std::filesystem::path& file, int threads, std::int64_t p
     return out;
 }
 
-// Time lines among other lines, with every line ending and lines long enough to span
-// pieces, so that time lines fall on, just before and just after every kind of cut; some
-// listings hold a time line that fails, or as many steps as the step counter takes and one
-// more.
+// Time lines with every line ending, next to each other, after empty and long lines, cut
+// into pieces of every size up to longer than those lines, so that cuts fall on, just
+// before and just after each of them; then a time line that fails, a line longer than the
+// read buffer, and as many steps as the step counter takes and one more.
 TEST(TimeIndex, PiecesReadByThreadsGiveWhatOneReadingGives) {
     TempDir dir;
-    std::mt19937 random(17);
-    static const char* const kEnds[] = {"\r\n", "\r", "\n"};
-    for (int round = 0; round < 25; ++round) {
-        const int crowd = round < 23 ? 0 : 32743 + round;  // 32766 steps, then 32767
-        const int lines = crowd ? crowd : 300 + static_cast<int>(random() % 300);
-        std::string bytes;
-        for (int i = 0; i < lines; ++i) {
-            const auto kind = crowd ? 0 : random() % 6;
-            bytes += kind == 0   ? "  TIME =   " + std::to_string(i) + ".5E+01"
-                     : kind == 1 ? std::string(random() % 3000, 'x') + "  TIME =  7"
-                                 : std::string(random() % 90, "ab 1.="[random() % 6]);
-            bytes += kEnds[random() % 3];
-        }
-        if (round % 8 == 5) bytes.insert(bytes.size() / 2, "\n  TIME =   1.0E+99\n");  // overflows
-        if (round % 8 == 6) bytes.insert(bytes.size() * 3 / 4, "\r\n  TIME =\r\n");    // no value
-        if (round == 7)  // beyond a buffer
-            bytes.insert(bytes.size() / 3, std::string(3 << 20, 'x') + "  TIME = 9\r");
-        if (!crowd && random() % 2) bytes += "  TIME = 3";
-        const auto file = dir.Write("times.out", bytes);
+    const std::string lines = "x\r\n  TIME =   1.5\r\n\n  TIME = 2\r  TIME =  3E1\n\r" +
+                              std::string(150, 'x') + "  TIME = 7\r\n\r\nab  TIME = 8\n";
+    std::string crowd;
+    for (int i = 0; i < 32766; ++i) crowd += "  TIME = 1\n";
+    const struct {
+        std::string Bytes;
+        bool Short;  // cut into pieces of every size up to 200 bytes, else of 4 and 64 KiB
+        std::size_t Steps;
+        int Failure;
+    } cases[] = {
+        {lines + lines + "  TIME = 9", true, 11, 0},
+        {lines + "\n  TIME =   1.0E+99\n" + lines, true, 0, fail::Overflow},
+        {lines + "\r\n  TIME =\r\n" + lines, true, 0, fail::SubscriptOutOfRange},
+        {lines + std::string(3 << 20, 'x') + "  TIME = 9\r" + lines, false, 11, 0},
+        {crowd, false, 32766, 0},
+        {crowd + "  TIME = 1\n", false, 0, fail::Overflow},
+    };
+    for (const auto& c : cases) {
+        const auto file = dir.Write("times.out", c.Bytes);
         const Indexed expected = IndexWith(file, 1, 0);
-        EXPECT_TRUE(crowd != 32766 || (expected.second == 0 && expected.first.size() == 32766u));
-        EXPECT_TRUE(crowd != 32767 || expected.second == fail::Overflow);
-        for (int threads : {2, 3}) {
-            for (std::int64_t piece : {64, 1000, 4096, 65536}) {
-                if (crowd && piece < 4096) continue;
+        EXPECT_EQ(expected.first.size(), c.Steps);
+        EXPECT_EQ(expected.second, c.Failure);
+        std::vector<std::int64_t> pieces = {4096, 65536};
+        for (std::int64_t piece = 1; c.Short && piece <= 200; ++piece) pieces.push_back(piece);
+        for (int threads : {2, 3})
+            for (std::int64_t piece : pieces)
                 EXPECT_EQ(IndexWith(file, threads, piece), expected)
-                    << "round " << round << ", " << threads << " threads, pieces of " << piece;
-            }
-        }
+                    << c.Steps << " steps, " << threads << " threads, pieces of " << piece;
     }
 }
 
