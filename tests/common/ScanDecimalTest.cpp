@@ -49,7 +49,6 @@ TEST(ScanDecimal, ValueStopPointAndFailureOfEachSyntax) {
         {Word, "5.", 5.0, 2},
         {Prefix, "-0.0E+5", -0.0, 7},
         {Time, "0E+99999", 0.0, 8},
-        {Time, "1e5x", 1e5, 3},
         {Time, "1.2.3", 1.2, 3},
         {Time, "", 0.0, 0, kNoDigits},
         {Time, "+-5", 0.0, 0, kNoDigits},
@@ -61,7 +60,6 @@ TEST(ScanDecimal, ValueStopPointAndFailureOfEachSyntax) {
         // Blanks anywhere in the numeric prefix, and line feeds among them.
         {Prefix, "- 1 2.5 E 3 x", -12500.0, 11},
         {Prefix, "\t1\n2", 12.0, 4},
-        {Prefix, "\n7", 7.0, 2},
         {Prefix, "1E5 1", 1e51, 5},
         {Prefix, "1 E", 1.0, 1},
         {Prefix, "12 NODES", 12.0, 2},
@@ -71,7 +69,6 @@ TEST(ScanDecimal, ValueStopPointAndFailureOfEachSyntax) {
         {Word, " 12 \t", 12.0, 3},
         {Word, "1 2", 0.0, 1, kTrailing},
         {Word, "1\n", 0.0, 1, kTrailing},
-        {Word, "1E", 0.0, 1, kTrailing},
         {Word, "  ", 0.0, 0, kNoDigits},
         // Digits past those an integer holds, blanks among them, and past the 800 that are
         // kept, where a digit that is not 0 still breaks a tie.

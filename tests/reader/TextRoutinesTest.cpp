@@ -15,11 +15,7 @@ TEST(SplitWords, TabsAreSpacesAndEmptyPiecesDrop) {
     auto words = SplitWords("  TIME =\t 120.0  ");
     EXPECT_EQ(words, (WordList{"TIME", "=", "120.0"}));
     EXPECT_TRUE(SplitWords("   \t ").empty());
-    EXPECT_EQ(SplitWords("a\x0b"
-                         "b")
-                  .size(),
-              1u)
-        << "only spaces and tabs separate words";
+    EXPECT_EQ(SplitWords("a\vb").size(), 1u) << "only spaces and tabs separate words";
     EXPECT_EQ(FailureOf([&] { WordAt(words, 3); }), fail::SubscriptOutOfRange);
     // Whole-line markers are equal once spaces, and only spaces, are trimmed.
     EXPECT_FALSE(IsExactly("\tTOTAL DISPLACEMENTS.", "TOTAL DISPLACEMENTS."));

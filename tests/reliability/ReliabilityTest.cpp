@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -241,11 +240,12 @@ TEST(HostileListings, AListingThatGrewOrShrankSinceItsScan) {
 // remapping, not by copying into a new one beside the old), and a claim costs nothing.
 TEST(HostileListings, HugeLinesAndClaimsCostNoMoreThanTheLineHeldOnce) {
     TempDir dir;
-    auto head = [](const std::string& nodes) {
+    auto head = [](const std::string& count) {
         return Lines({"PROGRAM 'VORAX', 1", "NDIM 3", "DYNAMIC",
-                      " - THERE ARE " + nodes + " NODES.", "CONVERGENCE HAS BEEN OBTAINED.",
+                      " - THERE ARE " + count + " NODES.", "CONVERGENCE HAS BEEN OBTAINED.",
                       "  TIME = 5", "TOTAL DISPLACEMENTS.", gen::marker::kDisplacementHeader});
     };
+    const std::string nodes = head("30000"), billions = head("2000000000") + "  1  1.0\n  2  2.0\n";
     const struct {
         const char* Name;
         std::string Head, Piece, Tail;  // the piece fills 100 MiB between head and tail
@@ -256,25 +256,11 @@ TEST(HostileListings, HugeLinesAndClaimsCostNoMoreThanTheLineHeldOnce) {
     } cases[] = {
         {"one line without an end", "", "x", "", -1, 0, {}, 160},
         // The only record line of a block, which every node after the first reads again.
-        {"long record line", head("30000") + "  1  ", "2.5 ", "", 1, 29998, {}, 600},
+        {"long record line", nodes + "  1  ", "2.5 ", "", 1, 29998, {}, 600},
         // What a crash can leave in a listing: a run of zero bytes, here between two steps.
-        {"zero bytes between steps",
-         head("30000") + "  1  2.5\n",
-         std::string(1, '\0'),
-         "\n  TIME = 6\n",
-         2,
-         0,
-         {},
-         160},
+        {"zero bytes between steps", nodes + "  1  2.5\n", {'\0'}, "\n  TIME = 6\n", 2, 0, {}, 160},
         // From and To stop at 32767; the record counter overflows at the first step.
-        {"two billion nodes",
-         head("2000000000") + "  1  1.0\n  2  2.0\n",
-         "",
-         "",
-         1,
-         1,
-         {"6: Overflow"},
-         64},
+        {"two billion nodes", billions, "", "", 1, 1, {"6: Overflow"}, 64},
     };
     const auto out = dir.Path() / "out.xls";
     for (const auto& c : cases) {
