@@ -1,6 +1,6 @@
 // The generator is the independent witness the reader is checked against: where its
 // values stand, and that its lines end as asked, is checked by reading them back
-// (tests/reader GeneratedListingTest, tests/app CliEndToEndTest). Here: what those checks
+// (tests/reader ReadOutputFileTest, tests/app CliEndToEndTest). Here: what those checks
 // take for granted.
 #include "tools/listinggen/ListingGenerator.h"
 
