@@ -1,8 +1,8 @@
 // The fast routines of the scan and the extraction against the plain ones they stand in
-// for: word picking, the overflow guards against the conversion, the line reader against
-// the obvious split, the time index made by several threads against one reading, and the
-// table that keeps only the requested rows. (The extraction's own number conversion is
-// compared with the plain reading in ExtractionEquivalenceTest.)
+// for: the overflow guards against the conversion, the line reader against the obvious
+// split, the time index made by several threads against one reading, and the table that
+// keeps only the requested rows. (The extraction's own number conversion and word picking
+// are compared with the plain reading in ExtractionEquivalenceTest.)
 #include <gtest/gtest.h>
 
 #include <random>
@@ -32,22 +32,6 @@ void AtEveryVectorLevel(F&& check) {
     for (int level = kPortableVectors; level <= DetectedVectorLevel(); ++level) {
         SCOPED_TRACE("vector level " + std::to_string(level));
         check(level);
-    }
-}
-
-// Words cut by blanks and tabs, as the extraction's records and damaged lines hold them.
-TEST(NthWord, PicksTheWordSplitWordsGives) {
-    std::mt19937 random(3);
-    for (int i = 0; i < 20000; ++i) {
-        std::string line(random() % 41, ' ');
-        for (char& c : line) c = "ab1 \t"[random() % 5];
-        const WordList words = SplitWords(line);
-        for (std::size_t n = 0; n <= words.size() + 1; ++n) {
-            std::string_view word;
-            ASSERT_EQ(NthWord(line, n, word), n < words.size()) << '"' << line << "\" word " << n;
-            EXPECT_TRUE(n >= words.size() ||
-                        (word.data() == words[n].data() && word.size() == words[n].size()));
-        }
     }
 }
 
