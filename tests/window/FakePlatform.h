@@ -5,6 +5,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "window/FrmExtract.h"
@@ -12,9 +13,11 @@
 
 namespace vx::test {
 
-// The desktop as a test drives it: dialogs answer from a queue, message boxes record
-// what they show and answer as told, settings live in a map, and DoEvents runs the
-// hook where the test plays the user acting while the window is busy.
+// The desktop as a test drives it: dialogs answer from a queue (an empty path cancels),
+// message boxes record what they show and answer as told, settings live in a map, and
+// DoEvents runs the hook where the test plays the user acting while the window is busy.
+// Tasks posted from any thread, and the one waiting for a pause, wait until the test
+// runs them.
 class FakePlatform : public FileDialogs,
                      public MessageBoxes,
                      public SettingsStore,
@@ -34,35 +37,22 @@ public:
         bool operator==(const Box&) const = default;
     };
 
-    // Files the next dialogs return; an empty path cancels. The save dialog returns the
-    // filter entry of SaveFilters, or the one it was opened on when that is empty.
     std::deque<std::string> OpenAnswers, SaveAnswers;
-    std::deque<int> SaveFilters;
+    std::deque<int> SaveFilters;  // the save dialog's type; else the one it opened on
     std::vector<FileDialogSetup> OpenSetups, SaveSetups;
     std::vector<Box> Boxes;
     MsgAnswer BoxAnswer = MsgAnswer::Yes;
-    std::map<std::string, std::string> Settings;
-    std::vector<std::string> HelpCalls;  // "show <file>" / "close <file>"
+    std::map<std::string, std::string> Settings;  // "app/section/key"
+    std::vector<std::string> HelpCalls;           // "show <file>" / "close <file>"
     std::vector<int> Pointers;
-    bool Tab = false;
-    bool IsMinimized = false;
+    bool Tab = false, IsMinimized = false, Closed = false, PlotOpen = false;
     std::function<void()> OnDoEvents;
-    bool Closed = false;
-    int Paints = 0;
+    std::function<void()> BeforePost;  // on the posting thread: a test holds a reading there
+    int Paints = 0, PlotShows = 0, PlotChanges = 0, PauseMs = 0;
     std::string Folder = "/opt/vx";  // the program's
     FrmExtract* Form = nullptr;
 
-    // The plot window: how often it was shown and told of a change.
-    int PlotShows = 0;
-    int PlotChanges = 0;
-    bool PlotOpen = false;
-    // Runs on the posting thread before a task is queued; a test holds a reading there.
-    std::function<void()> BeforePost;
-    int PauseMs = 0;
-
-    Platform Get() {
-        return Platform{*this, *this, *this, *this, *this, *this, *this, *this, *this};
-    }
+    Platform Get() { return {*this, *this, *this, *this, *this, *this, *this, *this, *this}; }
 
     bool ShowOpen(const FileDialogSetup& setup, FileDialogChoice& choice) override {
         OpenSetups.push_back(setup);
@@ -70,11 +60,8 @@ public:
     }
     bool ShowSave(const FileDialogSetup& setup, FileDialogChoice& choice) override {
         SaveSetups.push_back(setup);
-        choice.FilterIndex = setup.FilterIndex;
-        if (!SaveFilters.empty()) {
-            choice.FilterIndex = SaveFilters.front();
-            SaveFilters.pop_front();
-        }
+        choice.FilterIndex = SaveFilters.empty() ? setup.FilterIndex : SaveFilters.front();
+        if (!SaveFilters.empty()) SaveFilters.pop_front();
         return Answer(SaveAnswers, choice);
     }
     MsgAnswer Show(std::string_view prompt, MsgButtons buttons, MsgIcon icon,
@@ -114,9 +101,6 @@ public:
         return {7.0 * static_cast<double>(text.size()), 13};
     }
     void PaintProgress(const ProgressPicture&) override { ++Paints; }
-
-    // Tasks posted from any thread wait until the test runs them; so does the task
-    // waiting for a pause.
     void Post(std::function<void()> task) override {
         if (BeforePost) BeforePost();
         std::lock_guard lock(m_mutex);
@@ -126,37 +110,6 @@ public:
         PauseMs = ms;
         m_pause = std::move(task);
     }
-    // Runs the posted tasks in the order given (newest first when `newestFirst`), and
-    // those they post, until none is left; returns how many ran.
-    std::size_t RunPosted(bool newestFirst = false) {
-        std::size_t count = 0;
-        for (;;) {
-            std::function<void()> task;
-            {
-                std::lock_guard lock(m_mutex);
-                if (m_posted.empty()) return count;
-                if (newestFirst) {
-                    task = std::move(m_posted.back());
-                    m_posted.pop_back();
-                } else {
-                    task = std::move(m_posted.front());
-                    m_posted.pop_front();
-                }
-            }
-            task();
-            ++count;
-        }
-    }
-    // Ends the pause: its task runs. False when none waits.
-    bool EndPause() {
-        if (!m_pause) return false;
-        auto task = std::move(m_pause);
-        m_pause = nullptr;
-        task();
-        return true;
-    }
-    bool PauseWaiting() const { return static_cast<bool>(m_pause); }
-
     void ShowPlotWindow() override {
         ++PlotShows;
         PlotOpen = true;
@@ -164,19 +117,37 @@ public:
     // What the desktop does: the plot window closes and tells its model.
     void ClosePlotWindow() override {
         PlotOpen = false;
-        if (Form) Form->Plot().Form_Unload();
+        Form->Plot().Form_Unload();
     }
     void PlotChanged() override { ++PlotChanges; }
 
-    static std::string Key(std::string_view app, std::string_view section, std::string_view key) {
-        return std::string(app) + "/" + std::string(section) + "/" + std::string(key);
+    // Runs the posted tasks, oldest (or newest) first, and those they post, until none is
+    // left; returns how many ran.
+    std::size_t RunPosted(bool newestFirst = false) {
+        for (std::size_t count = 0;; ++count) {
+            std::function<void()> task;
+            {
+                std::lock_guard lock(m_mutex);
+                if (m_posted.empty()) return count;
+                auto& next = newestFirst ? m_posted.back() : m_posted.front();
+                task = std::move(next);
+                newestFirst ? m_posted.pop_back() : m_posted.pop_front();
+            }
+            task();
+        }
     }
+    // Ends the pause: its task runs.
+    void EndPause() { std::exchange(m_pause, nullptr)(); }
+    bool PauseWaiting() const { return static_cast<bool>(m_pause); }
 
 private:
     std::mutex m_mutex;
     std::deque<std::function<void()>> m_posted;
     std::function<void()> m_pause;
 
+    static std::string Key(std::string_view app, std::string_view section, std::string_view key) {
+        return std::string(app) + "/" + std::string(section) + "/" + std::string(key);
+    }
     static bool Answer(std::deque<std::string>& answers, FileDialogChoice& choice) {
         if (answers.empty()) return false;
         choice.FileName = answers.front();

@@ -61,6 +61,11 @@ protected:
         m_fake.SaveAnswers.push_back(path.string());
         form.cmdSave_Click();
     }
+    // Save and Plot are usable together, for the same complete request.
+    bool SaveAndPlot() {
+        EXPECT_EQ(form.cmdPlot.Enabled(), form.cmdSave.Enabled());
+        return form.cmdSave.Enabled();
+    }
     // Lets the plot's readings end and hands what they sent to the window's thread.
     void Settle(bool newestFirst = false) {
         form.Plot().WaitForReadings();
@@ -88,14 +93,14 @@ protected:
 
 TEST_F(WindowTest, StartsWithOnlyTheFileCommandsUsableAndStoresItsFoldersOnClosing) {
     for (Control* c : form.Controls()) {
-        static const Texts usable = {"lblFile",   "txtFileName", "cmdFile", "cmdClose", "cmdHelp",
-                                     "lstHidden", "picProgress", "sbMain",  "mnuList"};
-        bool expected = false;
-        for (const auto& u : usable) expected |= c->Name().rfind(u, 0) == 0;
+        const std::string& name = c->Name();
+        bool usable = false;
+        for (const char* u : {"txtFileName", "cmdFile", "cmdClose", "cmdHelp", "lstHidden",
+                              "picProgress", "sbMain", "mnuList"})
+            usable |= name.starts_with(u);
         // The value labels of the summary are never disabled; their frame is.
-        expected |= c->Name().rfind("lbl", 0) == 0 && c->Name().find('(') == std::string::npos &&
-                    c->Name() != "lblFile";
-        EXPECT_EQ(c->Enabled(), expected) << c->Name();
+        usable |= name.starts_with("lbl") && name.find('(') == std::string::npos;
+        EXPECT_EQ(c->Enabled(), usable) << name;
     }
     EXPECT_TRUE(form.optTime[0].Value);
     EXPECT_FALSE(form.picProgress.Visible());
@@ -151,11 +156,10 @@ TEST_F(WindowTest, OpeningAListingFillsTimesVariablesAndSummary) {
     EXPECT_FALSE(form.picProgress.Visible());
     EXPECT_EQ(m_fake.Pointers, (std::vector<int>{11, 0}));
     EXPECT_GT(m_fake.Paints, 0);
-    // Every step in Available, by its time: OpeningPickingTimesAndSavingThroughTheWidgets
-    // (MainWindowTest).
+    EXPECT_EQ(form.lstAvailable.Items(), (Texts{"60", "120", "180", "240", "300", "360"}));
     EXPECT_TRUE(form.lstAvailable.Enabled() && form.lstSelected.Enabled() &&
                 form.lblTimes[1].Enabled());
-    EXPECT_FALSE(form.cmdSave.Enabled());
+    EXPECT_FALSE(SaveAndPlot());
     EXPECT_EQ(form.lblVersion.Text(), "7.4.2");
     EXPECT_EQ(form.lblProblem.Text(), "3D");
     EXPECT_TRUE(form.lblSummary[6].Enabled());
@@ -166,7 +170,6 @@ TEST_F(WindowTest, OpeningAListingFillsTimesVariablesAndSummary) {
     form.OpenFile(fs::relative(Example("dynamic3d.out")).string());
     EXPECT_EQ(form.txtFileName.Text(), Example("dynamic3d.out"));
     EXPECT_EQ(form.sbMain.Panel1, "dynamic3d.out");
-    EXPECT_EQ(form.InitOpenDir, (test::SourceDir() / "examples").string() + "/");
     EXPECT_EQ(form.lstAvailable.ListCount(), 6);
 
     // Dropped on the window: one local file opens; several, or one that is not a local
@@ -224,23 +227,23 @@ TEST_F(WindowTest, AFileThatIsNoListingIsReportedAndOffersNothing) {
     EXPECT_FALSE(m_fake.Boxes.back().Centred);
 }
 
-TEST_F(WindowTest, TheRangeFollowsTheVariableAndDecidesSave) {
+TEST_F(WindowTest, TheRangeFollowsTheVariableAndDecidesSaveAndPlot) {
     Open(test::EveryBlockSpec(3));
     DoubleClick(1);
     Range("1", "13", "-3");
-    EXPECT_TRUE(form.cmdSave.Enabled());
+    EXPECT_TRUE(SaveAndPlot());
     form.UserTypes(1, "14");
-    EXPECT_FALSE(form.cmdSave.Enabled()) << "To beyond the 13 nodes";
+    EXPECT_FALSE(SaveAndPlot()) << "To beyond the 13 nodes";
     form.UserTypes(1, "13");
     form.UserTypes(0, "abc");
-    EXPECT_FALSE(form.cmdSave.Enabled());
+    EXPECT_FALSE(SaveAndPlot());
 
     // Eigen Values takes the range away; the last numeric texts come back after it.
     ChooseVariable("Eigen Values");
     EXPECT_EQ(form.txtVectors[0].Text(), "");
     EXPECT_FALSE(form.txtVectors[1].Enabled() || form.fraVectors.Enabled() ||
                  form.cboVectors.Enabled());
-    EXPECT_TRUE(form.cmdSave.Enabled());
+    EXPECT_TRUE(SaveAndPlot());
     ChooseVariable("Beam Stresses");
     EXPECT_EQ(
         (Texts{form.txtVectors[0].Text(), form.txtVectors[1].Text(), form.txtVectors[2].Text()}),
@@ -249,11 +252,11 @@ TEST_F(WindowTest, TheRangeFollowsTheVariableAndDecidesSave) {
     EXPECT_EQ(form.fraVectors.Text(), "Fibers");
     EXPECT_EQ(form.cboVectors.ListCount(), 2);
     form.UserTypes(1, "12");
-    EXPECT_TRUE(form.cmdSave.Enabled()) << "fibres, not beams, bound the range";
+    EXPECT_TRUE(SaveAndPlot()) << "fibres, not beams, bound the range";
 
     // Clearing the times disables Save; Tab into a box selects its text, a click does not.
     form.cmdClear_Click();
-    EXPECT_FALSE(form.cmdSave.Enabled());
+    EXPECT_FALSE(SaveAndPlot());
     form.txtVectors[1].SelStart = 1;
     form.txtVectors_GotFocus(1);
     EXPECT_EQ(form.txtVectors[1].SelLength, 0);
@@ -315,7 +318,7 @@ TEST_F(WindowTest, TimesMoveToSelectedSortedWithTheirStepNumbers) {
     for (std::int32_t i = 0; i < 6; ++i) form.UserSelects(form.lstSelected, i, true);
     form.cmdDelete_Click();
     EXPECT_EQ(form.lstHidden.ListCount(), 0);
-    EXPECT_FALSE(form.cmdClear.Enabled() || form.cmdSave.Enabled());
+    EXPECT_FALSE(SaveAndPlot() || form.cmdClear.Enabled());
 
     // A time of a selected value under another text is skipped; a time that Available
     // lists twice records its first place; texts copied whole are cut to 259 characters.
@@ -334,67 +337,42 @@ TEST_F(WindowTest, TimesMoveToSelectedSortedWithTheirStepNumbers) {
     EXPECT_EQ(form.lstSelected.List(8), std::string(259, '9'));
 }
 
-// The whole road of one export: the sheet the window writes is the one the
-// command-line tool writes for the same request, whose values CliEndToEnd checks.
-struct RoadCase {
-    const char* Listing;
-    const char* Variable;
-    int Vector;
-    const char *From, *To, *Step;
-    bool Columns;
-    friend std::ostream& operator<<(std::ostream& out, const RoadCase& c) {
-        return out << c.Listing << ", " << c.Variable;
+// The whole road of one export: the sheet the window writes is the one the command-line
+// tool writes for the same request, whose values CliEndToEnd checks.
+TEST_F(WindowTest, TheWindowWritesTheSheetTheToolWrites) {
+    const struct {
+        const char *Listing, *Variable;
+        int Vector;
+        const char *From, *To, *Step;
+        bool Columns;
+    } cases[] = {{"static2d.out", "Beam Bending Moment", 2, "4", "1", "-1", false},
+                 {"dynamic3d.out", "Displacements", 5, "2", "10", "3", true}};
+    for (const auto& c : cases) {
+        Open(Example(c.Listing));
+        ChooseVariable(c.Variable);
+        form.UserChoosesVector(c.Vector);
+        Range(c.From, c.To, c.Step);
+        form.UserChoosesLayout(c.Columns ? 1 : 0);
+        DoubleClick(1);
+        DoubleClick(0);
+        const fs::path sheet = m_dir.Path() / "window.xls", cli = m_dir.Path() / "cli.xls";
+        Save(sheet);
+        EXPECT_TRUE(m_fake.Boxes.empty()) << m_fake.Boxes.front().Prompt;
+        auto run = test::RunCli({"export", Example(c.Listing), "-o", cli.string(), "--quiet",
+                                 "--variable", c.Variable, "--vector-index",
+                                 std::to_string(c.Vector), "--from", c.From, "--to", c.To, "--step",
+                                 c.Step, "--steps", "1,2", c.Columns ? "--columns" : "--rows"});
+        ASSERT_EQ(run.Status, 0) << run.Err;
+        EXPECT_EQ(test::ReadBytes(sheet), test::ReadBytes(cli)) << c.Listing;
     }
-};
-
-class ExportRoad : public WindowTest, public ::testing::WithParamInterface<RoadCase> {};
-
-TEST_P(ExportRoad, TheWindowWritesTheSheetTheToolWrites) {
-    const RoadCase& c = GetParam();
-    Open(Example(c.Listing));
-    ChooseVariable(c.Variable);
-    if (c.Vector >= 0) form.UserChoosesVector(c.Vector);
-    Range(c.From, c.To, c.Step);
-    form.UserChoosesLayout(c.Columns ? 1 : 0);
-    DoubleClick(1);
-    DoubleClick(0);
-    ASSERT_TRUE(form.cmdSave.Enabled());
-
-    fs::path sheet = m_dir.Path() / "window.xls";
-    Save(sheet);
-    ASSERT_EQ(m_fake.SaveSetups.size(), 1u);
+    ASSERT_EQ(m_fake.SaveSetups.size(), 2u);
     EXPECT_EQ(m_fake.SaveSetups[0].Filter,
               "Excel File (*.xls)|*.xls|Excel Workbook (*.xlsx)|*.xlsx|CSV File (*.csv)|*.csv|"
               "All Files (*.*)|*.*");
     EXPECT_EQ(m_fake.SaveSetups[0].FilterIndex, 1);
     EXPECT_TRUE(m_fake.SaveSetups[0].OverwritePrompt);
     EXPECT_EQ(form.InitSaveDir, m_dir.Path().string() + "/");
-    EXPECT_TRUE(m_fake.Boxes.empty()) << m_fake.Boxes.front().Prompt;
-    // Idle again; the Qt window checks Save, the progress bar and the pointer.
-    EXPECT_FALSE(form.SaveRunning);
-    EXPECT_EQ(form.sbMain.Panel1, "");
-
-    fs::path cli = m_dir.Path() / "cli.xls";
-    Texts args = {"export",     Example(c.Listing),
-                  "-o",         cli.string(),
-                  "--variable", c.Variable,
-                  "--quiet",    "--from",
-                  c.From,       "--to",
-                  c.To,         "--step",
-                  c.Step,       "--steps",
-                  "1,2",        c.Columns ? "--columns" : "--rows"};
-    if (c.Vector >= 0) args.insert(args.end(), {"--vector-index", std::to_string(c.Vector)});
-    auto run = test::RunCli(args);
-    ASSERT_EQ(run.Status, 0) << run.Err;
-    EXPECT_EQ(test::ReadBytes(sheet), test::ReadBytes(cli));
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Examples, ExportRoad,
-    ::testing::Values(RoadCase{"thermal.out", "Temperature", -1, "1", "12", "1", true},
-                      RoadCase{"static2d.out", "Beam Bending Moment", 2, "4", "1", "-1", false},
-                      RoadCase{"dynamic3d.out", "Displacements", 5, "2", "10", "3", true},
-                      RoadCase{"dynamic3d.out", "Beam Stresses", 1, "1", "12", "1", false}));
 
 // The dialog's type picks the writer unless the name's extension names a format; a name
 // without an extension gets the type's. The last format is the next dialog's type, in
@@ -407,95 +385,72 @@ TEST_F(WindowTest, TheSaveTypePicksTheFormatAndTheWindowRemembersIt) {
         int Filter;  // 1 xls, 2 xlsx, 3 csv, 4 All Files
         const char* Written;
         std::string_view Start;  // the file's first bytes
-        const char* Remembered;
+        int Format;              // the type the next dialog opens on
     } cases[] = {
-        {"a", 2, "a.xlsx", "PK", "xlsx"},
-        {"b.csv", 1, "b.csv", "Variable,", "csv"},
-        {"c", 3, "c.csv", "Variable,", "csv"},
-        {"d.txt", 3, "d.txt", "Variable,", "csv"},
-        {"e", 4, "e", std::string_view("\x09\x00", 2), "xls"},
-        {"f.XLSX", 4, "f.XLSX", "PK", "xlsx"},
+        {"a", 2, "a.xlsx", "PK", 2},           {"b.csv", 1, "b.csv", "Variable,", 3},
+        {"d.txt", 3, "d.txt", "Variable,", 3}, {"e", 4, "e", std::string_view("\x09\x00", 2), 1},
+        {"f.XLSX", 4, "f.XLSX", "PK", 2},
     };
     int opened = 1;
     for (const auto& c : cases) {
         m_fake.SaveFilters.push_back(c.Filter);
         Save(m_dir.Path() / c.Typed);
-        ASSERT_FALSE(m_fake.SaveSetups.empty());
         EXPECT_EQ(m_fake.SaveSetups.back().FilterIndex, opened) << c.Typed;
         EXPECT_TRUE(m_fake.Boxes.empty()) << m_fake.Boxes.front().Prompt;
-        ASSERT_TRUE(fs::exists(m_dir.Path() / c.Written)) << c.Typed;
         EXPECT_TRUE(test::ReadBytes(m_dir.Path() / c.Written).starts_with(c.Start)) << c.Typed;
-        EXPECT_EQ(FormatInfo(form.SaveFormat).Name, c.Remembered) << c.Typed;
-        opened = std::string(c.Remembered) == "xls"    ? 1
-                 : std::string(c.Remembered) == "xlsx" ? 2
-                                                       : 3;
+        opened = c.Format;
     }
-    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir.Path()), {}), 6);
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir.Path()), {}), 5);
     form.Form_Unload();
     EXPECT_EQ(m_fake.Settings["VoraxExtract/Files/SaveFormat"], "xlsx");
-    test::FakePlatform next;
-    next.Settings = m_fake.Settings;
-    Platform platform = next.Get();
-    FrmExtract again(platform);
-    next.Form = &again;
-    again.Form_Load();
-    EXPECT_EQ(again.SaveFormat, SheetFormat::Xlsx);
+    form.SaveFormat = SheetFormat::Xls;
+    form.Form_Load();  // the next session
+    EXPECT_EQ(form.SaveFormat, SheetFormat::Xlsx);
 }
 
-// Each reason a request cannot be built: BuildVectors and BuildSelectedTimes (ExportRequestTest).
+// Each reason a request cannot be built: BuildVectors and BuildSelectedTimes
+// (ExportRequestTest). Such a request, the listing itself chosen as the sheet, and a cancelled
+// dialog (which keeps the folder it had) each leave the window idle, the status panel no longer
+// naming the listing.
 TEST_F(WindowTest, RequestsThatCannotBeBuiltEndSilentlyAndTheListingIsNeverTheSheet) {
-    Open(Example("dynamic3d.out"));
+    const std::string listing = Example("dynamic3d.out"), bytes = test::ReadBytes(listing);
+    Open(listing);
     DoubleClick(0);
-    fs::path sheet = m_dir.Path() / "sheet.xls";
-    Range("1", "5", "0");
-    ASSERT_TRUE(form.cmdSave.Enabled());
-    Save(sheet);
-    EXPECT_FALSE(fs::exists(sheet));
-    EXPECT_TRUE(m_fake.Boxes.empty());
-    EXPECT_FALSE(form.SaveRunning);
-    EXPECT_TRUE(form.cmdSave.Enabled());
-    ASSERT_FALSE(m_fake.Pointers.empty());
-    EXPECT_EQ(m_fake.Pointers.back(), 0);
-
-    // Refusing the listing itself, and cancelling the dialog (which keeps the folder it
-    // had), leave the window idle too: the first status panel no longer names the listing.
     auto idle = [&] {
         EXPECT_FALSE(form.SaveRunning);
         EXPECT_TRUE(form.cmdSave.Enabled());
         EXPECT_FALSE(form.picProgress.Visible());
         EXPECT_EQ(form.sbMain.Panel1, "");
         ASSERT_FALSE(m_fake.Pointers.empty());
-        ASSERT_FALSE(m_fake.Pointers.empty());
         EXPECT_EQ(m_fake.Pointers.back(), kDefaultPointer);
+        form.sbMain.Panel1 = "dynamic3d.out";
+        m_fake.Pointers.clear();
     };
-    const std::string listingBytes = test::ReadBytes(Example("dynamic3d.out"));
-    Open(Example("dynamic3d.out"));
-    DoubleClick(0);
-    Range("1", "5", "1");
-    ASSERT_EQ(form.sbMain.Panel1, "dynamic3d.out");
-    Save(Example("dynamic3d.out"));
-    ASSERT_EQ(m_fake.Boxes.size(), 1u);
-    EXPECT_EQ(m_fake.Boxes[0].Prompt,
-              Example("dynamic3d.out") +
-                  " is the listing that is open. Choose another file for the spreadsheet.");
-    EXPECT_EQ(test::ReadBytes(Example("dynamic3d.out")), listingBytes);
+    Range("1", "5", "0");
+    ASSERT_TRUE(form.cmdSave.Enabled());
+    Save(m_dir.Path() / "sheet.xls");
+    EXPECT_FALSE(fs::exists(m_dir.Path() / "sheet.xls"));
+    EXPECT_TRUE(m_fake.Boxes.empty());
     idle();
 
-    Open(Example("dynamic3d.out"));
-    DoubleClick(0);
-    std::string before = form.InitSaveDir;
-    m_fake.Pointers.clear();
+    form.UserTypes(2, "1");
+    Save(listing);
+    ASSERT_EQ(m_fake.Boxes.size(), 1u);
+    EXPECT_EQ(m_fake.Boxes[0].Prompt,
+              listing + " is the listing that is open. Choose another file for the spreadsheet.");
+    EXPECT_EQ(test::ReadBytes(listing), bytes);
+    idle();
+
+    const std::string folder = form.InitSaveDir;
     m_fake.SaveAnswers.push_back("");
     form.cmdSave_Click();
-    EXPECT_EQ(form.InitSaveDir, before);
+    EXPECT_EQ(form.InitSaveDir, folder);
     idle();
 }
 
-// Closing during an export, answered No and Yes, through the Qt window's close event:
-// ClosingDuringAnExportAsksAndNoLetsItFinishYesStopsItAndCloses (MainWindowTest).
 // Closing while a listing is read asks nothing: the window goes at once, and the scan
-// stops at its next progress report, long before the end of the listing. The same
-// through the Qt window, on a structural listing: ClosingWhileAListingIsReadClosesAtOnce.
+// stops at its next progress report, long before the end of the listing. A structural
+// listing's scan, through the Qt window: ClosingWhileAListingIsReadClosesAtOnce.
 TEST_F(WindowTest, ClosingWhileAListingIsReadClosesAtOnceAndStopsTheScan) {
     gen::ListingSpec big = test::ThermalSpec(1000, 1);
     big.targetBytes = std::int64_t{32} << 20;
@@ -541,48 +496,63 @@ TEST_F(WindowTest, ClosingRightAfterTheSaveDialogClosesBeforeAnythingIsRead) {
     EXPECT_EQ(m_fake.Settings.at("VoraxExtract/Files/InitSaveDir"), m_dir.Path().string() + "/");
 }
 
-// --- the plot beside the window -------------------------------------------------------
-
-TEST_F(WindowTest, PlotIsUsableExactlyWhenSaveIs) {
-    auto same = [&](const char* when) {
-        EXPECT_EQ(form.cmdPlot.Enabled(), form.cmdSave.Enabled()) << when;
+// Closing during an export asks first: No lets the export finish; Yes stops it, leaves no
+// sheet and closes. Meanwhile the user's clicks are refused and keys are not; neither
+// Save nor Plot is usable.
+TEST_F(WindowTest, ClosingDuringAnExportAsksAndNoLetsItFinishYesStopsItAndCloses) {
+    Open(test::ThermalSpec(6, 60));
+    form.Form_KeyDown(kKeyA, kShiftCtrl);
+    form.lstSelected_OLEDragDrop(std::string("0 "));
+    ASSERT_EQ(form.lstSelected.ListCount(), 60);
+    int key = 16;  // Shift
+    auto saveAndClose = [&](MsgAnswer answer, const fs::path& sheet) {
+        bool asked = false;
+        m_fake.BoxAnswer = answer;
+        m_fake.OnDoEvents = [&] {
+            if (!form.SaveRunning || asked) return;
+            asked = true;
+            form.cmdClose_Click();
+            EXPECT_FALSE(m_fake.Closed) << "the window waits for the export to stop";
+            EXPECT_FALSE(form.cmdSave.Enabled() || form.cmdPlot.Enabled());
+            form.cmdPlot_Click();
+            form.cmdClear_Click();
+            form.UserChoosesLayout(1);
+            form.Form_KeyDown(key, key == kKeyA ? kShiftCtrl : 0);
+        };
+        Save(sheet);
+        EXPECT_TRUE(asked);
     };
-    same("at the start");
-    Open(test::EveryBlockSpec(3));
-    same("after opening");
-    DoubleClick(0);
-    ASSERT_TRUE(form.cmdPlot.Enabled());
-    form.UserTypes(1, "14");
-    same("To beyond the nodes");
-    ChooseVariable("Eigen Values");
-    same("Eigen Values");
-    ChooseVariable("Displacements");
-    form.UserTypes(1, "3");
-    Highlight(form.lstSelected, {0});
-    form.cmdDelete_Click();
-    same("the last time deleted");
-    DoubleClick(1);
-    form.cmdClear_Click();
-    same("the times cleared");
-    DoubleClick(1);
+    form.Form_KeyDown(kKeyA, kShiftCtrl);
+    saveAndClose(MsgAnswer::No, m_dir.Path() / "no.xls");
+    EXPECT_TRUE(fs::exists(m_dir.Path() / "no.xls"));
+    EXPECT_FALSE(m_fake.Closed);
+    EXPECT_EQ(form.lstSelected.ListCount(), 60);
+    EXPECT_FALSE(form.optTime[1].Value);
+    EXPECT_EQ(m_fake.PlotShows, 0);
+    EXPECT_FALSE(form.AllTimesSelected) << "Shift, pressed during the export";
+    EXPECT_TRUE(SaveAndPlot());
+    EXPECT_TRUE(m_fake.HelpCalls.empty()) << "the help stays open";
 
-    // During an export neither is usable, and Plot pressed meanwhile does nothing.
-    bool checked = false;
-    m_fake.OnDoEvents = [&] {
-        if (!form.SaveRunning || checked) return;
-        checked = true;
-        EXPECT_FALSE(form.cmdPlot.Enabled());
-        form.cmdPlot_Click();
-        EXPECT_EQ(m_fake.PlotShows, 0);
-    };
-    Save(m_dir.Path() / "sheet.xls");
-    EXPECT_TRUE(checked);
-    same("after the export");
-    EXPECT_TRUE(form.cmdPlot.Enabled());
+    key = kKeyA;
+    saveAndClose(MsgAnswer::Yes, m_dir.Path() / "yes.xls");
+    EXPECT_FALSE(fs::exists(m_dir.Path() / "yes.xls"));
+    EXPECT_TRUE(m_fake.Closed);
+    EXPECT_TRUE(form.AllTimesSelected) << "Ctrl+A, pressed during the export";
+    const test::FakePlatform::Box question{
+        "Save is in progress. Do you want to exit and abbort current process?", MsgButtons::YesNo,
+        MsgIcon::Question, "VoraxExtract", true};
+    EXPECT_EQ(m_fake.Boxes, std::vector(2, question));
+    EXPECT_EQ(m_fake.Pointers.back(), kDefaultPointer);
+    EXPECT_EQ(m_fake.Settings.count("VoraxExtract/Files/InitSaveDir"), 1u);
+    // Yes closes the help at once; the window closing afterwards closes it again.
+    EXPECT_EQ(m_fake.HelpCalls, Texts(2, "close /opt/vx/VoraxExtract.chm"));
 }
 
+// --- the plot beside the window -------------------------------------------------------
+
 TEST_F(WindowTest, PlotShowsTheChosenNodesAndFollowsTheWindowAfterAPause) {
-    const gen::ListingSpec spec = test::EveryBlockSpec(3);
+    gen::ListingSpec spec = test::EveryBlockSpec(3);
+    spec.nodes = 30;
     Open(spec);
     form.UserChoosesVector(2);  // DOF3
     Range("2", "4", "1");
@@ -617,6 +587,22 @@ TEST_F(WindowTest, PlotShowsTheChosenNodesAndFollowsTheWindowAfterAPause) {
     AfterThePause();
     EXPECT_EQ(form.Plot().Plot()->YTitle, "Displacements DOF1");
 
+    // Beyond 20 nodes the plot shows their range and mean until every line is asked for,
+    // which reads nothing again.
+    form.UserTypes(1, "22");
+    AfterThePause();
+    EXPECT_TRUE(form.Plot().chkEveryLine.Enabled());
+    EXPECT_EQ(form.Plot().lblState.Text(),
+              "Displacements DOF1: 21 nodes at 3 times, drawn as their range and mean");
+    const int changes = m_fake.PlotChanges;
+    form.Plot().chkEveryLine_Click(true);
+    EXPECT_TRUE(form.Plot().EveryLine());
+    EXPECT_GT(m_fake.PlotChanges, changes);
+    EXPECT_EQ(m_fake.RunPosted(), 0u) << "the values are there already";
+    form.UserTypes(1, "21");
+    AfterThePause();
+    EXPECT_FALSE(form.Plot().chkEveryLine.Enabled());
+
     // Plot again brings the window to the front and reads nothing it shows already;
     // the layout of the sheet is no change for the plot.
     form.UserChoosesLayout(1);
@@ -631,7 +617,7 @@ TEST_F(WindowTest, PlotShowsTheChosenNodesAndFollowsTheWindowAfterAPause) {
     AfterThePause();
     EXPECT_EQ(form.Plot().GetState(), FrmPlot::State::Empty);
     EXPECT_FALSE(form.Plot().Plot());
-    EXPECT_EQ(form.Plot().lblState.Text(), "Nothing to plot: To is outside the range (1 to 13).");
+    EXPECT_EQ(form.Plot().lblState.Text(), "Nothing to plot: To is outside the range (1 to 30).");
     EXPECT_TRUE(m_fake.Boxes.empty());
 
     // A pause that ends while another listing is read waits for the reading to finish:
@@ -654,46 +640,16 @@ TEST_F(WindowTest, PlotShowsTheChosenNodesAndFollowsTheWindowAfterAPause) {
     EXPECT_FALSE(m_fake.PauseWaiting());
 }
 
-TEST_F(WindowTest, PlotOfMoreThanTwentyNodesShowsTheirRangeUntilEveryLineIsAsked) {
-    gen::ListingSpec spec = test::EveryBlockSpec(3);
-    spec.nodes = 30;
-    Open(spec);
-    Range("1", "25", "1");
-    DoubleClick(0);
-    DoubleClick(2);
-    form.cmdPlot_Click();
-    Settle();
-    ASSERT_TRUE(form.Plot().Plot());
-    EXPECT_TRUE(form.Plot().Plot()->ManyItems);
-    EXPECT_FALSE(form.Plot().EveryLine());
-    EXPECT_TRUE(form.Plot().chkEveryLine.Enabled());
-    EXPECT_EQ(form.Plot().lblState.Text(),
-              "Displacements DOF1: 25 nodes at 2 times, drawn as their range and mean");
-    const int changes = m_fake.PlotChanges;
-    form.Plot().chkEveryLine_Click(true);
-    EXPECT_TRUE(form.Plot().EveryLine());
-    EXPECT_GT(m_fake.PlotChanges, changes);
-    EXPECT_EQ(m_fake.RunPosted(), 0u) << "the values are there already";
-    form.UserTypes(1, "20");
-    AfterThePause();
-    EXPECT_FALSE(form.Plot().chkEveryLine.Enabled());
-}
-
-TEST_F(WindowTest, PlotOfEigenValuesIsOneLineAndNeedsATime) {
-    const gen::ListingSpec spec = test::EveryBlockSpec(2);
-    Open(spec);
+// Eigen Values need no range, as for Save, but a time to plot.
+TEST_F(WindowTest, PlotOfEigenValuesNeedsATime) {
+    Open(test::EveryBlockSpec(2));
     ChooseVariable("Eigen Values");
-    ASSERT_TRUE(form.cmdPlot.Enabled()) << "as Save, with no time selected";
     form.cmdPlot_Click();
     EXPECT_EQ(form.Plot().GetState(), FrmPlot::State::Empty);
     EXPECT_EQ(form.Plot().lblState.Text(), "Nothing to plot: no time step is selected.");
     DoubleClick(4);
-    DoubleClick(0);
     AfterThePause();
     EXPECT_EQ(PlotLabels(), Texts{"Value 1"});
-    EXPECT_EQ(form.Plot().Plot()->Lines[0].Values,
-              (std::vector<double>{gen::ExpectedValue(spec, gen::Block::EigenValue, 1, 1, 0),
-                                   gen::ExpectedValue(spec, gen::Block::EigenValue, 5, 1, 0)}));
 }
 
 TEST_F(WindowTest, PlotShowsAFailedReadingOnItsLineNotInABox) {
