@@ -456,17 +456,10 @@ TEST(DialogFilters, TheSaveDialogTellsTheTypeChosenAndGivesItsExtension) {
     setup.FilterIndex = 3;
     setup.OverwritePrompt = true;
     QString openedOn;
-    QTimer user;
-    int waited = 0;
+    QTimer user, giveUp;
     QObject::connect(&user, &QTimer::timeout, [&] {
-        QFileDialog* dialog = nullptr;
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* d = qobject_cast<QFileDialog*>(w); d && d->isVisible()) dialog = d;
-        if (!dialog) {
-            // Never shown: end the test rather than wait for ever.
-            ASSERT_LT(++waited, 500) << "no save dialog";
-            return;
-        }
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog) return;
         user.stop();
         openedOn = dialog->selectedNameFilter();
         auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
@@ -474,10 +467,14 @@ TEST(DialogFilters, TheSaveDialogTellsTheTypeChosenAndGivesItsExtension) {
         types->setCurrentIndex(1);  // as the user picks it: the list then says so
         emit types->activated(1);
         emit types->textActivated(types->currentText());
-        dialog->selectFile("book");
+        // Typed: selectFile leaves the name box be while it has the focus.
+        dialog->findChild<QLineEdit*>("fileNameEdit")->setText("book");
         QMetaObject::invokeMethod(dialog, "accept");
     });
     user.start(20);
+    // A dialog that does not end fails the test rather than hang it.
+    giveUp.callOnTimeout([] { QApplication::activeModalWidget()->close(); });
+    giveUp.start(10000);
     FileDialogChoice choice;
     ASSERT_TRUE(dialogs.ShowSave(setup, choice));
     EXPECT_EQ(openedOn, "CSV File (*.csv)");
