@@ -403,10 +403,9 @@ TEST_F(WindowTest, TheSaveTypePicksTheFormatAndTheWindowRemembersIt) {
     EXPECT_EQ(form.SaveFormat, SheetFormat::Xlsx);
 }
 
-// Each reason a request cannot be built: BuildVectors and BuildSelectedTimes
-// (ExportRequestTest). Such a request, the listing itself chosen as the sheet, and a cancelled
-// dialog (which keeps the folder it had) each leave the window idle, the status panel no longer
-// naming the listing.
+// Each reason a request cannot be built: BuildVectors and BuildSelectedTimes (ExportRequestTest).
+// Such a request, the listing itself as the sheet, and a cancelled dialog (which keeps its
+// folder) each leave the window idle, the status panel no longer naming the listing.
 TEST_F(WindowTest, RequestsThatCannotBeBuiltEndSilentlyAndTheListingIsNeverTheSheet) {
     const std::string listing = Example("dynamic3d.out"), bytes = test::ReadBytes(listing);
     Open(listing);
@@ -473,7 +472,8 @@ TEST_P(ClosingWhileReading, TheWindowGoesAtOnceAndTheScanStops) {
     EXPECT_EQ(m_fake.HelpCalls, Texts{"close /opt/vx/VoraxExtract.chm"});
     EXPECT_EQ(m_fake.Settings.at("VoraxExtract/Files/InitOpenDir"), m_dir.Path().string() + "/");
 }
-INSTANTIATE_TEST_SUITE_P(ThermalAndStructural, ClosingWhileReading, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(Listings, ClosingWhileReading, ::testing::Bool(),
+                         [](const auto& kind) { return kind.param ? "Structural" : "Thermal"; });
 
 // A close in the pending events that Save lets run after its dialog comes before any
 // export: the window goes without asking, and nothing is read or written after it.
