@@ -29,6 +29,17 @@ std::optional<std::int64_t> Digits(std::string_view text) {
 
 }  // namespace
 
+std::vector<std::string_view> SplitAtCommas(std::string_view list) {
+    std::vector<std::string_view> pieces;
+    for (std::size_t start = 0;;) {
+        const std::size_t comma = list.find(',', start);
+        pieces.push_back(list.substr(
+            start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
+        if (comma == std::string_view::npos) return pieces;
+        start = comma + 1;
+    }
+}
+
 bool ParseItems(std::string_view list, std::int32_t bound, std::vector<std::int16_t>& items,
                 std::string& error) {
     if (Trim(list).empty()) {
@@ -36,10 +47,7 @@ bool ParseItems(std::string_view list, std::int32_t bound, std::vector<std::int1
         return false;
     }
     std::vector<std::int16_t> found;
-    for (std::size_t start = 0;;) {
-        const std::size_t comma = list.find(',', start);
-        const std::string_view raw = list.substr(
-            start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
+    for (const std::string_view raw : SplitAtCommas(list)) {
         const std::string_view piece = Trim(raw);
         const std::string named = "item '" + std::string(piece) + "'";
         const std::size_t dash = piece.find('-'), colon = piece.find(':');
@@ -78,8 +86,6 @@ bool ParseItems(std::string_view list, std::int32_t bound, std::vector<std::int1
             found.push_back(static_cast<std::int16_t>(item));
             if (n + 1 < count) item += by;
         }
-        if (comma == std::string_view::npos) break;
-        start = comma + 1;
     }
     items = std::move(found);
     return true;

@@ -7,6 +7,10 @@
 
 namespace vx {
 
+// The pieces of a comma-separated list as given, empty ones kept: "1,,3" is three pieces
+// and "" one. The views point into `list`.
+std::vector<std::string_view> SplitAtCommas(std::string_view list);
+
 // The vector numbers of an --items list: comma-separated pieces N, A-B or A-B:S (A to B
 // by S, S at least 1, counting down when A > B), blanks around a piece allowed, in the
 // order given. False, with a reason naming the piece, for a piece of another form, a

@@ -1,23 +1,8 @@
 #include "app/cli/ExportOptions.h"
 
+#include "scripting/ItemList.h"
+
 namespace vx::cli {
-
-namespace {
-
-std::vector<std::string> SplitList(const std::string& list) {
-    std::vector<std::string> items;
-    std::size_t start = 0;
-    for (;;) {
-        std::size_t comma = list.find(',', start);
-        items.push_back(
-            list.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-        if (comma == std::string::npos) break;
-        start = comma + 1;
-    }
-    return items;
-}
-
-}  // namespace
 
 bool ParseExportArgs(const std::vector<std::string>& args, ExportOptions& o, std::string& error) {
     ScriptChoice& c = o.Choice;
@@ -27,7 +12,8 @@ bool ParseExportArgs(const std::vector<std::string>& args, ExportOptions& o, std
             return false;
         }
         c.TimeSource = source;
-        if (source != ScriptChoice::Times::All) c.TimeList = SplitList(list);
+        if (source != ScriptChoice::Times::All)
+            for (std::string_view piece : SplitAtCommas(list)) c.TimeList.emplace_back(piece);
         return true;
     };
     for (std::size_t i = 0; i < args.size(); ++i) {
