@@ -51,7 +51,8 @@ CsvText::CsvText(std::int32_t firstRow, std::int32_t width)
     : m_firstRow(firstRow), m_row(firstRow), m_width(width) {}
 
 char* CsvText::Room(std::size_t bytes) {
-    if (m_used + bytes > m_capacity) {
+    // Never the null pointer of a text not yet begun, even for no bytes: it is copied to.
+    if (!m_bytes || m_used + bytes > m_capacity) {
         const std::size_t capacity = std::max(m_capacity * 2, m_used + bytes + 4096);
         auto grown = std::make_unique_for_overwrite<char[]>(capacity);
         if (m_used > 0) std::memcpy(grown.get(), m_bytes.get(), m_used);
