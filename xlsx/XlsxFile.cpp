@@ -250,6 +250,14 @@ void XlsxFile::Close() {
     if (m_sheet && m_sheet->optimize_tmpfile && std::fflush(m_sheet->optimize_tmpfile) != 0)
         RaiseSystem(errno);
     CheckRowsWritten();
+    // libxlsxwriter closes a sheet's temporary file when it copies the rows into the
+    // workbook, which it skips for a sheet with none: those are closed here.
+    for (lxw_worksheet* sheet : m_sheets) {
+        if (sheet->dim_rowmin != LXW_ROW_MAX || !sheet->optimize_tmpfile) continue;
+        std::fclose(sheet->optimize_tmpfile);
+        sheet->optimize_tmpfile = nullptr;
+        sheet->file = nullptr;
+    }
     lxw_workbook* workbook = m_workbook;
     m_workbook = nullptr;
     m_sheet = nullptr;

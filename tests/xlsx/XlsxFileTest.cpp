@@ -97,6 +97,25 @@ TEST(XlsxFile, ReadersHaveTheTextsAndNumbersAsWrittenInEveryLocale) {
     if (!german) GTEST_SKIP() << "localedef cannot make de_DE.UTF-8 (Debian package locales)";
 }
 
+std::ptrdiff_t OpenDescriptors() {
+    return std::distance(fs::directory_iterator("/proc/self/fd"), {});
+}
+
+// A sheet left empty keeps its temporary file through libxlsxwriter's closing of the
+// workbook; a batch that writes thousands of workbooks must not run out of descriptors.
+TEST(XlsxFile, ClosingLeavesNoFileOpen) {
+    TempDir dir;
+    const auto open = OpenDescriptors();
+    XlsxFile file;
+    file.Create((dir.Path() / "sheet.xlsx").string());
+    file.AddSheet("Empty");
+    file.AddSheet("Full");
+    file.Number(1, 1, 1.0);
+    file.AddSheet("Empty too");
+    file.Close();
+    EXPECT_EQ(OpenDescriptors(), open);
+}
+
 TEST(XlsxFile, RefusesWhatItCannotWriteAndLeavesNothingBehind) {
     const struct {
         const char* What;
@@ -116,8 +135,7 @@ TEST(XlsxFile, RefusesWhatItCannotWriteAndLeavesNothingBehind) {
     };
     TempDir dir;
     const auto path = dir.Write("sheet.xlsx", "the earlier sheet");
-    auto descriptors = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), {}); };
-    const auto open = descriptors();
+    const auto open = OpenDescriptors();
     for (const auto& c : cases) {
         XlsxFile file;
         file.Create(path.string());
@@ -127,7 +145,7 @@ TEST(XlsxFile, RefusesWhatItCannotWriteAndLeavesNothingBehind) {
     }
     EXPECT_EQ(test::ReadBytes(path), "the earlier sheet");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), {}), 1);
-    EXPECT_EQ(descriptors(), open) << "a temporary file of an abandoned workbook is still open";
+    EXPECT_EQ(OpenDescriptors(), open) << "a temporary file of an abandoned workbook is still open";
     EXPECT_EQ(test::FailureOf([] { XlsxFile().AddSheet("S"); }), fail::BadFileNameOrNumber);
 }
 
