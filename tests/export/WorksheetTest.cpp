@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "export/VariableCatalogue.h"
 #include "tests/support/FakeServices.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Tools.h"
@@ -157,15 +158,31 @@ TEST_F(WorksheetTest, AVectorBeyondTheTableStopsTheSheetThere) {
               static_cast<std::ptrdiff_t>(SheetFormats().size()));
 }
 
+// Every one of the 23 names, so that a name dropped from a group is caught.
 TEST(RecordLabel, NamesTheVectorsOfEachVariable) {
-    for (auto [variable, label] : {std::pair{"Temperature", "Node"},
-                                   {"Beam Bending Moment Mw", "Beam"},
-                                   {"Bending Force M2", "Shell"},
-                                   {"Soil Pressure", "Soil"},
-                                   {"Beam Tangent Modulus", "Fiber"},
-                                   {"Truss Axial Force", "Truss"},
-                                   {"displacements", ""}})
-        EXPECT_EQ(RecordLabel(variable), label) << variable;
+    const std::pair<const char*, std::vector<const char*>> groups[] = {
+        {"Node", {"Temperature", "Displacements"}},
+        {"Value", {"Eigen Values"}},
+        {"Truss", {"Truss Axial Force"}},
+        {"Beam",
+         {"Beam Axial Force", "Beam Bending Moment", "Beam Bending Moment My",
+          "Beam Bending Moment Mz", "Beam Bending Moment Mw"}},
+        {"Shell",
+         {"Membrane Force Nx", "Membrane Force Ny", "Membrane Force Nxy", "Membrane Force N1",
+          "Membrane Force N2", "Bending Force Mx", "Bending Force My", "Bending Force Mxy",
+          "Bending Force M1", "Bending Force M2"}},
+        {"Soil", {"Soil Axial Force Nx", "Soil Pressure"}},
+        {"Fiber", {"Beam Stresses", "Beam Tangent Modulus"}},
+        {"", {"displacements", "Beam"}},
+    };
+    std::size_t named = 0;
+    for (const auto& [label, variables] : groups) {
+        for (const char* variable : variables) {
+            EXPECT_EQ(RecordLabel(variable), label) << variable;
+            named += *label != '\0';
+        }
+    }
+    EXPECT_EQ(named, AllVariableNames().size());
 }
 
 }  // namespace
