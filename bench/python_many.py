@@ -3,10 +3,9 @@ scripts/bench.
 
 usage: python_many.py RUNS VARIABLE VECTOR LISTING...
 
-Starts a local cluster of two single-threaded workers in this process, as extract_many
-does without a scheduler, and lets it read every listing once (the listings are in the
-page cache); then,
-RUNS times and taking turns, reads the listings' frames in a loop in this process and
+Starts the local cluster extract_many starts without a scheduler, with two workers, and
+lets it read every listing once (the listings are in the page cache); then, RUNS times and
+taking turns, reads the listings' frames in a loop in this process and
 through voraxextract.dask.extract_many on that cluster. Prints the median seconds of the
 loop and of Dask, and whether both gave the same frames.
 """
@@ -16,10 +15,10 @@ import sys
 import time
 
 import pandas
-from distributed import Client, LocalCluster
+from distributed import Client
 
 import voraxextract
-from voraxextract.dask import extract_many
+from voraxextract.dask import extract_many, local_cluster
 
 
 def loop(paths, variable, vector):
@@ -32,8 +31,7 @@ def loop(paths, variable, vector):
 
 def main():
     runs, variable, vector, paths = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4:]
-    with LocalCluster(n_workers=2, threads_per_worker=1, processes=False,
-                      dashboard_address=":0") as cluster, Client(cluster) as client:
+    with local_cluster(2) as cluster, Client(cluster) as client:
         extract_many(paths, variable, vector, scheduler=client)
         times = {"loop": [], "dask": []}
         same = True

@@ -46,9 +46,7 @@ def extract_many(paths, variable, vector=None, items=None, steps=None, *, times=
     if isinstance(scheduler, Client):
         client = scheduler
     elif scheduler is None:
-        # Any free port for its web page, so that several studies can run side by side.
-        owned = LocalCluster(n_workers=len(os.sched_getaffinity(0)), threads_per_worker=1,
-                             processes=False, dashboard_address=":0")
+        owned = local_cluster()
         client = Client(owned)
     else:
         client = Client(scheduler)
@@ -66,6 +64,19 @@ def extract_many(paths, variable, vector=None, items=None, steps=None, *, times=
         if owned is not None:
             owned.close()
     return pandas.concat([_frame(*p) for p in parts], keys=names, names=["Listing"])
+
+
+def local_cluster(n_workers=None):
+    """The local cluster extract_many starts when no scheduler is given.
+
+    n_workers single-threaded workers (default: one per processor this process may run
+    on), all in this process. Given to extract_many as its scheduler, it serves call
+    after call without being started again; close it (or use it in a with statement)
+    when the study is done.
+    """
+    # Any free port for its web page, so that several studies can run side by side.
+    return LocalCluster(n_workers=n_workers or len(os.sched_getaffinity(0)),
+                        threads_per_worker=1, processes=False, dashboard_address=":0")
 
 
 def _frame_parts(path, variable, vector=None, items=None, steps=None, times=None,

@@ -66,7 +66,7 @@ def test_a_listing_that_cannot_be_read_is_named(study, client, tmp_path):
     assert str(raised.value) == "Read File Error 62: Input past end of file"
     assert f"listing: {bad}" in raised.value.__notes__
     with pytest.raises(ValueError, match="item 99 is outside"):
-        extract_many(study, "Displacements", items=[99], scheduler=client)
+        extract_many(study, "Displacements", items=[99], scheduler=client.cluster)
 
 
 def test_the_example_script_on_a_local_cluster_of_its_own(study, tmp_path):
