@@ -106,6 +106,14 @@ std::string WorkbookText(std::string_view latin1) {
     return Latin1ToUtf8(text);
 }
 
+// A sheet's rows wait in a temporary file until the workbook is closed; closing it here
+// leaves the sheet without one, which libxlsxwriter then neither reads nor closes.
+void CloseRowsFile(lxw_worksheet* sheet) {
+    if (sheet->optimize_tmpfile) std::fclose(sheet->optimize_tmpfile);
+    sheet->optimize_tmpfile = nullptr;
+    sheet->file = nullptr;
+}
+
 }  // namespace
 
 std::string WorkbookSheetName(std::string_view latin1, const std::vector<std::string>& taken) {
@@ -144,11 +152,7 @@ void XlsxFile::Abandon() noexcept {
     if (m_workbook) {
         // Freeing a workbook leaves its sheets' temporary files open (and on disk, unnamed):
         // they are closed here first.
-        for (lxw_worksheet* sheet : m_sheets) {
-            if (sheet->optimize_tmpfile) std::fclose(sheet->optimize_tmpfile);
-            sheet->optimize_tmpfile = nullptr;
-            sheet->file = nullptr;
-        }
+        for (lxw_worksheet* sheet : m_sheets) CloseRowsFile(sheet);
         lxw_workbook_free(m_workbook);
     }
     m_workbook = nullptr;
@@ -252,12 +256,8 @@ void XlsxFile::Close() {
     CheckRowsWritten();
     // libxlsxwriter closes a sheet's temporary file when it copies the rows into the
     // workbook, which it skips for a sheet with none: those are closed here.
-    for (lxw_worksheet* sheet : m_sheets) {
-        if (sheet->dim_rowmin != LXW_ROW_MAX || !sheet->optimize_tmpfile) continue;
-        std::fclose(sheet->optimize_tmpfile);
-        sheet->optimize_tmpfile = nullptr;
-        sheet->file = nullptr;
-    }
+    for (lxw_worksheet* sheet : m_sheets)
+        if (sheet->dim_rowmin == LXW_ROW_MAX) CloseRowsFile(sheet);
     lxw_workbook* workbook = m_workbook;
     m_workbook = nullptr;
     m_sheet = nullptr;
