@@ -12,21 +12,20 @@
 #include <cstdio>
 #include <string>
 
-#include "export/Worksheet.h"
+#include <variant>
+
+#include "export/ExportPlan.h"
+#include "extraction/Extraction.h"
 #include "reader/Reader.h"
-#include "scripting/ScriptRequest.h"
 
 namespace {
 
-class Quiet : public vx::MessageBoxService, public vx::ProgressService {
+class Quiet : public vx::NoticeService, public vx::ProgressService {
 public:
-    vx::MsgAnswer MsgBox(std::string_view prompt, vx::MsgButtons, vx::MsgIcon) override {
-        std::fprintf(stderr, "%.*s\n", static_cast<int>(prompt.size()), prompt.data());
-        ++Shown;
-        return vx::MsgAnswer::Ok;
+    void Show(const vx::Notice& notice) override {
+        std::fprintf(stderr, "%s\n", notice.Text.c_str());
     }
     void UpdateProgress(float, std::string_view) override {}
-    int Shown = 0;
 };
 
 }  // namespace
@@ -43,21 +42,22 @@ int main(int argc, char** argv) {
     vx::OutputFileModel model;
     model.FilePath = argv[1];
     model.Reset();
-    vx::ReadOutputFile(model, services);
+    if (vx::ReadOutputFile(model, services).Failed()) return 1;
 
-    vx::ScriptChoice choice;
-    choice.Variable = argv[2];
-    if (argc == 4) choice.VectorKind = argv[3];
-    choice.EveryItem = true;
-    choice.TimeSource = vx::ScriptChoice::Times::All;
-    vx::ExtractionRequest request;
-    std::string reason;
-    if (!vx::BuildScriptRequest(model, choice, request, reason)) {
-        std::fprintf(stderr, "vorax-bench-extract: %s\n", reason.c_str());
+    vx::ExportRequest wanted;
+    wanted.Variable = argv[2];
+    if (argc == 4) wanted.VectorKinds = {{argv[3], std::nullopt}};
+    wanted.Items = vx::EveryItem{};
+    wanted.Steps = vx::EveryStep{};
+    const vx::Planned planned = vx::PlanExport(model, wanted);
+    if (const auto* refused = std::get_if<vx::Refusal>(&planned)) {
+        std::fprintf(stderr, "vorax-bench-extract: %s\n", refused->Reason.c_str());
         return 2;
     }
+    const vx::ExtractionRequest& request = std::get<vx::ExportPlan>(planned).Readings.front();
     vx::ValueTable table;
-    if (!vx::ExtractValues(model, request, table, services) || host.Shown) return 1;
+    const vx::Outcome outcome = vx::ExtractValues(model, request, table, services);
+    if (outcome.Failed() || outcome.Stopped) return 1;
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double kilobytes = static_cast<double>(request.Vectors.size()) *

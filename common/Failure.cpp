@@ -40,10 +40,21 @@ std::string_view DescribeFailure(int number) {
     }
 }
 
+std::string FailureText(int number, std::string_view description) {
+    std::string text = std::to_string(number);
+    text += ": ";
+    text += description;
+    return text;
+}
+
 Failure::Failure(int number) : m_number(number), m_description(DescribeFailure(number)) {}
 
 Failure::Failure(int number, std::string description)
     : m_number(number), m_description(std::move(description)) {}
+
+Failure::Failure(int number, FailureKind kind) : Failure(number) {
+    m_kind = kind;
+}
 
 void Raise(int number) {
     throw Failure(number);
@@ -52,18 +63,19 @@ void Raise(int number) {
 Failure FailureFromErrno(int errnoValue) {
     switch (errnoValue) {
         case ENOENT:
-            return Failure(fail::FileNotFound);
+            return Failure(fail::FileNotFound, FailureKind::FileNotFound);
         case ENOTDIR:
-            return Failure(fail::PathNotFound);
+            return Failure(fail::PathNotFound, FailureKind::FileNotFound);
         // Another program holding the file is "Permission denied"; a place that refuses
         // the user (a read-only folder or file) is an access error, as on the desktops
         // whose numbering this is.
         case EBUSY:
         case ETXTBSY:
         case EWOULDBLOCK:
-            return Failure(fail::PermissionDenied);
+            return Failure(fail::PermissionDenied, FailureKind::FileLocked);
         case EACCES:
         case EPERM:
+            return Failure(fail::PathFileAccessError, FailureKind::AccessDenied);
         case EISDIR:
         case EROFS:
         case ENXIO:
@@ -85,6 +97,23 @@ Failure FailureFromErrno(int errnoValue) {
         default:
             return Failure(fail::DeviceIoError, std::strerror(errnoValue));
     }
+}
+
+FailureKind ReadingFailureKind(const Failure& failure, FailureKind pastEnd) {
+    if (failure.Kind()) return *failure.Kind();
+    switch (failure.Number()) {
+        case fail::Overflow:
+            return FailureKind::ValueTooLarge;
+        case fail::InputPastEndOfFile:
+            return pastEnd;
+        default:
+            return FailureKind::ReadFailed;
+    }
+}
+
+FailureKind WritingFailureKind(const Failure& failure) {
+    if (failure.Number() == fail::PermissionDenied) return FailureKind::FileLocked;
+    return failure.Kind().value_or(FailureKind::WriteFailed);
 }
 
 }  // namespace vx

@@ -4,40 +4,21 @@
 #include <limits>
 
 #include "common/Failure.h"
-#include "export/VariableCatalogue.h"
+#include "extraction/Variables.h"
 
 namespace vx {
 
-std::string_view RecordLabel(std::string_view variable) {
-    if (variable == var::Temperature || variable == var::Displacements) return "Node";
-    if (variable == var::EigenValues) return "Value";
-    if (variable == var::TrussAxialForce) return "Truss";
-    if (variable == var::BeamStresses || variable == var::BeamTangentModulus) return "Fiber";
-    if (variable == var::SoilAxialForceNx || variable == var::SoilPressure) return "Soil";
-    if (variable.starts_with("Beam ")) {
-        for (auto name : {var::BeamAxialForce, var::BeamBendingMoment, var::BeamBendingMomentMy,
-                          var::BeamBendingMomentMz, var::BeamBendingMomentMw})
-            if (variable == name) return "Beam";
-    }
-    for (auto name :
-         {var::MembraneForceNx, var::MembraneForceNy, var::MembraneForceNxy, var::MembraneForceN1,
-          var::MembraneForceN2, var::BendingForceMx, var::BendingForceMy, var::BendingForceMxy,
-          var::BendingForceM1, var::BendingForceM2})
-        if (variable == name) return "Shell";
-    return "";
-}
-
-std::string VectorLabel(std::string_view variable, std::int16_t vector) {
-    return std::string(RecordLabel(variable)) + " " + std::to_string(vector);
-}
-
-SheetLayout::SheetLayout(const ExtractionRequest& request, const OutputFileModel& model,
-                         const ValueTable& table)
-    : m_request(request), m_model(model), m_table(table), m_label(RecordLabel(request.Variable)) {
+SheetLayout::SheetLayout(const ExtractionRequest& request, bool timesInColumns,
+                         const OutputFileModel& model, const ValueTable& table)
+    : m_request(request),
+      m_timesInColumns(timesInColumns),
+      m_model(model),
+      m_table(table),
+      m_label(RecordLabel(request.Variable)) {
     const auto times = static_cast<std::int64_t>(request.SelectedTimes.size());
     const auto vectors = static_cast<std::int64_t>(request.Vectors.size());
-    m_across = request.TimesInColumns ? times : vectors;
-    m_down = request.TimesInColumns ? vectors : times;
+    m_across = timesInColumns ? times : vectors;
+    m_down = timesInColumns ? vectors : times;
 }
 
 std::string SheetLayout::Name() const {
@@ -60,20 +41,20 @@ CellKind SheetLayout::Kind(std::int32_t row, std::int32_t col) const {
     if (row < 1 || col < 1 || row > 3 + m_down) return CellKind::Empty;
     if (row <= 2) return col <= 2 ? CellKind::Text : CellKind::Empty;
     if (col > 1 + m_across) return CellKind::Empty;
-    if (col == 1) return row == 3 || m_request.TimesInColumns ? CellKind::Text : CellKind::Number;
-    if (row == 3) return m_request.TimesInColumns ? CellKind::Number : CellKind::Text;
+    if (col == 1) return row == 3 || m_timesInColumns ? CellKind::Text : CellKind::Number;
+    if (row == 3) return m_timesInColumns ? CellKind::Number : CellKind::Text;
     return CellKind::Number;
 }
 
 std::string SheetLayout::Text(std::int32_t row, std::int32_t col) const {
     if (row == 1) return col == 1 ? "Variable" : m_request.Variable;
     if (row == 2) return col == 1 ? "Vector" : m_request.VectorKind;
-    if (row == 3 && col == 1) return m_request.TimesInColumns ? std::string(m_label) : "Time";
-    return VectorLabel(m_request.TimesInColumns ? row - 3 : col - 1);
+    if (row == 3 && col == 1) return m_timesInColumns ? std::string(m_label) : "Time";
+    return VectorLabel(m_timesInColumns ? row - 3 : col - 1);
 }
 
 float SheetLayout::Number(std::int32_t row, std::int32_t col) const {
-    if (m_request.TimesInColumns) {
+    if (m_timesInColumns) {
         if (row == 3) return Time(col - 1);
         const std::int16_t vector = m_request.Vectors[static_cast<std::size_t>(row - 4)];
         return m_table.At(vector, col - 1);

@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
-#include "reader/ExtractionRequest.h"
+#include "extraction/ExtractionRequest.h"
+#include "extraction/ValueTable.h"
 #include "reader/OutputFileModel.h"
-#include "reader/ValueTable.h"
 #include "sheet/Sheet.h"
 
 namespace vx {
@@ -20,12 +20,12 @@ std::string VectorLabel(std::string_view variable, std::int16_t vector);
 
 // The sheet of one extraction, the same in every format: a heading block (variable,
 // vector kind) in rows 1 and 2, then in row 3 and below the times across and the
-// vectors down (TimesInColumns) or the other way round. The value of vector k at time t
-// is table row Vectors[k], column t. The request, the model and the table are read
+// vectors down (times in columns) or the other way round. The value of vector k at time
+// t is table row Vectors[k], column t. The request, the model and the table are read
 // when a cell is asked for, so they must outlive the layout.
 class SheetLayout final : public Sheet {
 public:
-    SheetLayout(const ExtractionRequest& request, const OutputFileModel& model,
+    SheetLayout(const ExtractionRequest& request, bool timesInColumns, const OutputFileModel& model,
                 const ValueTable& table);
 
     // The number of items across (times or vectors) and down, the counts the formats'
@@ -46,6 +46,7 @@ private:
     std::string VectorLabel(std::int64_t k) const;
 
     const ExtractionRequest& m_request;
+    const bool m_timesInColumns;
     const OutputFileModel& m_model;
     const ValueTable& m_table;
     std::string_view m_label;

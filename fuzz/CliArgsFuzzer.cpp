@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "app/cli/ExportOptions.h"
+#include "export/ItemList.h"
 #include "fuzz/FuzzSupport.h"
-#include "scripting/ItemList.h"
 
 namespace {
 
@@ -81,10 +81,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     error.clear();
     if (cli::ParseExportArgs(args, options, error)) {
         VX_FUZZ_CHECK(error.empty());
-        VX_FUZZ_CHECK(!options.File.empty() && !options.Choice.Output.empty());
-        VX_FUZZ_CHECK(!(options.Choice.ItemList && options.HasRange));
-        VX_FUZZ_CHECK(
-            !(options.AllVectors && (!options.Vectors.empty() || options.Choice.VectorIndex)));
+        const ExportRequest& r = options.Request;
+        VX_FUZZ_CHECK(!options.File.empty() && !r.Sheet.Path.empty());
+        VX_FUZZ_CHECK(!(r.EveryVectorKind && !r.VectorKinds.empty()));
+        // A place names one vector kind: it comes alone or with the one text it must match.
+        for (std::size_t i = 0; i < r.VectorKinds.size(); ++i)
+            VX_FUZZ_CHECK(!r.VectorKinds[i].Index || (i == 0 && r.VectorKinds.size() == 1));
+        for (std::size_t i = 1; i < r.VectorKinds.size(); ++i)
+            VX_FUZZ_CHECK(r.VectorKinds[i].Text.has_value());
     } else {
         VX_FUZZ_CHECK(!error.empty());
     }

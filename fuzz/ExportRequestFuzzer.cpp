@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "export/ExportRequest.h"
-#include "export/VariableCatalogue.h"
+#include "export/ExportPlan.h"
+#include "extraction/Variables.h"
 #include "fuzz/FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -31,10 +31,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     model.ShellSurfaceCount = in.ConsumeIntegralInRange<std::int16_t>(0, 4);
     model.HasTemperatures = model.HasDisplacements = model.HasBeamForces = model.HasTrussForces =
         model.HasMembraneForces = model.HasBendingForces = model.HasSoilForces = true;
-    const auto& names = AllVariableNames();
+    const auto variables = AllVariables();
     const std::string variable =
         in.ConsumeBool()
-            ? std::string(names[in.ConsumeIntegralInRange<std::size_t>(0, names.size() - 1)])
+            ? std::string(
+                  variables[in.ConsumeIntegralInRange<std::size_t>(0, variables.size() - 1)].Name)
             : in.ConsumeRandomLengthString(24);
     const auto selectedCount = in.ConsumeIntegralInRange<std::size_t>(0, 40000);
     const std::string from = in.ConsumeRandomLengthString(32);
@@ -44,9 +45,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     while (in.remaining_bytes() > 0 && hidden.size() < 8)
         hidden.push_back(in.ConsumeRandomLengthString(16));
 
-    std::string why;
-    const bool ready = ReadyToSave(variable, from, to, step, selectedCount, model, &why);
-    VX_FUZZ_CHECK(ready || !why.empty());
+    const auto refused = SaveRefusal(variable, from, to, step, selectedCount, model);
+    const bool ready = !refused;
+    VX_FUZZ_CHECK(ready || !refused->Reason.empty());
 
     const std::vector<std::int16_t> before = {-7};
     std::vector<std::int16_t> vectors = before;

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "export/ExportRequest.h"
-#include "export/VariableCatalogue.h"
+#include "export/ExportPlan.h"
 #include "export/Worksheet.h"
+#include "extraction/Variables.h"
 #include "fuzz/FuzzSupport.h"
 #include "reader/Reader.h"
 
@@ -94,8 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             request.VectorKind = v.VectorKinds[static_cast<std::size_t>(request.VectorKindIndex)];
         }
     } else {
-        const auto& names = AllVariableNames();
-        request.Variable = std::string(names[variablePick % names.size()]);
+        const auto variables = AllVariables();
+        request.Variable = std::string(variables[variablePick % variables.size()].Name);
         request.VectorKindIndex = static_cast<std::int16_t>(kindPick % 9) - 1;
         request.VectorKind = "kind";
     }
@@ -108,15 +108,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!BuildVectors(request.Variable, std::to_string(from), std::to_string(to),
                       std::to_string(step), request.Vectors, reason))
         request.Vectors = {1};
-    request.TimesInColumns = columns;
-    request.OutputPath = sheet;
 
     host.MessageCount = 0;
     host.AbortAfterReports = abortAfter;
     ValueTable table;
-    ExtractAndWrite(model, request, table, services);
-    // The extraction and the layout each show at most one message.
+    const ExportPlan plan{{request}, {sheet, SheetFormat::Xls, columns}};
+    const Outcome outcome = RunExport(model, plan, table, services);
+    // The extraction and the layout each show at most one message, and what the run
+    // returns is what it showed.
     VX_FUZZ_CHECK(host.MessageCount <= 2);
+    VX_FUZZ_CHECK(outcome.Notices.size() == static_cast<std::size_t>(host.MessageCount));
     VX_FUZZ_CHECK(table.Rows() >= 0 && table.Columns() >= 0);
 
     VX_FUZZ_CHECK(ReadWhole(file.Path()) == listing);  // the listing is never written

@@ -61,14 +61,13 @@ private:
     std::string m_path;
 };
 
-// The window as the core sees it: messages are counted and answered, and a close
-// request can be made to arrive after a chosen number of progress reports.
-class Host : public MessageBoxService, public ProgressService {
+// The window as the core sees it: messages are counted, and a close request can be made
+// to arrive after a chosen number of progress reports.
+class Host : public NoticeService, public ProgressService {
 public:
-    MsgAnswer MsgBox(std::string_view prompt, MsgButtons buttons, MsgIcon) override {
+    void Show(const Notice& notice) override {
         ++MessageCount;
-        VX_FUZZ_CHECK(!prompt.empty());
-        return buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
+        VX_FUZZ_CHECK(!notice.Text.empty());
     }
     void UpdateProgress(float sngPercent, std::string_view) override {
         // The figure is painted as a bar: it must be a fraction.

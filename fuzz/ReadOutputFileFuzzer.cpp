@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "export/VariableCatalogue.h"
+#include "extraction/Variables.h"
 #include "fuzz/FuzzSupport.h"
 #include "reader/FileSummary.h"
 #include "reader/Reader.h"

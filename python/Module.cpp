@@ -15,16 +15,15 @@
 #include <vector>
 
 #include "common/Failure.h"
-#include "common/Paths.h"
 #include "common/Text.h"
-#include "export/SheetFormats.h"
-#include "export/VariableCatalogue.h"
+#include "export/ExportPlan.h"
 #include "export/Worksheet.h"
+#include "extraction/Extraction.h"
+#include "extraction/Variables.h"
 #include "python/PythonHost.h"
 #include "reader/Reader.h"
 #include "reader/TextRoutines.h"
 #include "scripting/ListingSummary.h"
-#include "scripting/ScriptRequest.h"
 
 namespace vx::python {
 
@@ -104,39 +103,69 @@ std::string Latin1Argument(const py::str& text, std::string_view refusal) {
     throw py::value_error(reason);
 }
 
-ScriptChoice ChoiceOf(const Arguments& a) {
-    ScriptChoice choice;
+ExportRequest RequestOf(const Arguments& a) {
+    ExportRequest request;
     if (a.Variable)
-        choice.Variable =
+        request.Variable =
             Latin1Argument(*a.Variable, "variable '%' is not offered by this listing");
-    if (a.Vector) choice.VectorKind = Latin1Argument(*a.Vector, "vector kind '%' does not exist");
-    if (a.VectorIndex) choice.VectorIndex = std::to_string(*a.VectorIndex);
+    if (a.Vector)
+        request.VectorKinds = {
+            {Latin1Argument(*a.Vector, "vector kind '%' does not exist"), std::nullopt}};
+    else if (a.VectorIndex)
+        request.VectorKinds = {{std::nullopt, *a.VectorIndex}};
     if (a.Items)
-        choice.Items = *a.Items;
+        request.Items = ItemNumbers{*a.Items};
     else
-        choice.EveryItem = true;
+        request.Items = EveryItem{};
     if (a.Steps) {
-        choice.TimeSource = ScriptChoice::Times::Steps;
-        for (std::int64_t step : *a.Steps) choice.TimeList.push_back(std::to_string(step));
+        request.Steps = StepNumbers{{a.Steps->begin(), a.Steps->end()}};
     } else if (a.Times) {
-        choice.TimeSource = ScriptChoice::Times::Times;
+        StepTimes times;
         constexpr std::string_view kNoSuchTime = "time '%' is not in the list of available times";
         for (const auto& time : *a.Times) {
             if (const py::str* text = std::get_if<py::str>(&time)) {
-                choice.TimeList.push_back(Latin1Argument(*text, kNoSuchTime));
+                times.Times.push_back(Latin1Argument(*text, kNoSuchTime));
             } else {
                 // A time is a single; what no single holds is no time of the listing.
                 const double value = std::get<double>(time);
                 if (!(std::fabs(value) <= std::numeric_limits<float>::max()))
                     throw py::value_error("time " + std::string(py::repr(py::float_(value))) +
                                           " is not in the list of available times");
-                choice.TimeList.push_back(TimeText(static_cast<float>(value)));
+                times.Times.push_back(TimeText(static_cast<float>(value)));
             }
         }
+        request.Steps = std::move(times);
     } else {
-        choice.TimeSource = ScriptChoice::Times::All;
+        request.Steps = EveryStep{};
     }
-    return choice;
+    return request;
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+// A refused request in the module's words: about the arguments given, not the window's
+// boxes and buttons.
+std::string ModuleReason(const Refusal& refusal, const Arguments& arguments,
+                         const OutputFileModel& model) {
+    switch (refusal.Rule) {
+        case RefusalRule::RangeNotReady: {
+            // Only every item of a variable whose listing holds none comes here: items given
+            // one by one are each checked against the bound first.
+            OfferedVariable row;
+            DescribeVariable(refusal.Variable, model, row);
+            return "'" + refusal.Variable + "' has no items to read: the listing holds no " +
+                   Lower(row.RangeCaption);
+        }
+        case RefusalRule::NoStepSelected:
+            return std::string(arguments.Times ? "times" : "steps") +
+                   " is empty: give at least one time step to read";
+        default:
+            return refusal.Reason;
+    }
 }
 
 std::vector<float> TakeInRequestOrder(ValueTable& table, const ExtractionRequest& request,
@@ -158,8 +187,9 @@ public:
         model->FilePath = std::string(path);
         model->Reset();
         PythonHost host(std::move(progress), m_threads);
-        host.Run([&](Services& services) { ReadOutputFile(*model, services); });
-        host.RaiseIfShown("open");
+        Outcome outcome;
+        host.Run([&](Services& services) { outcome = ReadOutputFile(*model, services); });
+        host.RaiseIfFailed(outcome);
         m_model = std::move(model);
     }
 
@@ -195,15 +225,13 @@ public:
     // (values, item numbers, step numbers): values[i][j] is item j at step i.
     py::tuple Values(const Arguments& arguments, py::object progress) const {
         const auto model = Shared();
-        const ExtractionRequest request = Request(*model, arguments, "");
+        const ExtractionRequest request = Plan(*model, arguments, {}).Readings.front();
         ValueTable table;
-        bool read = false;
+        Outcome outcome;
         PythonHost host(std::move(progress), m_threads);
         host.Run(
-            [&](Services& services) { read = ExtractValues(*model, request, table, services); });
-        host.RaiseIfShown("values");
-        if (!read)
-            RaiseShown({{"The listing holds no values to read.", MsgIcon::Critical}}, "values");
+            [&](Services& services) { outcome = ExtractValues(*model, request, table, services); });
+        host.RaiseIfFailed(outcome);
 
         const auto steps = static_cast<py::ssize_t>(request.SelectedTimes.size());
         const auto items = static_cast<py::ssize_t>(request.Vectors.size());
@@ -226,7 +254,8 @@ public:
                         view(t, k) = table.At(request.Vectors[static_cast<std::size_t>(k)],
                                               static_cast<std::int32_t>(t + 1));
             } catch (const Failure& failure) {
-                RaiseShown({{failure.Description(), MsgIcon::Critical}}, "values");
+                RaiseFailures(
+                    {{FailureKind::ReadFailed, 0, failure.Description(), MsgIcon::Critical}});
             }
         }
         return py::make_tuple(array, request.Vectors, request.SelectedTimes);
@@ -235,18 +264,14 @@ public:
     void Export(const py::bytes& output, const Arguments& arguments, bool columns,
                 py::object progress) const {
         const auto model = Shared();
-        ExtractionRequest request = Request(*model, arguments, std::string(output));
-        if (IsSameFile(request.OutputPath, model->FilePath))
-            Refuse("the output file '" + request.OutputPath +
-                   "' is the listing itself, which is never overwritten");
-        request.TimesInColumns = columns;
-        ValueTable table;
-        PythonHost host(std::move(progress), m_threads);
         // The extension picks the format, as it does for the command-line tool.
-        const SheetFormat format = FormatOfPath(request.OutputPath).value_or(SheetFormat::Xls);
-        host.Run(
-            [&](Services& services) { ExtractAndWrite(*model, request, table, services, format); });
-        host.RaiseIfShown("export");
+        const ExportPlan plan =
+            Plan(*model, arguments, {std::string(output), std::nullopt, columns});
+        ValueTable table;
+        Outcome outcome;
+        PythonHost host(std::move(progress), m_threads);
+        host.Run([&](Services& services) { outcome = RunExport(*model, plan, table, services); });
+        host.RaiseIfFailed(outcome);
     }
 
 private:
@@ -258,14 +283,14 @@ private:
         return m_model;
     }
 
-    static ExtractionRequest Request(const OutputFileModel& model, const Arguments& arguments,
-                                     const std::string& output) {
-        ScriptChoice choice = ChoiceOf(arguments);
-        choice.Output = output;
-        ExtractionRequest request;
-        std::string reason;
-        if (!BuildScriptRequest(model, choice, request, reason)) Refuse(reason);
-        return request;
+    static ExportPlan Plan(const OutputFileModel& model, const Arguments& arguments,
+                           SheetRequest sheet) {
+        ExportRequest request = RequestOf(arguments);
+        request.Sheet = std::move(sheet);
+        Planned planned = PlanExport(model, request);
+        if (const auto* refused = std::get_if<Refusal>(&planned))
+            Refuse(ModuleReason(*refused, arguments, model));
+        return std::get<ExportPlan>(std::move(planned));
     }
 
     int m_threads;
@@ -279,10 +304,13 @@ private:
 PYBIND11_MODULE(_core, m) {
     using namespace vx::python;
     m.doc() = "The compiled part of voraxextract; use the voraxextract package instead.";
-    py::object shown = py::reinterpret_steal<py::object>(
-        PyErr_NewException("voraxextract._core.Shown", PyExc_Exception, nullptr));
-    SetShownType(shown);
-    m.attr("Shown") = shown;
+    py::object failed = py::reinterpret_steal<py::object>(
+        PyErr_NewException("voraxextract._core.Failed", PyExc_Exception, nullptr));
+    SetFailedType(failed);
+    m.attr("Failed") = failed;
+    py::list kinds;
+    for (vx::FailureKind kind : vx::kFailureKinds) kinds.append(std::string(vx::KindName(kind)));
+    m.attr("FAILURE_KINDS") = kinds;
 
     py::class_<Arguments>(m, "Arguments")
         .def(py::init<>())

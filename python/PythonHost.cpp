@@ -10,7 +10,7 @@ namespace {
 // this often, which is quick enough for a person and costs nothing to the reading.
 constexpr std::chrono::milliseconds kSignalCheckInterval{20};
 
-PyObject* g_shownType = nullptr;
+PyObject* g_failedType = nullptr;
 
 }  // namespace
 
@@ -21,25 +21,22 @@ py::str Latin1Text(std::string_view latin1) {
     return py::reinterpret_steal<py::str>(text);
 }
 
-void SetShownType(py::handle type) {
-    g_shownType = type.inc_ref().ptr();
+void SetFailedType(py::handle type) {
+    g_failedType = type.inc_ref().ptr();
 }
 
-void RaiseShown(const std::vector<RecordedMessage>& messages, const char* stage) {
-    py::list texts;
-    for (const auto& message : messages) texts.append(Latin1Text(message.Text));
-    PyErr_SetObject(g_shownType, py::make_tuple(texts, stage).ptr());
+void RaiseFailures(const std::vector<Notice>& notices) {
+    py::list failures;
+    for (const auto& notice : notices)
+        failures.append(py::make_tuple(std::string(KindName(notice.Kind)), notice.Number,
+                                       Latin1Text(notice.Text),
+                                       std::string(IconName(notice.Icon))));
+    PyErr_SetObject(g_failedType, py::make_tuple(failures).ptr());
     throw py::error_already_set();
 }
 
 PythonHost::PythonHost(py::object progress, int threads)
     : m_progress(std::move(progress)), m_hasCallback(!m_progress.is_none()), m_threads(threads) {}
-
-MsgAnswer PythonHost::MsgBox(std::string_view prompt, MsgButtons buttons, MsgIcon icon) {
-    m_messages.push_back({std::string(prompt), icon});
-    // Nobody is there to answer a question: the safe answer is No.
-    return buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
-}
 
 void PythonHost::UpdateProgress(float sngPercent, std::string_view szText) {
     if (m_raised) return;
@@ -67,13 +64,13 @@ void PythonHost::Run(const std::function<void(Services&)>& work) {
     work(services);
 }
 
-void PythonHost::RaiseIfShown(const char* stage) {
+void PythonHost::RaiseIfFailed(const Outcome& outcome) {
     if (m_raised) {
         py::error_already_set raised = std::move(*m_raised);
         m_raised.reset();
         throw raised;
     }
-    if (!m_messages.empty()) RaiseShown(m_messages, stage);
+    if (outcome.Failed()) RaiseFailures(outcome.Notices);
 }
 
 }  // namespace vx::python

@@ -10,21 +10,17 @@
 
 namespace vx {
 
-std::string FailureText(int number, std::string_view description) {
-    std::string text = std::to_string(number);
-    text += ": ";
-    text += description;
-    return text;
-}
-
 namespace {
 
 constexpr std::string_view kNotReadable = "Cannot read but temperature files";
 
-void ShowReadFileError(Services& services, const Failure& failure) {
-    services.Messages.MsgBox(
-        "Read File Error " + FailureText(failure.Number(), failure.Description()), MsgButtons::Ok,
-        MsgIcon::Critical);
+// A read failure of the header or the structural scan: the listing is no listing this
+// program reads when the reading runs past its end.
+void ShowReadFileError(Services& services, Outcome& outcome, const Failure& failure) {
+    services.Report(outcome,
+                    {ReadingFailureKind(failure, FailureKind::NotAListing), failure.Number(),
+                     "Read File Error " + FailureText(failure.Number(), failure.Description()),
+                     MsgIcon::Critical});
 }
 
 // Reads on until the current line contains `marker`; the current line is tested first.
@@ -66,46 +62,50 @@ void ReadHeader(OutputFileModel& model) {
         model.AnalysisType = AnalysisDynamic;
 }
 
-void ReadAndScan(OutputFileModel& model, Services& services) {
+void ReadAndScan(OutputFileModel& model, Services& services, Outcome& outcome) {
     if (!model.FilePath.empty()) {
         try {
             ReadHeader(model);
         } catch (const Failure& failure) {
-            ShowReadFileError(services, failure);
+            ShowReadFileError(services, outcome, failure);
             return;
         } catch (const std::bad_alloc&) {
-            ShowReadFileError(services, Failure(fail::OutOfMemory));
+            ShowReadFileError(services, outcome, Failure(fail::OutOfMemory));
             return;
         }
     }
     switch (model.AnalysisType) {
         case AnalysisThermal:
-            ScanThermalFile(model, services);
+            ScanThermalFile(model, services, outcome);
             break;
         case AnalysisStatic:
         case AnalysisDynamic:
             try {
                 ScanStructuralFile(model, services);
             } catch (const Failure& failure) {
-                ShowReadFileError(services, failure);
+                ShowReadFileError(services, outcome, failure);
             } catch (const std::bad_alloc&) {
-                ShowReadFileError(services, Failure(fail::OutOfMemory));
+                ShowReadFileError(services, outcome, Failure(fail::OutOfMemory));
             }
             break;
         default:
-            services.Messages.MsgBox(kNotReadable, MsgButtons::Ok, MsgIcon::Information);
+            services.Report(outcome, {FailureKind::NotAListing, 0, std::string(kNotReadable),
+                                      MsgIcon::Information});
             break;
     }
 }
 
 }  // namespace
 
-void ReadOutputFile(OutputFileModel& model, Services& services) {
+Outcome ReadOutputFile(OutputFileModel& model, Services& services) {
+    Outcome outcome;
     try {
-        ReadAndScan(model, services);
+        ReadAndScan(model, services, outcome);
     } catch (const ScanStopped&) {
         // The window that asked for the reading has gone: nobody is left to tell.
+        outcome.Stopped = true;
     }
+    return outcome;
 }
 
 }  // namespace vx

@@ -18,7 +18,12 @@ constexpr std::string_view kNoDescription =
 constexpr std::string_view kNoNodePositions =
     "The string POSITION OF THE NODES was not found. Cannot continue.";
 
-void Scan(OutputFileModel& model, Services& services) {
+// A missing landmark: the thermal listing lacks a part the reading needs.
+void ShowMissing(Services& services, Outcome& outcome, std::string_view text) {
+    services.Report(outcome, {FailureKind::MissingBlock, 0, std::string(text), MsgIcon::Critical});
+}
+
+void Scan(OutputFileModel& model, Services& services, Outcome& outcome) {
     LineReader in(model.FilePath, services.Reading.VectorLevel);
     ScanProgress progress(services.Progress, in.Size(), services.StopScan);
     progress.Report(in.Position(), kReadingInput);
@@ -26,7 +31,7 @@ void Scan(OutputFileModel& model, Services& services) {
     std::string_view line;
     while (!IsExactly(line, marker::Description)) {
         if (in.AtEnd()) {
-            services.Messages.MsgBox(kNoDescription, MsgButtons::Ok, MsgIcon::Critical);
+            ShowMissing(services, outcome, kNoDescription);
             return;
         }
         line = in.ReadLine();
@@ -36,7 +41,7 @@ void Scan(OutputFileModel& model, Services& services) {
     WordList words;
     while (!Contains(line, marker::NodePositions)) {
         if (in.AtEnd()) {
-            services.Messages.MsgBox(kNoNodePositions, MsgButtons::Ok, MsgIcon::Critical);
+            ShowMissing(services, outcome, kNoNodePositions);
             return;
         }
         line = in.ReadLine();
@@ -55,11 +60,11 @@ void Scan(OutputFileModel& model, Services& services) {
 
 }  // namespace
 
-void ScanThermalFile(OutputFileModel& model, Services& services) {
+void ScanThermalFile(OutputFileModel& model, Services& services, Outcome& outcome) {
     // A thermal listing that cannot be read to its end simply offers no time step:
     // its read failures end the scan without a message.
     try {
-        Scan(model, services);
+        Scan(model, services, outcome);
     } catch (const Failure&) {
     } catch (const std::bad_alloc&) {
     }

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <thread>
 
+#include "common/Outcome.h"
 #include "reader/VectorLevel.h"
 
 // What the core needs from whoever hosts it: the window, the command-line tool, or a
@@ -13,22 +16,14 @@ namespace vx {
 
 inline constexpr std::string_view AppTitle = "VoraxExtract";
 
-enum class MsgIcon { None, Critical, Question, Exclamation, Information };
-enum class MsgButtons { Ok, YesNo };
-enum class MsgAnswer { Ok, Yes, No };
-
-// A modal message box. The host adds the caption, which is always AppTitle.
-class MessageBoxService {
+// Where the core's failures are shown the moment they arise: the window shows each in a
+// message box (the box is modal, so the operation waits for it), the command-line tool
+// prints it. What the operation returns (Outcome) holds the same failures: doors decide
+// by that, never by what they were shown.
+class NoticeService {
 public:
-    virtual ~MessageBoxService() = default;
-    virtual MsgAnswer MsgBox(std::string_view prompt, MsgButtons buttons, MsgIcon icon) = 0;
-};
-
-// A message as a host without boxes keeps it: the text shown (the listing's Latin-1
-// bytes) and its icon.
-struct RecordedMessage {
-    std::string Text;
-    MsgIcon Icon;
+    virtual ~NoticeService() = default;
+    virtual void Show(const Notice& notice) = 0;
 };
 
 // The one progress report of every long operation: the fraction done (0 to 1) and the
@@ -55,6 +50,13 @@ struct ReadingOptions {
     int VectorLevel = kAvx512Vectors;
 };
 
+// How many threads the scan's time index and an extraction use: options.Threads, or one
+// per processor (at most four) when that is 0.
+inline int ReadingThreads(const ReadingOptions& options) {
+    if (options.Threads > 0) return options.Threads;
+    return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+}
+
 // The services a reading or export call gets. `AbortRequested` is the window's flag:
 // set when the user confirms closing during an export, tested before each time step.
 // A reading may run on a thread of its own while another thread asks it to stop, so
@@ -62,11 +64,17 @@ struct ReadingOptions {
 // read: the scan looks at it after each progress report (where the close arrives) and
 // stops there, quietly. Hosts that never stop a scan leave it out.
 struct Services {
-    MessageBoxService& Messages;
+    NoticeService& Notices;
     ProgressService& Progress;
     const std::atomic<bool>& AbortRequested;
     const bool& StopScan = kNeverStop;
     ReadingOptions Reading = {};
+
+    // Shows a failure and records it in what the operation returns.
+    void Report(Outcome& outcome, Notice notice) {
+        Notices.Show(notice);
+        outcome.Notices.push_back(std::move(notice));
+    }
 };
 
 }  // namespace vx

@@ -9,7 +9,6 @@
 
 #include "common/Failure.h"
 #include "reader/Markers.h"
-#include "reader/StepReading.h"
 #include "reader/TextRoutines.h"
 
 namespace vx {

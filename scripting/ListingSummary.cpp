@@ -2,27 +2,11 @@
 
 #include <utility>
 
-#include "export/VariableCatalogue.h"
+#include "extraction/Variables.h"
 
 namespace vx {
 
 namespace {
-
-const char* IconName(MsgIcon icon) {
-    switch (icon) {
-        case MsgIcon::Information:
-            return "information";
-        case MsgIcon::Critical:
-            return "critical";
-        case MsgIcon::Question:
-            return "question";
-        case MsgIcon::Exclamation:
-            return "exclamation";
-        case MsgIcon::None:
-            break;
-    }
-    return "none";
-}
 
 void WriteStrings(SummaryWriter& out, const std::vector<std::string>& items) {
     out.BeginArray();
@@ -32,7 +16,7 @@ void WriteStrings(SummaryWriter& out, const std::vector<std::string>& items) {
 
 }  // namespace
 
-void WriteListingSummary(const OutputFileModel& m, const std::vector<RecordedMessage>& messages,
+void WriteListingSummary(const OutputFileModel& m, const std::vector<Notice>& messages,
                          SummaryWriter& out) {
     out.BeginObject();
     out.Key("Version"), out.String(m.Version);

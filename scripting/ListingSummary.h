@@ -3,8 +3,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/Outcome.h"
 #include "reader/OutputFileModel.h"
-#include "reader/Services.h"
 
 // What a scanned listing holds, as named fields: the object `voraxextract-cli info --json`
 // prints and the dictionary the Python module gives. Both are written through one
@@ -28,7 +28,7 @@ public:
 
 // The summary of `model`: counts, flags, beam point labels, the time steps, the offered
 // variables, and the messages the reading showed, in order.
-void WriteListingSummary(const OutputFileModel& model, const std::vector<RecordedMessage>& messages,
+void WriteListingSummary(const OutputFileModel& model, const std::vector<Notice>& messages,
                          SummaryWriter& out);
 
 }  // namespace vx

@@ -25,9 +25,9 @@ void SetRedraw(ListBox& list, bool redraw) {
     list.SetRedraw(redraw);
 }
 
-std::int32_t FindItemExact(const ListBox& list, std::string_view text) {
-    for (std::int32_t i = 0; i < list.ListCount(); ++i)
-        if (EqualIgnoringCase(list.List(i), text)) return i;
+std::int32_t FindItemExact(const std::vector<std::string>& items, std::string_view text) {
+    for (std::size_t i = 0; i < items.size(); ++i)
+        if (EqualIgnoringCase(items[i], text)) return static_cast<std::int32_t>(i);
     return -1;
 }
 
@@ -63,14 +63,14 @@ double TimeValue(std::string_view text) {
     return ScanDecimal<DecimalSyntax{}>(text).Value;
 }
 
-std::int32_t FindSortedPosition(const ListBox& list, std::string_view text) {
+std::int32_t FindSortedPosition(const std::vector<std::string>& items, std::string_view text) {
     const double t = TimeValue(text);
     std::int32_t lo = 0;
-    std::int32_t hi = list.ListCount() - 1;
+    std::int32_t hi = static_cast<std::int32_t>(items.size()) - 1;
     while (lo <= hi) {
         // (lo + hi) / 2 to the nearest whole number, halves to the even one.
         const std::int32_t mid = static_cast<std::int32_t>(std::nearbyint((lo + hi) / 2.0));
-        const double v = TimeValue(list.List(mid));
+        const double v = TimeValue(items[static_cast<std::size_t>(mid)]);
         if (v > t)
             hi = mid - 1;
         else if (v < t)
@@ -86,7 +86,7 @@ std::int32_t AddItemSorted(ListBox& list, std::string_view text) {
         list.AddItem(std::string(text));
         return 0;
     }
-    std::int32_t position = FindSortedPosition(list, text);
+    std::int32_t position = FindSortedPosition(list.Items(), text);
     if (position == -1) return -1;
     list.AddItem(std::string(text), position);
     return position;

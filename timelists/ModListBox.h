@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -13,7 +14,10 @@ namespace vx {
 void SetRedraw(ListBox& list, bool redraw);
 
 // The first item, from the top, whose whole text equals `text` ignoring case; -1.
-std::int32_t FindItemExact(const ListBox& list, std::string_view text);
+std::int32_t FindItemExact(const std::vector<std::string>& items, std::string_view text);
+inline std::int32_t FindItemExact(const ListBox& list, std::string_view text) {
+    return FindItemExact(list.Items(), text);
+}
 
 std::int32_t GetSelCount(const ListBox& list);
 
@@ -32,7 +36,7 @@ double TimeValue(std::string_view text);
 
 // Binary search for the insert position of `text` by value; -1 when an item of equal
 // value is already there.
-std::int32_t FindSortedPosition(const ListBox& list, std::string_view text);
+std::int32_t FindSortedPosition(const std::vector<std::string>& items, std::string_view text);
 
 // Inserts `text` at its ascending position and returns it; -1 (nothing inserted) when
 // an item of equal value is there. Into an empty list it appends and returns 0.

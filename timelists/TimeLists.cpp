@@ -15,6 +15,16 @@ bool AddTime(TimeLists lists, std::string_view time) {
     return true;
 }
 
+void AddTime(const std::vector<std::string>& available, std::vector<std::string>& selected,
+             std::vector<std::int16_t>& steps, std::string_view time) {
+    if (FindItemExact(selected, time) != -1) return;
+    const std::int32_t i = FindSortedPosition(selected, time);
+    if (i == -1) return;
+    selected.insert(selected.begin() + i, std::string(time));
+    const std::int32_t a = FindItemExact(available, time);
+    steps.insert(steps.begin() + i, static_cast<std::int16_t>(a + 1));
+}
+
 void AddAllTimes(TimeLists lists) {
     lists.Selected.Clear();
     std::int32_t n = CopyListItems(lists.Available, lists.Selected);

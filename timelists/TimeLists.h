@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "timelists/ListBox.h"
 
@@ -19,6 +21,12 @@ struct TimeLists {
 // already selected; otherwise inserted by value, its Available position recorded.
 // Returns whether it was added.
 bool AddTime(TimeLists lists, std::string_view time);
+
+// The same rule for a request made without the window's lists: `selected` holds the
+// selected texts, `steps` the time-step number of each (the hidden list's numbers),
+// `available` the texts the Available list shows. The time must be one of them.
+void AddTime(const std::vector<std::string>& available, std::vector<std::string>& selected,
+             std::vector<std::int16_t>& steps, std::string_view time);
 
 // Selected becomes a copy of Available in file order (duplicates kept), Hidden the
 // numbers 1 to n.

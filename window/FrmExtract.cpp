@@ -4,9 +4,8 @@
 
 #include "common/Paths.h"
 #include "common/Text.h"
-#include "export/ExportRequest.h"
-#include "export/VariableCatalogue.h"
 #include "export/Worksheet.h"
+#include "extraction/Variables.h"
 #include "reader/FileSummary.h"
 #include "reader/Reader.h"
 #include "reader/TextRoutines.h"
@@ -612,7 +611,7 @@ void FrmExtract::cmdSave_Click() {
     InitSaveDir = ReplaceAll(choice.FileName, choice.FileTitle, "");
     std::string path;
     SaveFormat = ChosenFormat(choice, path);
-    if (IsSameFile(path, m_model.FilePath)) {
+    if (CheckSheetPath(m_model.FilePath, path)) {
         // The listing is never changed: saving over it would replace it by the sheet.
         CenteredMsgBox(
             path + " is the listing that is open. Choose another file for the spreadsheet.",
@@ -630,19 +629,19 @@ void FrmExtract::cmdSave_Click() {
     SetSaveEnabled(false);
     mouse.SetCursor(kHourglassPointer);
 
-    ExtractionRequest request;
-    std::string reason;
-    if (!BuildRequest(request, reason)) {
+    ExportRequest request = ChosenRequest();
+    request.Sheet = {path, SaveFormat, optTime[1].Value};
+    const Planned planned = PlanExport(m_model, request);
+    if (!std::holds_alternative<ExportPlan>(planned)) {
         // A request that cannot be built ends the run without a word.
         ReturnToIdle();
         return;
     }
-    request.OutputPath = path;
     picProgress.SetVisible(true);
 
     try {
         auto services = CoreServices();
-        ExtractAndWrite(m_model, request, m_table, services, SaveFormat);
+        RunExport(m_model, std::get<ExportPlan>(planned), m_table, services);
     } catch (...) {
         // The reader and the layout report their own failures; nothing else may reach here.
     }
@@ -652,16 +651,14 @@ void FrmExtract::cmdSave_Click() {
     if (AbortRequested) m_platform.Host.Unload();
 }
 
-bool FrmExtract::BuildRequest(ExtractionRequest& request, std::string& reason) {
-    if (!BuildVectors(cboVariables.Text(), txtVectors[0].Text(), txtVectors[1].Text(),
-                      txtVectors[2].Text(), request.Vectors, reason) ||
-        !BuildSelectedTimes(lstHidden.Items(), request.SelectedTimes, reason))
-        return false;
+ExportRequest FrmExtract::ChosenRequest() const {
+    ExportRequest request;
     request.Variable = cboVariables.Text();
-    request.VectorKind = Utf8ToLatin1(cboVectors.Text());
-    request.VectorKindIndex = static_cast<std::int16_t>(cboVectors.ListIndex());
-    request.TimesInColumns = optTime[1].Value;
-    return true;
+    if (cboVectors.ListIndex() >= 0)
+        request.VectorKinds = {{std::nullopt, std::int64_t{cboVectors.ListIndex()}}};
+    request.Items = ItemRange{txtVectors[0].Text(), txtVectors[1].Text(), txtVectors[2].Text()};
+    request.Steps = SelectedList{lstHidden.Items()};
+    return request;
 }
 
 void FrmExtract::SetSaveEnabled(bool enabled) {
@@ -685,13 +682,12 @@ PlotChoices FrmExtract::PlotRequestNow(PlotRequest& request, std::string& reason
         reason = m_model.FilePath.empty() ? "no listing is open" : "the listing offers no variable";
         return PlotChoices::Refused;
     }
-    if (!vx::ReadyToSave(cboVariables.Text(), txtVectors[0].Text(), txtVectors[1].Text(),
-                         txtVectors[2].Text(), static_cast<std::size_t>(lstSelected.ListCount()),
-                         m_model, &reason) ||
-        !BuildRequest(request.Request, reason))
+    const Planned planned = PlanExport(m_model, ChosenRequest());
+    if (const auto* refused = std::get_if<Refusal>(&planned)) {
+        reason = refused->Reason;
         return PlotChoices::Refused;
-    // The layout of the sheet plays no part in the plot.
-    request.Request.TimesInColumns = false;
+    }
+    request.Request = std::get<ExportPlan>(planned).Readings.front();
     request.Model = m_model;
     return PlotChoices::Ready;
 }
@@ -703,8 +699,8 @@ MsgAnswer FrmExtract::CenteredMsgBox(std::string_view prompt, MsgButtons buttons
     return m_platform.Boxes.Show(prompt, buttons, icon, title, !m_platform.Host.Minimized());
 }
 
-MsgAnswer FrmExtract::MsgBox(std::string_view prompt, MsgButtons buttons, MsgIcon icon) {
-    return CenteredMsgBox(Latin1ToUtf8(prompt), buttons, icon, AppTitle);
+void FrmExtract::Show(const Notice& notice) {
+    CenteredMsgBox(Latin1ToUtf8(notice.Text), MsgButtons::Ok, notice.Icon, AppTitle);
 }
 
 void FrmExtract::UpdateProgress(float sngPercent, std::string_view szText) {

@@ -8,10 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include "export/ExportPlan.h"
 #include "export/SheetFormats.h"
+#include "extraction/ValueTable.h"
 #include "reader/OutputFileModel.h"
 #include "reader/Services.h"
-#include "reader/ValueTable.h"
 #include "timelists/ListBox.h"
 #include "window/Controls.h"
 #include "window/FrmPlot.h"
@@ -36,8 +37,9 @@ enum class MouseButton { Left, Right, Middle };
 // its event handlers. The desktop view forwards the user's actions to the handlers
 // and shows the controls' states; the platform comes in through `Platform`.
 //
-// The window is also what the reader and the export report to: message boxes centred
-// on it, and UpdateProgress, which paints the progress bar and lets pending events run.
+// The window is also what the reader and the export report to: their failures as
+// message boxes centred on it, and UpdateProgress, which paints the progress bar and lets
+// pending events run.
 //
 // While a file is read or an export runs, pending events run inside every progress
 // report. The handlers of the user's own actions are then ignored (the pointer shows
@@ -45,7 +47,7 @@ enum class MouseButton { Left, Right, Middle };
 // can change the listing or the request under the running operation. A close while a
 // listing is read lets the window go at once and stops the scan at its next report; a
 // close during an export asks first.
-class FrmExtract : public MessageBoxService, public ProgressService {
+class FrmExtract : public NoticeService, public ProgressService {
 public:
     explicit FrmExtract(Platform& platform);
     FrmExtract(const FrmExtract&) = delete;
@@ -187,7 +189,7 @@ public:
     bool UserFocuses(ListBox& list, std::int32_t index);
 
     // --- services for the reader and the export ------------------------------------
-    MsgAnswer MsgBox(std::string_view prompt, MsgButtons buttons, MsgIcon icon) override;
+    void Show(const Notice& notice) override;
     void UpdateProgress(float sngPercent, std::string_view szText) override;
     MsgAnswer CenteredMsgBox(std::string_view prompt, MsgButtons buttons, MsgIcon icon,
                              std::string_view title);
@@ -201,9 +203,9 @@ private:
     // Save and Plot are usable together, for the same complete request; every change
     // of their state is also a change the plot follows.
     void SetSaveEnabled(bool enabled);
-    // The request the window's choices make, as Save and Plot both take it (all but
-    // the sheet's path); false, with the reason, when there is none.
-    bool BuildRequest(ExtractionRequest& request, std::string& reason);
+    // The request the window's controls make, as Save and Plot both take it (all but
+    // the sheet's path).
+    ExportRequest ChosenRequest() const;
     PlotChoices PlotRequestNow(PlotRequest& request, std::string& reason);
     void FillAvailable();
     void AddTimes();  // adds the highlighted or all Available times, as a menu Add does

@@ -12,8 +12,8 @@
 
 #include "common/Failure.h"
 #include "common/Text.h"
-#include "export/Worksheet.h"
-#include "reader/ValueTable.h"
+#include "extraction/Extraction.h"
+#include "extraction/ValueTable.h"
 #include "window/Progress.h"
 
 namespace vx {
@@ -23,10 +23,10 @@ constexpr int kReadingNiceness = 5;
 }  // namespace
 
 // One reading of a plot's values, on a thread of its own with its own model, request
-// and value table. The extraction's messages, which would be boxes in the window,
-// become the failure that the plot's line shows; its progress and its outcome go to the
+// and value table. The extraction's failures, which would be boxes in the window, become
+// the failure that the plot's line shows; its progress and its outcome go to the
 // window's thread through the scheduler, tagged with the reading's ticket.
-class FrmPlot::Reading : private MessageBoxService, private ProgressService {
+class FrmPlot::Reading : private NoticeService, private ProgressService {
 public:
     Reading(FrmPlot& owner, std::uint64_t ticket, PlotRequest request)
         : m_owner(owner), m_ticket(ticket), m_request(std::move(request)) {
@@ -58,12 +58,13 @@ private:
         try {
             Services services{*this, *this, m_stop};
             ValueTable table;
-            const bool read = ExtractValues(m_request.Model, m_request.Request, table, services);
-            if (read && m_message.empty())
+            const Outcome outcome =
+                ExtractValues(m_request.Model, m_request.Request, table, services);
+            if (outcome.Failed())
+                failure = Latin1ToUtf8(outcome.Notices.front().Text);
+            else if (!outcome.Stopped)
                 plot = std::make_shared<const PlotData>(
                     BuildPlot(m_request.Model, m_request.Request, table));
-            else if (!read && !m_stop && m_message.empty())
-                failure = "nothing can be read from this kind of listing";
         } catch (const Failure& f) {
             failure = f.Description();
         } catch (const std::bad_alloc&) {
@@ -71,7 +72,6 @@ private:
         } catch (...) {
             failure = "an unexpected failure";
         }
-        if (!m_message.empty()) failure = m_message;
         const bool stopped = m_stop;
         // The last thing this thread does: the window's thread joins it on receipt.
         m_owner.m_tasks.Post([owner = &m_owner, ticket = m_ticket, plot, failure, stopped] {
@@ -79,10 +79,8 @@ private:
         });
     }
 
-    MsgAnswer MsgBox(std::string_view prompt, MsgButtons buttons, MsgIcon) override {
-        if (m_message.empty()) m_message = Latin1ToUtf8(prompt);
-        return buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
-    }
+    // What the plot shows of a failure is the outcome's; no box is shown.
+    void Show(const Notice&) override {}
 
     // Only a change of the figure or the text is worth a trip to the window's thread.
     void UpdateProgress(float sngPercent, std::string_view szText) override {
@@ -100,7 +98,6 @@ private:
     const std::uint64_t m_ticket;
     const PlotRequest m_request;
     std::atomic<bool> m_stop = false;
-    std::string m_message;  // the first message the extraction would have shown
     int m_lastFigure = -1;
     std::string m_lastText;
     std::thread m_thread;  // last: it starts once everything it uses is there

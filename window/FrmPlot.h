@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "reader/ExtractionRequest.h"
+#include "extraction/ExtractionRequest.h"
 #include "reader/OutputFileModel.h"
 #include "window/Controls.h"
 #include "window/Platform.h"

@@ -36,6 +36,9 @@ public:
     virtual bool ShowSave(const FileDialogSetup& setup, FileDialogChoice& choice) = 0;
 };
 
+enum class MsgButtons { Ok, YesNo };
+enum class MsgAnswer { Ok, Yes, No };
+
 // A modal message box with the given caption. `centred` asks for it to be centred on
 // the window; when the window is minimized it is placed where the desktop puts it.
 class MessageBoxes {

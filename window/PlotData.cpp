@@ -7,8 +7,7 @@
 
 #include "common/Failure.h"
 #include "common/Text.h"
-#include "export/SheetLayout.h"
-#include "export/VariableCatalogue.h"
+#include "extraction/Variables.h"
 #include "reader/TextRoutines.h"
 
 namespace vx {

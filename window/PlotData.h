@@ -5,9 +5,9 @@
 #include <string_view>
 #include <vector>
 
-#include "reader/ExtractionRequest.h"
+#include "extraction/ExtractionRequest.h"
+#include "extraction/ValueTable.h"
 #include "reader/OutputFileModel.h"
-#include "reader/ValueTable.h"
 
 // The plot of the chosen values over time, as data: what the plot window draws, worked
 // out without any toolkit so that the view only draws it (as Progress.h does for the

@@ -3,12 +3,24 @@
 #include <string>
 #include <vector>
 
+#include "common/Outcome.h"
+#include "export/ExportPlan.h"
+
 namespace vx::cli {
 
 // Exit statuses of the command-line tool.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitMessage = 1;  // a message was shown
 inline constexpr int kExitUsage = 2;    // usage error or refused request: nothing written
+
+// The exit status of a run by what it reported: 0 when it reported nothing, 1 for any
+// failure (a box of the window) or a run the user stopped.
+int ExitStatus(const Outcome& outcome);
+
+// A refused request as the tool words it: the plain reason, where the window would
+// keep Save disabled after "Save would stay disabled: ", and the tool's options named
+// where the reason is about them. `format`: the format the request asks for.
+std::string RefusalText(const Refusal& refusal, SheetFormat format);
 
 // `info FILE [--json]` and `export FILE -o OUT [options]`; arguments after the command
 // name. Each returns the exit status.

@@ -27,17 +27,13 @@ ConsoleServices::~ConsoleServices() {
     std::signal(SIGINT, SIG_DFL);
 }
 
-MsgAnswer ConsoleServices::MsgBox(std::string_view prompt, MsgButtons buttons, MsgIcon icon) {
-    m_messages.push_back({std::string(prompt), icon});
-    if (m_echoMessages) {
-        ClearProgress();
-        std::string line = Latin1ToUtf8(prompt);
-        line += '\n';
-        std::fwrite(line.data(), 1, line.size(), stderr);
-        std::fflush(stderr);
-    }
-    // Nobody is there to answer a question: the safe answer is No.
-    return buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
+void ConsoleServices::Show(const Notice& notice) {
+    if (!m_echoMessages) return;
+    ClearProgress();
+    std::string line = Latin1ToUtf8(notice.Text);
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
 }
 
 void ConsoleServices::UpdateProgress(float sngPercent, std::string_view szText) {

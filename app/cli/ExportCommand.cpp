@@ -1,15 +1,14 @@
 #include <cstdio>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "app/cli/Commands.h"
 #include "app/cli/ConsoleServices.h"
 #include "app/cli/ExportOptions.h"
-#include "common/Paths.h"
-#include "export/VariableCatalogue.h"
+#include "common/Text.h"
 #include "export/Worksheet.h"
 #include "reader/Reader.h"
-#include "scripting/ScriptRequest.h"
 
 namespace vx::cli {
 
@@ -23,68 +22,73 @@ int Refuse(const std::string& reason) {
     return kExitUsage;
 }
 
-// One request per sheet: the first as built, then one per further --vector, or one per
-// entry of the vector-kind list for --all-vectors. The others differ only in the kind.
-bool SheetRequests(const ExportOptions& o, const OutputFileModel& model, SheetFormat format,
-                   std::vector<ExtractionRequest>& requests, std::string& error) {
-    // The first sheet's request is the script's: the first --vector, if any.
-    ScriptChoice choice = o.Choice;
-    if (!o.Vectors.empty()) choice.VectorKind = o.Vectors.front();
-    ExtractionRequest first;
-    if (!BuildScriptRequest(model, choice, first, error)) return false;
-    std::vector<std::string> kinds(o.Vectors.begin(), o.Vectors.end());
-    if (o.AllVectors) {
-        kinds.clear();
-        for (const auto& v : OfferedVariables(model))
-            if (v.Name == first.Variable) kinds = v.VectorKinds;
+}  // namespace
+
+int ExitStatus(const Outcome& outcome) {
+    int status = outcome.Stopped ? kExitMessage : kExitOk;
+    for (const Notice& notice : outcome.Notices) {
+        switch (notice.Kind) {
+            case FailureKind::NotAListing:
+            case FailureKind::MissingBlock:
+            case FailureKind::ValueTooLarge:
+            case FailureKind::FileNotFound:
+            case FailureKind::AccessDenied:
+            case FailureKind::FileLocked:
+            case FailureKind::FormatLimit:
+            case FailureKind::ReadFailed:
+            case FailureKind::WriteFailed:
+                status = kExitMessage;
+                break;
+        }
     }
-    choice.VectorIndex.reset();
-    for (std::size_t i = 1; i < kinds.size(); ++i) {
-        ExtractionRequest next;
-        choice.VectorKind = kinds[i];
-        if (!BuildScriptRequest(model, choice, next, error)) return false;
-        requests.push_back(std::move(next));
-    }
-    requests.insert(requests.begin(), std::move(first));
-    if (requests.size() > 1 && format != SheetFormat::Xlsx) {
-        error = "several vector kinds need --format xlsx, one sheet each; a " +
-                std::string(FormatInfo(format).Name) + " file holds one sheet";
-        return false;
-    }
-    return true;
+    return status;
 }
 
-}  // namespace
+std::string RefusalText(const Refusal& refusal, SheetFormat format) {
+    switch (refusal.Rule) {
+        case RefusalRule::VectorChoicesDiffer:
+            return "--vector and --vector-index name different entries";
+        case RefusalRule::ItemsNotApplicable:
+            return "--items does not apply to '" + refusal.Variable +
+                   "', which has no range of items";
+        case RefusalRule::SeveralKindsNeedWorkbook:
+            return "several vector kinds need --format xlsx, one sheet each; a " +
+                   std::string(FormatInfo(format).Name) + " file holds one sheet";
+        default:
+            return refusal.SaveStaysDisabled ? "Save would stay disabled: " + refusal.Reason
+                                             : refusal.Reason;
+    }
+}
 
 int RunExport(const std::vector<std::string>& args) {
     ExportOptions o;
     std::string error;
     if (!ParseExportArgs(args, o, error)) return Refuse(error);
-    if (IsSameFile(o.Choice.Output, o.File))
-        return Refuse("the output file '" + o.Choice.Output +
-                      "' is the listing itself, which is never overwritten");
-    const SheetFormat format =
-        o.Format ? *o.Format : FormatOfPath(o.Choice.Output).value_or(SheetFormat::Xls);
+    const SheetFormat format = FormatOf(o.Request.Sheet);
+    // The listing is never written over: refused before it is read.
+    if (auto refused = CheckSheetPath(o.File, o.Request.Sheet.Path))
+        return Refuse(RefusalText(*refused, format));
 
     ConsoleServices console(/*echoMessages=*/true, /*showProgress=*/!o.Quiet);
     OutputFileModel model;
     model.FilePath = o.File;
     model.Reset();
     auto services = console.Get();
-    ReadOutputFile(model, services);
+    Outcome outcome = ReadOutputFile(model, services);
     console.ClearProgress();
 
-    std::vector<ExtractionRequest> requests;
-    if (!SheetRequests(o, model, format, requests, error)) return Refuse(error);
+    const Planned planned = PlanExport(model, o.Request);
+    if (const auto* refused = std::get_if<Refusal>(&planned))
+        return Refuse(RefusalText(*refused, format));
 
     ValueTable table;
-    ExtractAndWrite(model, requests, table, services, format);
+    outcome.Append(RunExport(model, std::get<ExportPlan>(planned), table, services));
     console.ClearProgress();
-    if (console.AbortRequested()) {
+    if (outcome.Stopped) {
         std::fputs("voraxextract-cli export: interrupted; the sheet was not written\n", stderr);
         return kExitMessage;
     }
-    return console.Messages().empty() ? kExitOk : kExitMessage;
+    return ExitStatus(outcome);
 }
 
 }  // namespace vx::cli

@@ -1,19 +1,26 @@
 #include "app/cli/ExportOptions.h"
 
-#include "scripting/ItemList.h"
+#include <optional>
+
+#include "export/ItemList.h"
 
 namespace vx::cli {
 
 bool ParseExportArgs(const std::vector<std::string>& args, ExportOptions& o, std::string& error) {
-    ScriptChoice& c = o.Choice;
-    auto setTimes = [&](ScriptChoice::Times source, const std::string& list) {
-        if (c.TimeSource != ScriptChoice::Times::None) {
+    ExportRequest& r = o.Request;
+    ItemRange range;
+    bool hasRange = false;  // --from, --to or --step given
+    std::optional<std::string> items;
+    std::vector<std::string> vectors;  // every --vector, in order
+    std::optional<std::string> vectorIndex;
+    bool timesGiven = false;
+    auto setTimes = [&](StepChoice steps) {
+        if (timesGiven) {
             error = "give only one of --steps, --times and --all-steps";
             return false;
         }
-        c.TimeSource = source;
-        if (source != ScriptChoice::Times::All)
-            for (std::string_view piece : SplitAtCommas(list)) c.TimeList.emplace_back(piece);
+        timesGiven = true;
+        r.Steps = std::move(steps);
         return true;
     };
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -28,41 +35,49 @@ bool ParseExportArgs(const std::vector<std::string>& args, ExportOptions& o, std
         };
         std::string v;
         if (a == "-o" || a == "--output") {
-            if (!value(c.Output)) return false;
+            if (!value(r.Sheet.Path)) return false;
         } else if (a == "--variable") {
             if (!value(v)) return false;
-            c.Variable = v;
+            r.Variable = v;
         } else if (a == "--vector") {
             if (!value(v)) return false;
-            o.Vectors.push_back(v);
+            vectors.push_back(v);
         } else if (a == "--all-vectors") {
-            o.AllVectors = true;
+            r.EveryVectorKind = true;
         } else if (a == "--vector-index") {
             if (!value(v)) return false;
-            c.VectorIndex = v;
+            vectorIndex = v;
         } else if (a == "--from" || a == "--to" || a == "--step") {
-            if (!value(a == "--from" ? c.From : a == "--to" ? c.To : c.Step)) return false;
-            o.HasRange = true;
+            if (!value(a == "--from" ? range.From : a == "--to" ? range.To : range.Step))
+                return false;
+            hasRange = true;
         } else if (a == "--items") {
             if (!value(v)) return false;
-            c.ItemList = v;
+            items = v;
         } else if (a == "--format") {
             if (!value(v)) return false;
-            o.Format = FormatNamed(v);
-            if (!o.Format) {
+            r.Sheet.Format = FormatNamed(v);
+            if (!r.Sheet.Format) {
                 error = "unknown format '" + v + "' (xls, xlsx or csv)";
                 return false;
             }
         } else if (a == "--steps") {
-            if (!value(v) || !setTimes(ScriptChoice::Times::Steps, v)) return false;
+            if (!value(v)) return false;
+            StepNumbers steps;
+            for (std::string_view piece : SplitAtCommas(v))
+                steps.Numbers.emplace_back(std::string(piece));
+            if (!setTimes(std::move(steps))) return false;
         } else if (a == "--times") {
-            if (!value(v) || !setTimes(ScriptChoice::Times::Times, v)) return false;
+            if (!value(v)) return false;
+            StepTimes times;
+            for (std::string_view piece : SplitAtCommas(v)) times.Times.emplace_back(piece);
+            if (!setTimes(std::move(times))) return false;
         } else if (a == "--all-steps") {
-            if (!setTimes(ScriptChoice::Times::All, "")) return false;
+            if (!setTimes(EveryStep{})) return false;
         } else if (a == "--columns") {
-            c.TimesInColumns = true;
+            r.Sheet.TimesInColumns = true;
         } else if (a == "--rows") {
-            c.TimesInColumns = false;
+            r.Sheet.TimesInColumns = false;
         } else if (a == "--quiet") {
             o.Quiet = true;
         } else if (a.size() > 1 && a[0] == '-') {
@@ -77,15 +92,26 @@ bool ParseExportArgs(const std::vector<std::string>& args, ExportOptions& o, std
     }
     if (o.File.empty())
         error = "no listing given";
-    else if (c.Output.empty())
+    else if (r.Sheet.Path.empty())
         error = "no output file given (-o OUT)";
-    else if (c.ItemList && o.HasRange)
+    else if (items && hasRange)
         error = "--items cannot be given with --from, --to or --step";
-    else if (o.AllVectors && (!o.Vectors.empty() || c.VectorIndex))
+    else if (r.EveryVectorKind && (!vectors.empty() || vectorIndex))
         error = "--all-vectors cannot be given with --vector or --vector-index";
-    else if (o.Vectors.size() > 1 && c.VectorIndex)
+    else if (vectors.size() > 1 && vectorIndex)
         error = "--vector-index names one vector kind; give it with one --vector at most";
-    return error.empty();
+    if (!error.empty()) return false;
+
+    if (items)
+        r.Items = ItemListText{*items};
+    else
+        r.Items = range;
+    for (const auto& text : vectors) r.VectorKinds.push_back({text, std::nullopt});
+    if (vectorIndex) {
+        if (r.VectorKinds.empty()) r.VectorKinds.emplace_back();
+        r.VectorKinds.front().Index = *vectorIndex;
+    }
+    return true;
 }
 
 }  // namespace vx::cli

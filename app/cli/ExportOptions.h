@@ -1,24 +1,17 @@
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "export/SheetFormats.h"
-#include "scripting/ScriptRequest.h"
+#include "export/ExportPlan.h"
 
 namespace vx::cli {
 
 // The arguments of `export`, as given; nothing is checked against the listing here.
-// What a script could ask for too is in Choice (its VectorKind stays unset: the sheets'
-// vector kinds are Vectors or AllVectors); the rest is the command line's own.
+// What they ask for is the export request; the rest is the command line's own.
 struct ExportOptions {
     std::string File;
-    ScriptChoice Choice;
-    std::vector<std::string> Vectors;  // every --vector, in order
-    bool AllVectors = false;
-    bool HasRange = false;  // --from, --to or --step given
-    std::optional<SheetFormat> Format;
+    ExportRequest Request;
     bool Quiet = false;
 };
 

@@ -4,7 +4,7 @@
 #include "app/cli/Commands.h"
 #include "app/cli/ConsoleServices.h"
 #include "app/cli/Json.h"
-#include "export/VariableCatalogue.h"
+#include "extraction/Variables.h"
 #include "reader/FileSummary.h"
 #include "reader/Reader.h"
 #include "reader/TextRoutines.h"
@@ -13,7 +13,7 @@ namespace vx::cli {
 
 namespace {
 
-std::string InfoJson(const OutputFileModel& m, const std::vector<RecordedMessage>& messages) {
+std::string InfoJson(const OutputFileModel& m, const std::vector<Notice>& messages) {
     JsonWriter json;
     WriteListingSummary(m, messages, json);
     return json.Text() + "\n";
@@ -76,10 +76,10 @@ int RunInfo(const std::vector<std::string>& args) {
     model.FilePath = file;
     model.Reset();
     auto services = console.Get();
-    ReadOutputFile(model, services);
+    const Outcome outcome = ReadOutputFile(model, services);
     console.ClearProgress();
 
-    std::string out = json ? InfoJson(model, console.Messages()) : InfoText(model);
+    std::string out = json ? InfoJson(model, outcome.Notices) : InfoText(model);
     std::fwrite(out.data(), 1, out.size(), stdout);
     return std::fflush(stdout) == 0 ? kExitOk : kExitMessage;
 }

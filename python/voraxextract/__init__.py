@@ -18,8 +18,9 @@ breaks them raises ValueError (TypeError for one of the wrong type) naming it; w
 window would show in a message box is raised as voraxextract.Error (or a subclass).
 
 Long scans and extractions run without the GIL, call the optional progress callback
-``progress(fraction, text)`` now and then, and stop at their next report when Ctrl+C
-is pressed (KeyboardInterrupt) or the callback raises.
+``progress(fraction, text)`` now and then (``progress=True`` shows a progress bar: tqdm's
+where it is installed, in a notebook too, a line of text otherwise), and stop at their
+next report when Ctrl+C is pressed (KeyboardInterrupt) or the callback raises.
 
 Many listings at once, on Dask: voraxextract.dask.extract_many.
 """
@@ -31,10 +32,12 @@ import operator
 import os
 
 from . import _core
-from ._errors import Error, MissingBlockError, NotAListingError, ValueTooLargeError, from_messages
+from ._errors import (Error, FileAccessError, MissingBlockError, MissingFileError,
+                      NotAListingError, ValueTooLargeError, from_failures)
+from ._progress import progress_callback
 
 __all__ = ["open", "Listing", "Variable", "Error", "NotAListingError", "MissingBlockError",
-           "ValueTooLargeError"]
+           "ValueTooLargeError", "MissingFileError", "FileAccessError"]
 
 _INT64 = range(-(2**63), 2**63)
 
@@ -53,16 +56,16 @@ class Variable(collections.namedtuple("Variable", "name range vector_kinds bound
 
 
 @contextlib.contextmanager
-def _raising_shown():
+def _raising_failures():
     try:
         yield
-    except _core.Shown as shown:
-        raise from_messages(*shown.args) from None
+    except _core.Failed as failed:
+        raise from_failures(failed.args[0]) from None
 
 
-def _callable_or_none(progress):
-    if progress is not None and not callable(progress):
-        raise TypeError(f"progress must be callable(fraction, text) or None, not "
+def _checked_progress(progress):
+    if progress is not None and progress is not True and not callable(progress):
+        raise TypeError(f"progress must be callable(fraction, text), True or None, not "
                         f"{type(progress).__name__}")
     return progress
 
@@ -108,14 +111,17 @@ def open(path, progress=None, *, threads=0):  # noqa: A001 - the module's promis
 
     The scan is the window's: identification, header, counts, every time step and the
     blocks of the first step. `progress`, when given, is called as progress(fraction,
-    text) while the scan runs (and by every extraction, unless it is given its own).
+    text) while the scan runs (and by every extraction, unless it is given its own); True
+    shows a progress bar instead.
     `threads`: how many threads the scan and every extraction of the listing read on; 0,
     the default, is one per processor (at most four). Fewer suit several listings read
     at once in one machine's processes.
 
     Returns a Listing, which is also a context manager. Raises NotAListingError for a
-    file that is no listing VoraxExtract reads, and Error (or a subclass) for any other
-    message the window would show while opening it, with the same text.
+    file that is no listing VoraxExtract reads, MissingFileError (a FileNotFoundError too)
+    for a file that is not there, FileAccessError (a PermissionError too) for one the user
+    may not read, and Error (or a subclass) for any other message the window would show
+    while opening it, with the same text.
     """
     return Listing(path, progress, threads=threads)
 
@@ -131,13 +137,13 @@ class Listing:
 
     def __init__(self, path, progress=None, *, threads=0):
         self._path = os.fspath(path)
-        self._progress = _callable_or_none(progress)
+        self._progress = _checked_progress(progress)
         if isinstance(threads, bool) or not isinstance(threads, int):
             raise TypeError(f"threads must be a whole number, not {type(threads).__name__}")
         if not 0 <= threads <= 256:
             raise ValueError(f"threads {threads} is not a count from 0 to 256")
-        with _raising_shown():
-            self._core = _core.Listing(os.fsencode(self._path), self._progress, threads)
+        with _raising_failures(), progress_callback(self._progress) as callback:
+            self._core = _core.Listing(os.fsencode(self._path), callback, threads)
         self._offered = {}
         for name, range_, kinds, bound, needs_range, label in self._core.variables():
             self._offered[name] = (Variable(name, range_, tuple(kinds), bound), label)
@@ -199,7 +205,8 @@ class Listing:
         times:    instead of steps, times (numbers or the texts the window lists), added
                   as a double-click in the window adds them: sorted by time, repeats
                   skipped. A number is taken as a single-precision value.
-        progress: a callable(fraction, text) for this call; default the listing's.
+        progress: a callable(fraction, text) for this call, or True for a progress bar;
+                  default the listing's.
 
         Row i holds step steps[i], column j item items[j]: the listing's single-precision
         values, read as the window's export reads them. Raises ValueError or TypeError
@@ -235,9 +242,8 @@ class Listing:
         """
         output = os.fspath(path)
         arguments = self._arguments(variable, vector, items, steps, times)
-        with _raising_shown():
-            self._core.export(os.fsencode(output), arguments, bool(columns),
-                              self._progress_for(progress))
+        with _raising_failures(), progress_callback(self._progress_for(progress)) as callback:
+            self._core.export(os.fsencode(output), arguments, bool(columns), callback)
 
     def close(self):
         """Ends the use of the listing; any later request raises ValueError."""
@@ -256,7 +262,7 @@ class Listing:
     # --- helpers ----------------------------------------------------------------------
 
     def _progress_for(self, progress):
-        return self._progress if progress is None else _callable_or_none(progress)
+        return self._progress if progress is None else _checked_progress(progress)
 
     def _arguments(self, variable, vector, items, steps, times):
         arguments = _core.Arguments()
@@ -292,5 +298,5 @@ class Listing:
 
     def _extract(self, variable, vector, items, steps, times, progress):
         arguments = self._arguments(variable, vector, items, steps, times)
-        with _raising_shown():
-            return self._core.values(arguments, self._progress_for(progress))
+        with _raising_failures(), progress_callback(self._progress_for(progress)) as callback:
+            return self._core.values(arguments, callback)

@@ -5,7 +5,7 @@
 #include <map>
 
 #include "biff/ExcelFile.h"
-#include "export/VariableCatalogue.h"
+#include "extraction/Variables.h"
 #include "tests/support/Listings.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Tools.h"

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "app/cli/Commands.h"
 #include "tests/support/Listings.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Tools.h"
@@ -170,6 +171,36 @@ TEST_F(CliRequest, SeveralVectorKindsMakeOneSheetEach) {
 
 // Messages of the export itself go to standard error with exit status 1: OutputFaults
 // (ReliabilityTest). The sheet-size limits and that they leave no file: WorksheetTest.
+
+// The exit status comes from what the run reported, never from its words: any failure,
+// of every kind and whatever its text says, is 1; a run the user stopped is 1; a clean run
+// 0. A refusal is worded by its rule, the tool's options named where the rule is about them.
+TEST(CliOutcome, TheStatusAndTheWordsComeFromTheKindAndTheRule) {
+    for (FailureKind kind : kFailureKinds) {
+        for (const char* text : {"", "said another way", "Read File Error 62: Input past end"}) {
+            Outcome outcome;
+            outcome.Notices.push_back({kind, 0, text, MsgIcon::None});
+            EXPECT_EQ(cli::ExitStatus(outcome), cli::kExitMessage) << KindName(kind) << text;
+        }
+    }
+    Outcome clean, stopped;
+    stopped.Stopped = true;
+    EXPECT_EQ(cli::ExitStatus(clean), cli::kExitOk);
+    EXPECT_EQ(cli::ExitStatus(stopped), cli::kExitMessage);
+
+    auto said = [](RefusalRule rule, bool disabled) {
+        return cli::RefusalText({rule, "plain reason", disabled, "Eigen Values"},
+                                SheetFormat::Csv);
+    };
+    EXPECT_EQ(said(RefusalRule::RangeNotReady, true), "Save would stay disabled: plain reason");
+    EXPECT_EQ(said(RefusalRule::NoStepSelected, false), "plain reason");
+    EXPECT_EQ(said(RefusalRule::ItemsNotApplicable, false),
+              "--items does not apply to 'Eigen Values', which has no range of items");
+    EXPECT_EQ(said(RefusalRule::SeveralKindsNeedWorkbook, false),
+              "several vector kinds need --format xlsx, one sheet each; a csv file holds one sheet");
+    EXPECT_EQ(said(RefusalRule::VectorChoicesDiffer, false),
+              "--vector and --vector-index name different entries");
+}
 
 TEST_F(CliRequest, InfoJsonHoldsTheContractKeys) {
     EXPECT_EQ(

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "export/VariableCatalogue.h"
 #include "tests/support/FakeServices.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Tools.h"
@@ -29,17 +28,19 @@ protected:
 
     // Writes the request in `format` (to sheet.xls, .xlsx or .csv) and reads it back.
     std::vector<Cell> Write(SheetFormat format = SheetFormat::Xls) {
-        m_request.OutputPath = (m_dir.Path() / "sheet").string();
-        m_request.OutputPath += FormatInfo(format).Extension;
+        m_target.OutputPath = (m_dir.Path() / "sheet").string();
+        m_target.OutputPath += FormatInfo(format).Extension;
+        m_target.Format = format;
         auto services = m_host.Get();
-        WriteSheet(format, m_request.OutputPath, m_request, m_model, m_table, services);
+        m_written = WriteWorksheet(m_target, m_request, m_model, m_table, services);
+        EXPECT_EQ(m_written.Notices, m_host.Messages) << "returned as shown";
         std::vector<Cell> cells;
         std::string error;
         if (!m_host.Messages.empty() || !CanRead(format)) return cells;
         const bool read = format == SheetFormat::Xls
-                              ? test::DumpCells(m_request.OutputPath, cells, error)
+                              ? test::DumpCells(m_target.OutputPath, cells, error)
                               : test::ReaderCells(format == SheetFormat::Csv ? "csv" : "openpyxl",
-                                                  m_request.OutputPath, cells, error);
+                                                  m_target.OutputPath, cells, error);
         EXPECT_TRUE(read) << error;
         return cells;
     }
@@ -51,6 +52,8 @@ protected:
     OutputFileModel m_model;
     ValueTable m_table;
     ExtractionRequest m_request;
+    SheetTarget m_target;
+    Outcome m_written;
     FakeServices m_host;
 };
 
@@ -112,12 +115,17 @@ TEST_F(WorksheetTest, LimitsAreCheckedBeforeTheFileIsTouched) {
         const auto path = m_dir.Write("sheet" + std::string(FormatInfo(c.Format).Extension), "old");
         m_host.Messages.clear();
         m_request.Vectors.assign(c.Vectors, 1);
-        m_request.TimesInColumns = c.Columns;
         auto services = m_host.Get();
-        WriteSheet(c.Format, path.string(), m_request, m_model, m_table, services);
+        const Outcome written = WriteWorksheet({path.string(), c.Format, c.Columns}, m_request,
+                                               m_model, m_table, services);
         EXPECT_EQ(m_host.MessageTexts(), c.Shown ? Texts{c.Shown} : Texts{});
         EXPECT_EQ(test::ReadBytes(path) == "old", c.Shown != nullptr);
-        for (const auto& shown : m_host.Messages) EXPECT_EQ(shown.Icon, MsgIcon::Critical);
+        EXPECT_EQ(written.Notices, m_host.Messages);
+        for (const auto& shown : m_host.Messages) {
+            EXPECT_EQ(shown.Icon, MsgIcon::Critical);
+            EXPECT_EQ(shown.Kind, FailureKind::FormatLimit);
+            EXPECT_EQ(shown.Number, 0) << "the text shows no number";
+        }
     }
 }
 
@@ -126,14 +134,14 @@ TEST_F(WorksheetTest, LimitsAreCheckedBeforeTheFileIsTouched) {
 TEST_F(WorksheetTest, AVectorBeyondTheTableStopsTheSheetThere) {
     m_request.Vectors = {1, 7, 2};
     m_request.SelectedTimes = {2, 1};
-    m_request.TimesInColumns = true;
+    m_target.TimesInColumns = true;
     for (const auto& format : SheetFormats()) {
         SCOPED_TRACE(format.Name);
         m_host.Messages.clear();
         const auto earlier = m_dir.Write("sheet" + std::string(format.Extension), "earlier");
         Write(format.Format);
-        ASSERT_EQ(m_host.MessageTexts(), Texts{"Subscript out of range"});
-        EXPECT_EQ(m_host.Messages[0].Icon, MsgIcon::Critical);
+        ASSERT_EQ(m_written.Notices,
+                  (std::vector<Notice>{{FailureKind::WriteFailed, 0, "Subscript out of range"}}));
         std::vector<Cell> cells;
         std::string error;
         if (format.Format != SheetFormat::Xls) {
@@ -156,33 +164,6 @@ TEST_F(WorksheetTest, AVectorBeyondTheTableStopsTheSheetThere) {
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_dir.Path()), {}),
               static_cast<std::ptrdiff_t>(SheetFormats().size()));
-}
-
-// Every one of the 23 names, so that a name dropped from a group is caught.
-TEST(RecordLabel, NamesTheVectorsOfEachVariable) {
-    const std::pair<const char*, std::vector<const char*>> groups[] = {
-        {"Node", {"Temperature", "Displacements"}},
-        {"Value", {"Eigen Values"}},
-        {"Truss", {"Truss Axial Force"}},
-        {"Beam",
-         {"Beam Axial Force", "Beam Bending Moment", "Beam Bending Moment My",
-          "Beam Bending Moment Mz", "Beam Bending Moment Mw"}},
-        {"Shell",
-         {"Membrane Force Nx", "Membrane Force Ny", "Membrane Force Nxy", "Membrane Force N1",
-          "Membrane Force N2", "Bending Force Mx", "Bending Force My", "Bending Force Mxy",
-          "Bending Force M1", "Bending Force M2"}},
-        {"Soil", {"Soil Axial Force Nx", "Soil Pressure"}},
-        {"Fiber", {"Beam Stresses", "Beam Tangent Modulus"}},
-        {"", {"displacements", "Beam"}},
-    };
-    std::size_t named = 0;
-    for (const auto& [label, variables] : groups) {
-        for (const char* variable : variables) {
-            EXPECT_EQ(RecordLabel(variable), label) << variable;
-            named += *label != '\0';
-        }
-    }
-    EXPECT_EQ(named, AllVariableNames().size());
 }
 
 }  // namespace

@@ -51,4 +51,7 @@ def listings(tmp_path_factory):
         # Times no binary fraction holds: the summary keeps their shortest decimals.
         "tenths": generate(folder / "tenths.out", "--kind", "static", "--steps", 4,
                            "--first-time", "0.1", "--time-increment", "0.1"),
+        # Stress blocks of beam points in a section of no fibres: variables with no items.
+        "no fibres": generate(folder / "nofibres.out", "--kind", "dynamic", "--all-blocks",
+                              "--fibers", 0, "--steps", 2),
     }

@@ -5,6 +5,7 @@ and what it refuses or raises, in tables."""
 import os
 import pickle
 import signal
+import sys
 import threading
 
 import numpy as np
@@ -13,6 +14,8 @@ import pytest
 
 import voraxextract
 from conftest import cli, cli_info, example, generate
+from voraxextract import _core
+from voraxextract._errors import from_failures
 
 
 @pytest.fixture(scope="module")
@@ -102,7 +105,8 @@ BAD_ARGUMENTS = [
     (dict(items=[1, 2.0]), TypeError, "item 2.0 is not one of whole numbers"),
     (dict(items=[True]), TypeError, "item True"),
     (dict(steps=[0]), ValueError, "time step '0' is not a number from 1 to 6"),
-    (dict(steps=[]), ValueError, "no time step is selected"),
+    (dict(steps=[]), ValueError, "steps is empty: give at least one time step to read"),
+    (dict(times=[]), ValueError, "times is empty: give at least one time step to read"),
     (dict(times=[1e300]), ValueError, "time 1e+300 is not in the list"),
     (dict(times=[60], steps=[1]), TypeError, "steps or times"),
     (dict(variable="Eigen Values", items=[1]), ValueError, "has no items to choose"),
@@ -118,6 +122,18 @@ def test_bad_arguments_name_what_is_wrong(dynamic, arguments, kind, says, tmp_pa
         with pytest.raises(kind) as raised:
             call(**arguments)
         assert says in str(raised.value)
+    assert list(tmp_path.iterdir()) == []
+
+
+def test_a_variable_without_items_is_refused_by_name(listings, tmp_path):
+    with voraxextract.open(listings["no fibres"]) as listing:
+        assert listing.variables["Beam Stresses"].bound == 0
+        for call in (listing.values, listing.frame,
+                     lambda *a: listing.export(tmp_path / "x.xls", *a)):
+            with pytest.raises(ValueError) as raised:
+                call("Beam Stresses")
+            assert str(raised.value) == \
+                "'Beam Stresses' has no items to read: the listing holds no fibers"
     assert list(tmp_path.iterdir()) == []
 
 
@@ -147,21 +163,51 @@ def test_the_listing_itself_is_never_written_over_and_a_closed_one_refuses_all(t
             request()
 
 
-# One message of each exception class and of each operation that raises: (listing text
-# or a generated listing, request, the exception, its text); None: the opening raises.
+# The class of each kind of failure the core reports, and the built-in exception it is
+# also caught as.
+CLASS_OF = {
+    "not_a_listing": voraxextract.NotAListingError,
+    "missing_block": voraxextract.MissingBlockError,
+    "value_too_large": voraxextract.ValueTooLargeError,
+    "file_not_found": voraxextract.MissingFileError,
+    "access_denied": voraxextract.FileAccessError,
+    "file_locked": voraxextract.Error,
+    "format_limit": voraxextract.Error,
+    "read_failed": voraxextract.Error,
+    "write_failed": voraxextract.Error,
+}
+ALSO_CAUGHT_AS = {"file_not_found": FileNotFoundError, "access_denied": PermissionError}
+
+
+def check_error(error, kind, messages, number):
+    assert type(error) is CLASS_OF[kind] and error.kind == kind
+    assert isinstance(error, ALSO_CAUGHT_AS.get(kind, voraxextract.Error))
+    assert error.messages == messages and str(error) == "\n".join(messages)
+    assert error.number == number
+    # Errors cross process boundaries (Dask) whole.
+    again = pickle.loads(pickle.dumps(error))
+    assert (type(again), str(again), again.number, again.kind) == \
+        (type(error), str(error), number, kind)
+
+
+# One message of each exception class and of each operation that raises: (the listing's
+# text, a generated listing or None for no file at all; the request, None where the
+# opening raises, "export" the sheet's path; the kind of failure; its text).
 MESSAGES = [
-    (b"", None, voraxextract.NotAListingError, "Read File Error 62: Input past end of file"),
-    (b"PROGRAM 'VORAX', 1\r\nNDIM 3\r\nTORSION\r\n", None, voraxextract.NotAListingError,
+    (None, None, "file_not_found", "Read File Error 53: File not found"),
+    (b"", None, "not_a_listing", "Read File Error 62: Input past end of file"),
+    (b"PROGRAM 'VORAX', 1\r\nNDIM 3\r\nTORSION\r\n", None, "not_a_listing",
      "Cannot read but temperature files"),
-    (b"PROGRAM 'VORAX', 1\nNDIM 2\nTEMPERATURE\n", None, voraxextract.MissingBlockError,
+    (b"PROGRAM 'VORAX', 1\nNDIM 2\nTEMPERATURE\n", None, "missing_block",
      "The string DESCRIPTION OF THE STRUCTURE was not found. Cannot continue."),
     (b"PROGRAM 'VORAX', 1\nNDIM 3\nSTATIC\n - THERE ARE 2 NODES.\nCONVERGENCE HAS BEEN "
-     b"OBTAINED.\n  TIME = 1E+39\n", None, voraxextract.ValueTooLargeError,
-     "Read File Error 6: Overflow"),
-    ("dropped", dict(variable="Beam Axial Force", steps=[1, 4]), voraxextract.MissingBlockError,
+     b"OBTAINED.\n  TIME = 1E+39\n", None, "value_too_large", "Read File Error 6: Overflow"),
+    ("dropped", dict(variable="Beam Axial Force", steps=[1, 4]), "missing_block",
      "62: Input past end of file"),
-    ("wide", dict(variable="Displacements", export=True), voraxextract.Error,
+    ("wide", dict(variable="Displacements", export="sheet.xls"), "format_limit",
      "The maximum number of columns in Excel is 256. Cannot create file."),
+    ("tenths", dict(variable="Displacements", export="no folder/sheet.xls"), "file_not_found",
+     "File not found"),
 ]
 
 
@@ -170,20 +216,39 @@ def test_the_windows_messages_become_exceptions(text, request_, kind, says, list
     path = listings[text] if isinstance(text, str) else tmp_path / "listing.out"
     if isinstance(text, bytes):
         path.write_bytes(text)
-    with pytest.raises(kind) as raised:
+    request_ = dict(request_ or {})
+    sheet = request_.pop("export", None)
+    with pytest.raises(voraxextract.Error) as raised:
         with voraxextract.open(path) as listing:
-            request_ = dict(request_)
-            if request_.pop("export", False):
-                listing.export(tmp_path / "sheet.xls", **request_)
+            if sheet:
+                listing.export(tmp_path / sheet, **request_)
             else:
                 listing.values(**request_)
-    assert type(raised.value) is kind
-    assert str(raised.value) == says and raised.value.messages == [says]
-    assert raised.value.number == (int(says.split(":")[0].split()[-1]) if ":" in says else None)
-    assert not (tmp_path / "sheet.xls").exists()
-    # Errors cross process boundaries (Dask) whole.
-    again = pickle.loads(pickle.dumps(raised.value))
-    assert type(again) is kind and str(again) == says
+    number = int(says.split(":")[0].split()[-1]) if ":" in says else None
+    check_error(raised.value, kind, [says], number)
+    # No sheet, and no folder for one.
+    assert list(tmp_path.iterdir()) == ([path] if isinstance(text, bytes) else [])
+
+
+# Texts of other kinds' messages, or of none: only its kind picks an error's class.
+MISLEADING_TEXTS = [
+    "Read File Error 62: Input past end of file", "62: Input past end of file",
+    "Read File Error 53: File not found", "Read File Error 6: Overflow",
+    "Read File Error 75: Path/File access error", "Cannot read but temperature files",
+    "The string DESCRIPTION OF THE STRUCTURE was not found. Cannot continue.",
+    "The disk is full.", "",
+]
+
+
+def test_the_kind_alone_picks_the_class_whatever_the_text():
+    assert sorted(CLASS_OF) == sorted(_core.FAILURE_KINDS), "each kind needs its class here"
+    # A second failure of another kind and number: the first one decides.
+    second = ("read_failed", 62, "Read File Error 62: Input past end of file", "critical")
+    for kind in _core.FAILURE_KINDS:
+        for text in MISLEADING_TEXTS:
+            for number in (0, 75):
+                error = from_failures([(kind, number, text, "critical"), second])
+                check_error(error, kind, [text, second[2]], number or None)
 
 
 def test_progress_reports_and_its_exceptions_stop_the_work():
@@ -212,6 +277,34 @@ def test_progress_reports_and_its_exceptions_stop_the_work():
         # Interrupted, the listing reads on as before.
         np.testing.assert_array_equal(listing.values("Truss Axial Force"),
                                       listing.values("Truss Axial Force", steps=range(1, 7)))
+
+
+# What the last redraw of each bar shows after the scan of a listing, a reading of all its
+# steps and one that a missing block stops halfway.
+BARS = {
+    "tqdm": ["Reading times: 100%|", "Reading Displacements: 100%|",
+             "Reading Beam Axial Force:  50%|"],
+    "text": ["Reading times... 100%", "Reading Displacements... 100%",
+             "Reading Beam Axial Force...  50%"],
+}
+
+
+@pytest.mark.parametrize("bar", BARS)
+def test_progress_true_draws_a_bar_on_standard_error_that_every_end_closes(bar, listings,
+                                                                             monkeypatch, capsys):
+    if bar == "text":
+        monkeypatch.setitem(sys.modules, "tqdm.auto", None)  # tqdm is not installed
+    with voraxextract.open(listings["dropped"], progress=True) as listing:
+        listing.values("Displacements")
+        with pytest.raises(voraxextract.MissingBlockError):
+            listing.values("Beam Axial Force", steps=[1, 4])
+    out, err = capsys.readouterr()
+    assert out == "" and err.endswith("\n")
+    # One line a bar, each redrawn in place.
+    lines = err[:-1].split("\n")
+    assert len(lines) == len(BARS[bar])
+    for line, last in zip(lines, BARS[bar]):
+        assert line.split("\r")[-1].startswith(last), line
 
 
 def open_descriptors_of(path):

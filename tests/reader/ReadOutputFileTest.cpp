@@ -1,7 +1,7 @@
 // The scan: hand-written listings for the rules that generated listings never exercise
-// (odd headers, markers that almost match, the landmarks of the thermal scan, failures),
-// then generated listings checked against what the generator wrote, the temperatures read
-// from them, and the progress the scan reports.
+// (odd headers, markers that almost match, the landmarks of the thermal scan, failures and
+// their kinds), then generated listings checked against what the generator wrote, and the
+// progress the scan reports.
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -33,22 +33,24 @@ protected:
 };
 
 TEST_F(ReadOutputFileTest, HeaderKindVersionAndFailures) {
+    using enum FailureKind;
     const struct {
         std::string bytes;
         std::int16_t kind;
         std::string version, message;
+        FailureKind failure = ReadFailed;
         MsgIcon icon = MsgIcon::Critical;
     } cases[] = {
         // The keyword rules start at the NDIM line; no convergence line is no failure.
         {Lines({"PROGRAM 'VORAX' ,  7.4.2  , build 9", "NDIM 2 DYNAMIC"}), AnalysisDynamic, "7.4.2",
          ""},
         {Lines({"PROGRAM 'VORAX', 1", "NDIM 2", "STATIC TEMPERATURE"}), AnalysisThermal, "1",
-         "The string DESCRIPTION OF THE STRUCTURE was not found. Cannot continue."},
+         "The string DESCRIPTION OF THE STRUCTURE was not found. Cannot continue.", MissingBlock},
         {Lines({"PROGRAM 'VORAX', 1", "NDIM 2", "STATIC AND DYNAMIC"}), AnalysisStatic, "1", ""},
         {Lines({"PROGRAM 'VORAX', 1", "STATIC", "NDIM 2", "dynamic", "DYNAMIC"}), AnalysisDynamic,
          "1", ""},
         {Lines({"PROGRAM 'VORAX', 2.0", "NDIM 2", "TORSION"}), AnalysisTorsion, "2.0",
-         "Cannot read but temperature files", MsgIcon::Information},
+         "Cannot read but temperature files", NotAListing, MsgIcon::Information},
         // Failures keep what was read before them.
         {Lines({"PROGRAM 'VORAX' without comma", "NDIM 3", "STATIC"}), AnalysisNone, "",
          "Read File Error 9: Subscript out of range"},
@@ -57,9 +59,9 @@ TEST_F(ReadOutputFileTest, HeaderKindVersionAndFailures) {
         {Lines({"PROGRAM 'VORAX', 5", "NDIM"}), AnalysisNone, "5",
          "Read File Error 9: Subscript out of range"},
         {Lines({"PROGRAM 'VORAX', 5", "NDIM 99999", "STATIC"}), AnalysisNone, "5",
-         "Read File Error 6: Overflow"},
+         "Read File Error 6: Overflow", ValueTooLarge},
         {Lines({"PROGRAM 'VORAX', 5.1", "NDIM 3", "no keyword"}), AnalysisNone, "5.1",
-         "Read File Error 62: Input past end of file"},
+         "Read File Error 62: Input past end of file", NotAListing},
         // Failures of the structural scan: word 3 of a count line, word 2 of a time line.
         {Lines({"PROGRAM 'VORAX', 1", "NDIM 2", "STATIC", "THERE ARE NODES",
                 "CONVERGENCE HAS BEEN OBTAINED."}),
@@ -68,17 +70,28 @@ TEST_F(ReadOutputFileTest, HeaderKindVersionAndFailures) {
                 "   TIME ="}),
          AnalysisStatic, "1", "Read File Error 9: Subscript out of range"},
     };
+    // The failure's kind, chosen where it arises, and the number its text shows.
+    auto number = [](const std::string& text) {
+        const std::size_t colon = text.find(':');
+        return colon == std::string::npos ? 0 : std::stoi(text.substr(text.rfind(' ', colon) + 1));
+    };
     for (const auto& c : cases) {
         const auto& r = ReadText(c.bytes);
         EXPECT_EQ(r.Model.AnalysisType, c.kind) << c.bytes;
         EXPECT_EQ(r.Model.Version, c.version) << c.bytes;
-        EXPECT_EQ(r.Host.MessageTexts(), c.message.empty() ? Texts{} : Texts{c.message}) << c.bytes;
-        for (const auto& shown : r.Host.Messages) EXPECT_EQ(shown.Icon, c.icon) << c.bytes;
+        const std::vector<Notice> expected = {{c.failure, number(c.message), c.message, c.icon}};
+        EXPECT_EQ(r.Read.Notices, c.message.empty() ? std::vector<Notice>{} : expected) << c.bytes;
     }
     EXPECT_EQ(ReadText(Lines({"PROGRAM 'VORAX', 5.1", "NDIM 3", "nothing"})).Model.Ndim, 3);
 
     m_read.Open("");  // no file chosen
     EXPECT_EQ(m_read.Host.MessageTexts(), Texts{"Cannot read but temperature files"});
+    // A file that is not there, or a folder in its place, tells its kind itself.
+    m_read.Open(m_dir.Path() / "missing.out");
+    EXPECT_EQ(m_read.Read.Notices,
+              (std::vector<Notice>{{FileNotFound, 53, "Read File Error 53: File not found"}}));
+    m_read.Open(m_dir.Path() / "listing.out" / "inner.out");
+    EXPECT_EQ(m_read.Read.Notices.at(0).Kind, FileNotFound);
 }
 
 TEST_F(ReadOutputFileTest, StructuralMarkersThatAlmostMatchAndStepsOutsideTheIndex) {
@@ -164,7 +177,10 @@ TEST_F(ReadOutputFileTest, ThermalLandmarksAndFailures) {
                   (std::vector<int>{c.nodes, c.times, c.times != 0}))
             << bytes;
         EXPECT_EQ(r.Host.MessageTexts(), c.message.empty() ? Texts{} : Texts{c.message}) << bytes;
-        for (const auto& shown : r.Host.Messages) EXPECT_EQ(shown.Icon, MsgIcon::Critical);
+        for (const auto& shown : r.Host.Messages) {
+            EXPECT_EQ(shown.Icon, MsgIcon::Critical);
+            EXPECT_EQ(shown.Kind, FailureKind::MissingBlock);
+        }
         if (c.times == 3) {
             EXPECT_EQ(r.Model.Times[1].Time, 0.0f) << "a time that is no number reads as 0";
         }
@@ -205,20 +221,9 @@ void ExpectPositionsAfterTimeLines(const Scanned& s, const gen::ListingSpec& spe
     EXPECT_EQ(s.Bytes.find(gen::marker::kTime, at), std::string::npos) << "a time line left out";
 }
 
-// Every temperature of every step, as an export of them all reads it.
-ValueTable ReadEveryTemperature(Scanned& s) {
-    ExtractionRequest request;
-    request.Variable = "Temperature";
-    for (std::int16_t t = 1; t <= s.Model.TimeCount; ++t) request.SelectedTimes.push_back(t);
-    ValueTable table;
-    auto services = s.Host.Get();
-    ReadTemperatures(s.Model, request, table, services);
-    return table;
-}
-
 // Structural listings of both dimensions, and thermal ones whose last table line is full
 // (10 and 5 nodes) or not (12, 1), with every line ending.
-TEST(GeneratedListing, ScansAndTemperaturesGiveWhatTheGeneratorWrote) {
+TEST(GeneratedListing, ScansGiveWhatTheGeneratorWrote) {
     TempDir dir;
     for (LineEnding ending : {LineEnding::CRLF, LineEnding::CR, LineEnding::LF}) {
         SCOPED_TRACE("ending " + std::to_string(static_cast<int>(ending)));
@@ -256,13 +261,6 @@ TEST(GeneratedListing, ScansAndTemperaturesGiveWhatTheGeneratorWrote) {
                                         s.Model.HasTemperatures}),
                       (std::vector<int>{AnalysisThermal, nodes, spec.solids, true}));
             ExpectPositionsAfterTimeLines(s, spec);
-            const ValueTable table = ReadEveryTemperature(s);
-            EXPECT_TRUE(s.Host.Messages.empty()) << s.Host.Messages[0].Text;
-            for (int t = 1; t <= spec.steps; ++t)
-                for (int n = 1; n <= nodes; ++n)
-                    ASSERT_EQ(table.At(n, t),
-                              gen::ExpectedValue(spec, gen::Block::Temperature, t, n, 0))
-                        << "node " << n << ", step " << t;
         }
     }
 }
@@ -302,18 +300,6 @@ TEST(GeneratedListing, PausesOfASlowSearchKeepTheWindowInformed) {
     }
     ASSERT_EQ(host.Reports.size(), 3u);
     EXPECT_EQ(host.Reports.back().Text, kText);
-}
-
-// How temperatures read is checked against a plain reading in ExtractionEquivalenceTest;
-// here, the node counter that a plain reading does not have.
-TEST(ReadTemperatures, The32767thNodeOverflowsTheNodeCounter) {
-    TempDir dir;
-    const auto big = test::ThermalSpec(32767, 1);
-    Scanned s(big, dir);
-    ASSERT_TRUE(s.Host.Messages.empty());
-    const ValueTable table = ReadEveryTemperature(s);
-    EXPECT_EQ(s.Host.MessageTexts(), std::vector<std::string>{"6: Overflow"});
-    EXPECT_EQ(table.At(32767, 1), gen::ExpectedValue(big, gen::Block::Temperature, 1, 32767, 0));
 }
 
 }  // namespace

@@ -20,8 +20,8 @@
 #include <tuple>
 #include <vector>
 
-#include "export/VariableCatalogue.h"
 #include "export/Worksheet.h"
+#include "extraction/Variables.h"
 #include "tests/support/Listings.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Tools.h"
@@ -51,14 +51,12 @@ struct Session : test::Scanned {
     ValueTable Table;
 
     // `variable` (its vector kind number `kind`), vectors from..to, the steps (none: all).
-    ExtractionRequest Request(const std::string& variable, int from, int to,
-                              const std::vector<std::int16_t>& steps, const fs::path& output,
-                              bool columns = false, int kind = 0) const {
+    ExportPlan Request(const std::string& variable, int from, int to,
+                       const std::vector<std::int16_t>& steps, const fs::path& output,
+                       bool columns = false, int kind = 0) const {
         ExtractionRequest request;
         request.Variable = variable;
         request.SelectedTimes = steps;
-        request.TimesInColumns = columns;
-        request.OutputPath = output.string();
         OfferedVariable row;
         if (DescribeVariable(variable, Model, row) &&
             kind < static_cast<int>(row.VectorKinds.size())) {
@@ -68,15 +66,18 @@ struct Session : test::Scanned {
         for (int v = from; v <= to; ++v) request.Vectors.push_back(static_cast<std::int16_t>(v));
         for (int i = 1; steps.empty() && i <= Model.TimeCount; ++i)
             request.SelectedTimes.push_back(static_cast<std::int16_t>(i));
-        return request;
+        return {{request}, {output.string(), SheetFormat::Xls, columns}};
     }
     // Clears the recorded messages, reads and writes; returns the messages shown.
-    Texts Export(const ExtractionRequest& request, SheetFormat format = SheetFormat::Xls) {
+    Texts Export(ExportPlan plan, SheetFormat format = SheetFormat::Xls) {
         Host.Messages.clear();
         auto services = Host.Get();
-        ExtractAndWrite(Model, request, Table, services, format);
+        plan.Sheet.Format = format;
+        Ran = RunExport(Model, plan, Table, services);
+        EXPECT_EQ(Ran.Notices, Host.Messages) << "returned as shown";
         return Messages();
     }
+    Outcome Ran;
     Texts Messages() const { return Host.MessageTexts(); }
 };
 
@@ -326,10 +327,10 @@ TEST(OutputFaults, PlacesThatRefuseTheSheetAndADiskFullAnywhere) {
                     fs::perm_options::remove);
     const auto before = StateOf(listing);
     const auto keptFiles = FilesIn(sheets);
-    // 0 when the export to `target` writes, 1 when it shows `shown`; past `limit` bytes (0:
-    // none) writes fail as on a full disk (EFBIG).
-    auto exportTo = [&](const fs::path& target, SheetFormat format, rlim_t limit,
-                        const char* shown) {
+    // 0 when the export to `target` writes, 1 when it shows `shown` as a failure of that
+    // kind; past `limit` bytes (0: none) writes fail as on a full disk (EFBIG).
+    auto exportTo = [&](const fs::path& target, SheetFormat format, rlim_t limit, const char* shown,
+                        FailureKind kind = FailureKind::WriteFailed) {
         return InChild([&] {
                    if (target.parent_path() == sheets && ::geteuid() == 0 &&
                        (::setgid(65534) != 0 || ::setuid(65534) != 0))
@@ -341,7 +342,8 @@ TEST(OutputFaults, PlacesThatRefuseTheSheetAndADiskFullAnywhere) {
                    s.Open(listing);
                    const auto messages =
                        s.Export(s.Request("Displacements", 1, 250, {}, target, false, 2), format);
-                   return messages.empty() ? 0 : messages == Texts{shown} ? 1 : 2;
+                   if (messages.empty()) return 0;
+                   return messages != Texts{shown} ? 2 : s.Ran.Notices[0].Kind != kind ? 3 : 1;
                })
             .Status;
     };
@@ -349,8 +351,13 @@ TEST(OutputFaults, PlacesThatRefuseTheSheetAndADiskFullAnywhere) {
         SCOPED_TRACE(format.Name);
         const std::string ext(format.Extension);
         // A pipe or a device is never deleted, opened nor waited for, even by root.
-        for (const fs::path& target :
-             {sheets / ("new" + ext), sheets / ("kept" + ext), fifo, fs::path("/dev/full")})
+        // The read-only folder refuses its user: access denied, as the system tells it.
+        for (const fs::path& target : {sheets / ("new" + ext), sheets / ("kept" + ext)})
+            EXPECT_EQ(exportTo(target, format.Format, 0, "Path/File access error",
+                               FailureKind::AccessDenied),
+                      1)
+                << target;
+        for (const fs::path& target : {fifo, fs::path("/dev/full")})
             EXPECT_EQ(exportTo(target, format.Format, 0, "Path/File access error"), 1) << target;
 
         const auto sheet = dir.Path() / ("sheet" + ext);
@@ -403,6 +410,7 @@ TEST(OutputFaults, ASheetHeldByAnotherProgram) {
             EXPECT_EQ(run.Status, 1);
             EXPECT_EQ(run.Err, std::string(kLocked) + "\n");
             EXPECT_EQ(s.Export(request, format.Format), Texts{kLocked}) << record;
+            EXPECT_EQ(s.Ran.Notices.at(0).Kind, FailureKind::FileLocked);
             EXPECT_EQ(test::ReadBytes(held), "open in a spreadsheet program");
             ::close(fd);
         }
@@ -503,7 +511,8 @@ TEST(ListingUntouched, EveryOperationReadsOnlyClosesAndLeavesTheListingAsItWas) 
                 const std::string what = offered.Name + " #" + std::to_string(k) + " of " + name;
                 auto request = s.Request(offered.Name, 1, std::max<int>(1, offered.Bound), {}, out,
                                          columns = !columns, k);
-                std::reverse(request.SelectedTimes.begin(), request.SelectedTimes.end());
+                auto& steps = request.Readings.front().SelectedTimes;
+                std::reverse(steps.begin(), steps.end());
                 EXPECT_EQ(s.Export(request), Texts{}) << what;
                 expectUntouched("export of " + what);
             }

@@ -9,26 +9,17 @@
 
 namespace vx::test {
 
-struct ShownMessage {
-    std::string Text;
-    MsgButtons Buttons;
-    MsgIcon Icon;
-};
-
 struct ProgressReport {
     float Fraction;
     std::string Text;
 };
 
-// Stands in for the window: records every message and progress report, answers
-// message boxes with a set answer, and runs a hook inside each progress report, where
-// the window would run its pending events (a close request, for instance).
-class FakeServices : public MessageBoxService, public ProgressService {
+// Stands in for the window: records every failure shown and every progress report, and
+// runs a hook inside each progress report, where the window would run its pending events
+// (a close request, for instance).
+class FakeServices : public NoticeService, public ProgressService {
 public:
-    MsgAnswer MsgBox(std::string_view prompt, MsgButtons buttons, MsgIcon icon) override {
-        Messages.push_back({std::string(prompt), buttons, icon});
-        return buttons == MsgButtons::YesNo ? Answer : MsgAnswer::Ok;
-    }
+    void Show(const Notice& notice) override { Messages.push_back(notice); }
     void UpdateProgress(float sngPercent, std::string_view szText) override {
         Reports.push_back({sngPercent, std::string(szText)});
         if (OnProgress) OnProgress(Reports.size());
@@ -42,9 +33,8 @@ public:
         return texts;
     }
 
-    std::vector<ShownMessage> Messages;
+    std::vector<Notice> Messages;
     std::vector<ProgressReport> Reports;
-    MsgAnswer Answer = MsgAnswer::Yes;
     std::atomic<bool> AbortRequested = false;
     std::function<void(std::size_t reportCount)> OnProgress;
 };

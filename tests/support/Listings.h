@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <initializer_list>
 #include <string>
@@ -58,16 +60,19 @@ inline std::string Generate(const gen::ListingSpec& spec, const std::filesystem:
 
 // A listing opened as the window opens it: path set, model cleared, scan run, with the
 // stand-in window keeping the messages (of this opening only) and progress reports.
+// What the reading returns is what it showed, in every test that opens a listing.
 struct Scanned {
     OutputFileModel Model;
     FakeServices Host;
+    Outcome Read;
 
     void Open(const std::filesystem::path& listing) {
         Model.FilePath = listing.string();
         Model.Reset();
         Host.Messages.clear();
         auto services = Host.Get();
-        ReadOutputFile(Model, services);
+        Read = ReadOutputFile(Model, services);
+        EXPECT_EQ(Read.Notices, Host.Messages) << listing;
     }
 };
 

@@ -1,4 +1,4 @@
-#include "scripting/ItemList.h"
+#include "export/ItemList.h"
 
 #include <charconv>
 #include <cstdlib>

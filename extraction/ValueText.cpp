@@ -1,4 +1,4 @@
-#include "reader/ValueText.h"
+#include "extraction/ValueText.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>

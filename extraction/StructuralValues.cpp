@@ -1,34 +1,24 @@
-#include "export/StructuralValues.h"
+#include "extraction/Extraction.h"
 
 #include <algorithm>
 #include <new>
 #include <string>
 
 #include "common/Failure.h"
-#include "export/VariableCatalogue.h"
+#include "extraction/StepReading.h"
+#include "extraction/ValueText.h"
+#include "extraction/Variables.h"
 #include "reader/LineReader.h"
-#include "reader/Markers.h"
-#include "reader/Reader.h"
-#include "reader/StepReading.h"
 #include "reader/TextRoutines.h"
-#include "reader/ValueText.h"
 
 namespace vx {
 
 namespace {
 
-constexpr std::string_view kDisplacementHeader =
-    "NODE    DOF 1     DOF 2     DOF 3     DOF 4     DOF 5     DOF 6     DOF 7";
-constexpr std::string_view kEigenValueHeader = "RELATIVE EIGEN VALUE";
-constexpr std::string_view kTrussHeader = "ELEM.      N";
-constexpr std::string_view kBeamHeader2D = "ELEM. PT.    N           M";
-constexpr std::string_view kBeamHeader3D =
-    "ELEM. PT.    N           MY          MZ          Mw         Mr2";
-constexpr std::string_view kSoilHeader = "ELEM.     N[kN]     P[kN/m\xB2]";
-
-// How a variable's block is read: the header to search, the rows of the table, the
-// lines from the header to the first record (0: the header is the record), the lines
-// from one record to the next, and the word that holds the value (or fibre pairs).
+// How a variable's block is read, for the chosen vector kind: the header to search, the
+// rows of the table, the lines from the header to the first record (0: the header is the
+// record), the lines from one record to the next, and the word that holds the value (or
+// fibre pairs).
 struct ReadingPlan {
     std::string_view Header;
     std::int32_t Rows = 0;
@@ -36,74 +26,22 @@ struct ReadingPlan {
     std::int32_t Stride = 0;
     std::size_t Word = 0;
     bool Pairs = false;
-    std::int32_t BlocksToSkip = 0;  // fibre blocks of the same kind before the chosen one
+    std::int32_t BlocksToSkip = 0;  // blocks of the same kind before the chosen one
 };
 
 bool MakePlan(const OutputFileModel& m, const ExtractionRequest& request, ReadingPlan& plan) {
-    const std::string_view name = request.Variable;
+    const Variable* v = FindVariable(request.Variable);
+    if (!v || v->Layout == BlockLayout::TemperatureTable) return false;
     const std::int32_t k = request.VectorKindIndex;
-    auto record = [&](std::string_view header, std::int32_t rows, std::int32_t lead,
-                      std::int32_t stride, std::size_t word) {
-        plan = ReadingPlan{header, rows, lead, stride, word, false, 0};
-    };
-    auto shell = [&](std::string_view header, std::size_t word) {
-        record(header, m.ShellCount, k + 3, m.ShellSurfaceCount, word);
-    };
-    auto beam = [&](std::string_view header, std::size_t word) {
-        record(header, m.BeamCount, k + 1, m.BeamPointCount, word);
-    };
-    if (name == var::Displacements)
-        record(kDisplacementHeader, m.NodeCount, 1, 1, static_cast<std::size_t>(k + 1));
-    else if (name == var::EigenValues)
-        record(kEigenValueHeader, 1, 0, 0, 7);
-    else if (name == var::TrussAxialForce)
-        record(kTrussHeader, m.TrussCount, 1, 1, 1);
-    else if (name == var::BeamAxialForce)
-        beam(m.Ndim == 2 ? kBeamHeader2D : kBeamHeader3D, 2);
-    else if (name == var::BeamBendingMoment)
-        beam(kBeamHeader2D, 3);
-    else if (name == var::BeamBendingMomentMy)
-        beam(kBeamHeader3D, 3);
-    else if (name == var::BeamBendingMomentMz)
-        beam(kBeamHeader3D, 4);
-    else if (name == var::BeamBendingMomentMw)
-        beam(kBeamHeader3D, 5);
-    else if (name == var::MembraneForceNx)
-        shell(marker::MembraneForces, 5);
-    else if (name == var::MembraneForceNy)
-        shell(marker::MembraneForces, 7);
-    else if (name == var::MembraneForceNxy)
-        shell(marker::MembraneForces, 9);
-    else if (name == var::MembraneForceN1)
-        shell(marker::MembraneForces, 11);
-    else if (name == var::MembraneForceN2)
-        shell(marker::MembraneForces, 13);
-    else if (name == var::BendingForceMx)
-        shell(marker::BendingForces, 5);
-    else if (name == var::BendingForceMy)
-        shell(marker::BendingForces, 7);
-    else if (name == var::BendingForceMxy)
-        shell(marker::BendingForces, 9);
-    else if (name == var::BendingForceM1)
-        shell(marker::BendingForces, 11);
-    else if (name == var::BendingForceM2)
-        shell(marker::BendingForces, 13);
-    else if (name == var::SoilAxialForceNx)
-        record(kSoilHeader, m.SoilCount, 1, 1, 1);
-    else if (name == var::SoilPressure)
-        record(kSoilHeader, m.SoilCount, 1, 1, 2);
-    else if (name == var::BeamStresses || name == var::BeamTangentModulus) {
-        plan = ReadingPlan{
-            name == var::BeamStresses ? marker::BeamStresses : marker::BeamTangentModulus,
-            m.FiberCount,
-            4,
-            1,
-            0,
-            true,
-            k > 0 ? k : 0};
-    } else {
-        return false;
-    }
+    plan.Header = m.Ndim == 2 && !v->PlaneHeader.empty() ? v->PlaneHeader : v->Header;
+    plan.Rows = CountOf(m, v->Rows);
+    plan.Lead = v->Lead + (v->Picks == KindPicks::Line ? k : 0);
+    plan.Stride = CountOf(m, v->Stride);
+    const std::int32_t word =
+        static_cast<std::int32_t>(v->Word) + (v->Picks == KindPicks::Word ? k : 0);
+    plan.Word = static_cast<std::size_t>(word);
+    plan.Pairs = v->Layout == BlockLayout::FibrePairs;
+    plan.BlocksToSkip = v->Picks == KindPicks::Block && k > 0 ? k : 0;
     return true;
 }
 
@@ -268,9 +206,22 @@ void Read(const OutputFileModel& model, const ExtractionRequest& request, ValueT
 
 }  // namespace
 
-void ReadStructuralValues(const OutputFileModel& model, const ExtractionRequest& request,
-                          ValueTable& table, Services& services) {
-    ReportingFailures(services, [&] { Read(model, request, table, services); });
+Outcome ReadStructuralValues(const OutputFileModel& model, const ExtractionRequest& request,
+                             ValueTable& table, Services& services) {
+    return ReportingFailures(services, [&] { Read(model, request, table, services); });
+}
+
+Outcome ExtractValues(const OutputFileModel& model, const ExtractionRequest& request,
+                      ValueTable& table, Services& services) {
+    switch (model.AnalysisType) {
+        case AnalysisThermal:
+            return ReadTemperatures(model, request, table, services);
+        case AnalysisStatic:
+        case AnalysisDynamic:
+            return ReadStructuralValues(model, request, table, services);
+        default:
+            return {};
+    }
 }
 
 }  // namespace vx

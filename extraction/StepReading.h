@@ -5,12 +5,12 @@
 #include <string>
 #include <string_view>
 
-#include "reader/ExtractionRequest.h"
+#include "extraction/ExtractionRequest.h"
+#include "extraction/ValueTable.h"
 #include "reader/LineReader.h"
 #include "reader/OutputFileModel.h"
 #include "reader/Services.h"
 #include "reader/TextRoutines.h"
-#include "reader/ValueTable.h"
 
 // Reading the columns of an extraction, one selected time step each, several at once.
 namespace vx {
@@ -57,11 +57,8 @@ std::int32_t PrepareTable(ValueTable& table, std::int32_t records,
                           const ExtractionRequest& request);
 
 // Runs one extraction and shows its failure as extractions show theirs: "N: description"
-// with no icon. Nothing is passed on.
-void ReportingFailures(Services& services, const std::function<void()>& read);
-
-// How many threads the scan's time index and ReadColumns use: options.Threads, or one
-// per processor (at most four) when that is 0.
-int ReadingThreads(const ReadingOptions& options);
+// with no icon, reading past the end being a missing block. Nothing is passed on: the
+// failure is returned.
+Outcome ReportingFailures(Services& services, const std::function<void()>& read);
 
 }  // namespace vx

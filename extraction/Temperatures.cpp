@@ -3,12 +3,12 @@
 #include <string>
 
 #include "common/Failure.h"
+#include "extraction/Extraction.h"
+#include "extraction/StepReading.h"
+#include "extraction/ValueText.h"
 #include "reader/LineReader.h"
 #include "reader/Markers.h"
-#include "reader/Reader.h"
-#include "reader/StepReading.h"
 #include "reader/TextRoutines.h"
-#include "reader/ValueText.h"
 
 namespace vx {
 
@@ -121,9 +121,9 @@ void Read(const OutputFileModel& model, const ExtractionRequest& request, ValueT
 
 }  // namespace
 
-void ReadTemperatures(const OutputFileModel& model, const ExtractionRequest& request,
-                      ValueTable& table, Services& services) {
-    ReportingFailures(services, [&] { Read(model, request, table, services); });
+Outcome ReadTemperatures(const OutputFileModel& model, const ExtractionRequest& request,
+                         ValueTable& table, Services& services) {
+    return ReportingFailures(services, [&] { Read(model, request, table, services); });
 }
 
 }  // namespace vx

@@ -1,4 +1,4 @@
-#include "reader/ValueTable.h"
+#include "extraction/ValueTable.h"
 
 #include <algorithm>
 #include <new>

@@ -13,11 +13,10 @@
 #include <limits>
 
 #include "common/Failure.h"
-#include "export/StructuralValues.h"
+#include "extraction/Extraction.h"
+#include "extraction/StepReading.h"
 #include "reader/LineReader.h"
 #include "reader/Markers.h"
-#include "reader/Reader.h"
-#include "reader/StepReading.h"
 #include "reader/TextRoutines.h"
 #include "reader/VectorLevel.h"
 #include "tests/support/FakeServices.h"
@@ -103,7 +102,7 @@ Reading ReadPlainly(const std::string& bytes, const OutputFileModel& model, cons
 
 ExtractionRequest Request(const std::string& variable, std::int16_t kind,
                           std::vector<std::int16_t> steps) {
-    return {variable, "", kind, {}, steps, false, ""};
+    return {variable, "", kind, {}, steps};
 }
 
 // The extraction as it runs, on `threads` threads.
@@ -121,12 +120,20 @@ Reading ReadAsItRuns(const OutputFileModel& model, const ExtractionRequest& r, i
                         .VectorLevel = threads == 1   ? kPortableVectors
                                        : threads == 3 ? kAvx2Vectors
                                                       : kAvx512Vectors};
-    (r.Variable == "Temperature" ? ReadTemperatures : ReadStructuralValues)(model, r, table,
-                                                                            services);
+    const Outcome outcome = (r.Variable == "Temperature" ? ReadTemperatures : ReadStructuralValues)(
+        model, r, table, services);
 
     Reading out;
     out.Messages = host.MessageTexts();
-    for (const auto& shown : host.Messages) EXPECT_EQ(shown.Icon, MsgIcon::None) << shown.Text;
+    EXPECT_EQ(outcome.Notices, host.Messages) << "returned as shown";
+    for (const auto& shown : host.Messages) {
+        EXPECT_EQ(shown.Icon, MsgIcon::None) << shown.Text;
+        // Reading past the end is a missing block here, an overflow a value too large.
+        EXPECT_EQ(shown.Kind, shown.Number == fail::InputPastEndOfFile ? FailureKind::MissingBlock
+                              : shown.Number == fail::Overflow         ? FailureKind::ValueTooLarge
+                                                                       : FailureKind::ReadFailed)
+            << shown.Text;
+    }
     for (const auto& report : host.Reports) {
         EXPECT_EQ(report.Text, "Reading " + r.Variable + "...");
         out.Reports.push_back(report.Fraction);

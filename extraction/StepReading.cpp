@@ -1,4 +1,4 @@
-#include "reader/StepReading.h"
+#include "extraction/StepReading.h"
 
 #include <algorithm>
 #include <atomic>
@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "common/Failure.h"
-#include "reader/Reader.h"
 
 namespace vx {
 
@@ -39,7 +38,7 @@ void ReadInLine(LineReader& in, std::int32_t columns, std::string_view caption, 
     }
 }
 
-struct Outcome {
+struct ColumnOutcome {
     bool Done = false;
     bool Reported = false;
     std::exception_ptr Failure;
@@ -109,7 +108,8 @@ public:
         }
         {
             std::lock_guard lock(m_mutex);
-            m_outcomes[static_cast<std::size_t>(t)] = Outcome{true, reading.Reported, failure};
+            m_outcomes[static_cast<std::size_t>(t)] =
+                ColumnOutcome{true, reading.Reported, failure};
             if (!m_waiting) return true;
         }
         m_changed.notify_all();
@@ -118,7 +118,7 @@ public:
 
     // The outcome of column t: waits for it when `wait` is set, else is empty while the
     // column is still being read.
-    std::optional<Outcome> Get(std::int32_t t, bool wait) {
+    std::optional<ColumnOutcome> Get(std::int32_t t, bool wait) {
         std::unique_lock lock(m_mutex);
         auto& outcome = m_outcomes[static_cast<std::size_t>(t)];
         if (!outcome.Done && !wait) return std::nullopt;
@@ -137,8 +137,8 @@ public:
 private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::vector<Outcome> m_outcomes;  // by column
-    bool m_waiting = false;           // the calling thread waits for an outcome
+    std::vector<ColumnOutcome> m_outcomes;  // by column
+    bool m_waiting = false;                 // the calling thread waits for an outcome
     std::atomic<std::int32_t> m_next{1};
     std::atomic<std::int32_t> m_last;
     std::int32_t m_batch = 1;
@@ -147,12 +147,6 @@ private:
 };
 
 }  // namespace
-
-int ReadingThreads(const ReadingOptions& options) {
-    if (options.Threads > 0) return options.Threads;
-    const unsigned processors = std::thread::hardware_concurrency();
-    return static_cast<int>(std::clamp(processors, 1u, 4u));
-}
 
 void ReadColumns(LineReader& first, const std::string& path, std::int32_t columns,
                  std::string_view caption, Services& services, ValueTable& table,
@@ -180,7 +174,7 @@ void ReadColumns(LineReader& first, const std::string& path, std::int32_t column
                     end = t;
                     break;
                 }
-                const std::optional<Outcome> outcome = crew.Get(t, !ownColumns);
+                const std::optional<ColumnOutcome> outcome = crew.Get(t, !ownColumns);
                 if (!outcome) break;
                 if (outcome->Reported) Report(services, t, columns, caption);
                 if (outcome->Failure) {
@@ -221,17 +215,22 @@ std::int32_t PrepareTable(ValueTable& table, std::int32_t records,
     return timeCount;
 }
 
-void ReportingFailures(Services& services, const std::function<void()>& read) {
+Outcome ReportingFailures(Services& services, const std::function<void()>& read) {
+    Outcome outcome;
+    auto show = [&](const Failure& failure) {
+        services.Report(outcome,
+                        {ReadingFailureKind(failure, FailureKind::MissingBlock), failure.Number(),
+                         FailureText(failure.Number(), failure.Description()), MsgIcon::None});
+    };
     try {
         read();
     } catch (const Failure& failure) {
-        services.Messages.MsgBox(FailureText(failure.Number(), failure.Description()),
-                                 MsgButtons::Ok, MsgIcon::None);
+        show(failure);
     } catch (const std::bad_alloc&) {
-        Failure failure(fail::OutOfMemory);
-        services.Messages.MsgBox(FailureText(failure.Number(), failure.Description()),
-                                 MsgButtons::Ok, MsgIcon::None);
+        show(Failure(fail::OutOfMemory));
     }
+    outcome.Stopped = services.AbortRequested;
+    return outcome;
 }
 
 }  // namespace vx

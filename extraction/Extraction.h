@@ -1,0 +1,38 @@
+#pragma once
+
+#include "common/Outcome.h"
+#include "extraction/ExtractionRequest.h"
+#include "extraction/ValueTable.h"
+#include "reader/OutputFileModel.h"
+#include "reader/Services.h"
+
+// The extraction: the values of one request read from the listing into a value table,
+// one column per selected time step, each step reached by one seek to its position.
+// Failures end the reading; they are shown as "N: description" without an icon and
+// returned; what was read before stays in the table, the rest is 0.
+namespace vx {
+
+// Reads the values of a request: the temperatures of a thermal listing or one structural
+// variable, on worker threads, reporting progress. Writes no file. The outcome says
+// Stopped when the user asked to stop meanwhile (the table then holds the columns read
+// before); a listing of another kind reads nothing.
+Outcome ExtractValues(const OutputFileModel& model, const ExtractionRequest& request,
+                      ValueTable& table, Services& services);
+
+// Reads one structural result variable for every selected time step into `table`:
+// for each step one seek to its position, a search for the variable's block header,
+// then the whole block, record line after record line (row r = the r-th record; the
+// node or element number printed on the line is never read).
+//
+// "Beam Stresses" and "Beam Tangent Modulus" offer one vector kind per block of the
+// first time step, in file order. Entry k (0-based) reads the (k+1)-th block of that
+// kind counted from the step's position, so each entry keeps reading the same beam
+// point in every step as long as the listing prints the blocks in the same order.
+Outcome ReadStructuralValues(const OutputFileModel& model, const ExtractionRequest& request,
+                             ValueTable& table, Services& services);
+
+// Reads the temperature of every node at each selected time step into `table`.
+Outcome ReadTemperatures(const OutputFileModel& model, const ExtractionRequest& request,
+                         ValueTable& table, Services& services);
+
+}  // namespace vx
