@@ -189,15 +189,15 @@ TEST(CliOutcome, TheStatusAndTheWordsComeFromTheKindAndTheRule) {
     EXPECT_EQ(cli::ExitStatus(stopped), cli::kExitMessage);
 
     auto said = [](RefusalRule rule, bool disabled) {
-        return cli::RefusalText({rule, "plain reason", disabled, "Eigen Values"},
-                                SheetFormat::Csv);
+        return cli::RefusalText({rule, "plain reason", disabled, "Eigen Values"}, SheetFormat::Csv);
     };
     EXPECT_EQ(said(RefusalRule::RangeNotReady, true), "Save would stay disabled: plain reason");
     EXPECT_EQ(said(RefusalRule::NoStepSelected, false), "plain reason");
     EXPECT_EQ(said(RefusalRule::ItemsNotApplicable, false),
               "--items does not apply to 'Eigen Values', which has no range of items");
-    EXPECT_EQ(said(RefusalRule::SeveralKindsNeedWorkbook, false),
-              "several vector kinds need --format xlsx, one sheet each; a csv file holds one sheet");
+    EXPECT_EQ(
+        said(RefusalRule::SeveralKindsNeedWorkbook, false),
+        "several vector kinds need --format xlsx, one sheet each; a csv file holds one sheet");
     EXPECT_EQ(said(RefusalRule::VectorChoicesDiffer, false),
               "--vector and --vector-index name different entries");
 }

@@ -82,7 +82,7 @@ TEST_F(PlanExportTest, EachDoorsWordsGiveTheWindowsReading) {
     r.Variable = "Beam Stresses";
     r.EveryVectorKind = true;
     r.Items = ItemListText{"12,1-5:2"};
-    r.Steps = StepTimes{{"240", "60", "240"}};
+    r.Steps = StepTimes{{"240", "60", "120", "240"}};
     r.Sheet = {"out.XLSX", std::nullopt, true};
     Planned planned = Plan(r);
     ASSERT_TRUE(std::holds_alternative<ExportPlan>(planned));
@@ -95,7 +95,7 @@ TEST_F(PlanExportTest, EachDoorsWordsGiveTheWindowsReading) {
         EXPECT_EQ(reading.VectorKind, m_listing.Model.StressPoints[static_cast<std::size_t>(k)]);
         EXPECT_EQ(reading.Vectors, (V{12, 1, 3, 5}));
         // Sorted by time, the repeat skipped, as double-clicks add them.
-        EXPECT_EQ(reading.SelectedTimes, (V{1, 4}));
+        EXPECT_EQ(reading.SelectedTimes, (V{1, 2, 4}));
     }
     EXPECT_EQ(plan.Sheet, (SheetTarget{"out.XLSX", SheetFormat::Xlsx, true}));
 
