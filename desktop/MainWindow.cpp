@@ -380,6 +380,8 @@ void MainWindow::ShowList(TimeListWidget* widget, const ListBox& list) {
         items.reserve(list.ListCount());
         for (const auto& text : list.Items()) items << Q(text);
         widget->addItems(items);
+        // Another listing's times start at the top, as a list filled anew does.
+        if (widget == m_available) widget->scrollToTop();
         widget->setUpdatesEnabled(list.Redraw());
         shown.first = list.Revision();
     }
@@ -450,6 +452,11 @@ void MainWindow::Refresh() {
 
 // --- size and placement --------------------------------------------------------------
 
+namespace {
+// The width of a frame's border and its inner margin, in twips.
+constexpr int kFrameBorder = 60;
+}  // namespace
+
 void MainWindow::LayOut() {
     auto px = [this](int twips) { return static_cast<int>(twips * m_scale + 0.5); };
     auto& f = *m_form;
@@ -459,8 +466,14 @@ void MainWindow::LayOut() {
         auto it = m_widgets.find(f.FindControl(l.Name, l.Index));
         if (it == m_widgets.end() || l.Kind == ControlKind::PictureBox) continue;
         const bool oneLine = l.Kind == ControlKind::ComboBox || l.Kind == ControlKind::TextBox;
+        int width = px(l.Width);
+        // The summary's values were measured for a narrower font than ours: they may use
+        // the frame's width up to its border, so that "Temperature" is read whole.
+        if (l.Container == "fraSummary" && l.Name != "lblSummary")
+            if (const ControlLayout* frame = FindLayout(l.Container, -1))
+                width = std::max(width, px(frame->Width - l.Left) - px(kFrameBorder));
         it->second->setGeometry(
-            px(l.Left), px(l.Top), px(l.Width),
+            px(l.Left), px(l.Top), width,
             std::max(px(l.Height), oneLine ? it->second->sizeHint().height() : 0));
     }
     // The status bar lies inside the client area, along its bottom edge.
@@ -649,22 +662,32 @@ void MainWindow::RunAfterPause(int ms, std::function<void()> task) {
 }
 
 void MainWindow::ShowPlotWindow() {
-    if (!m_plotWindow) {
+    if (!m_plotWindow)
         m_plotWindow = std::make_unique<PlotWindow>(
             m_form->Plot(), [this] { return m_form->FileModel().FilePath; }, m_plotDialogs,
             m_plotBoxes);
-        QRect main = frameGeometry();
-        QRect screen = this->screen() ? this->screen()->availableGeometry() : QRect(main);
-        // The frame's own size is not known before it is shown; the client area stands
-        // for it.
-        PixelRect place = PlotWindowPlace({main.x(), main.y(), main.width(), main.height()},
-                                          {screen.x(), screen.y(), screen.width(), screen.height()},
-                                          m_plotWindow->width(), m_plotWindow->height());
-        m_plotWindow->move(place.Left, place.Top);
-    }
+    // Opened, or opened again after it was closed: beside this window, on the screen.
+    if (!m_plotWindow->isVisible()) PlacePlotWindow();
     m_plotWindow->show();
     m_plotWindow->raise();
     m_plotWindow->activateWindow();
+}
+
+void MainWindow::PlacePlotWindow() {
+    const QRect main = frameGeometry();
+    const QRect screen = this->screen() ? this->screen()->availableGeometry() : main;
+    // A window's frame is known only once it is shown; this window's stands for it.
+    const QRect inner = geometry();
+    const int frameWidth = main.width() - inner.width();
+    const int frameHeight = main.height() - inner.height();
+    const QSize size = m_plotWindow->size();
+    const int narrowest = m_plotWindow->minimumSizeHint().width();
+    const PixelRect place = PlotWindowPlace(
+        {main.x(), main.y(), main.width(), main.height()},
+        {screen.x(), screen.y(), screen.width(), screen.height()}, size.width() + frameWidth,
+        size.height() + frameHeight, narrowest + frameWidth);
+    m_plotWindow->resize(place.Width - frameWidth, place.Height - frameHeight);
+    m_plotWindow->move(place.Left, place.Top);
 }
 
 void MainWindow::ClosePlotWindow() {

@@ -92,6 +92,8 @@ private:
     void RunAfterPause(int ms, std::function<void()> task) override;
     // PlotWindowHost
     void ShowPlotWindow() override;
+    // Beside this window where the screen has room for it (PlotWindowPlace).
+    void PlacePlotWindow();
     void ClosePlotWindow() override;
     void PlotChanged() override;
 

@@ -2,14 +2,18 @@
 
 #include <QAreaSeries>
 #include <QBuffer>
+#include <QCategoryAxis>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLegendMarker>
 #include <QLineSeries>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QSaveFile>
@@ -17,7 +21,9 @@
 #include <QSvgGenerator>
 #include <QToolTip>
 #include <QVBoxLayout>
-#include <QValueAxis>
+#include <QWheelEvent>
+
+#include <cmath>
 
 #include "common/Paths.h"
 #include "desktop/PlotCanvas.h"
@@ -28,15 +34,8 @@ namespace vx::desktop {
 
 namespace {
 
-constexpr std::string_view kPictureFilter = "PNG Picture (*.png)|*.png|SVG Picture (*.svg)|*.svg";
-
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
-}
-
-void SetRange(QValueAxis* axis, const AxisRange& range) {
-    axis->setRange(range.Min, range.Max);
-    axis->setTickCount(range.TickCount);
 }
 
 }  // namespace
@@ -68,9 +67,10 @@ PlotWindow::PlotWindow(FrmPlot& model, std::function<std::string()> listingPath,
     m_view->setRubberBand(QChartView::RectangleRubberBand);
     // One pair of axes for the window's life: Qt Charts leaves the labels of a removed
     // axis on the chart until it is laid out again.
-    m_x = new QValueAxis;
-    m_y = new QValueAxis;
-    for (QValueAxis* axis : {m_x, m_y}) axis->setLabelFormat("%g");
+    m_x = new QCategoryAxis;
+    m_y = new QCategoryAxis;
+    for (QCategoryAxis* axis : {m_x, m_y})
+        axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     chart->addAxis(m_x, Qt::AlignBottom);
     chart->addAxis(m_y, Qt::AlignLeft);
     m_canvas = new PlotCanvas(chart);
@@ -79,6 +79,8 @@ PlotWindow::PlotWindow(FrmPlot& model, std::function<std::string()> listingPath,
     m_everyLine->setObjectName(Q(m_model.chkEveryLine.Name()));
     m_point = new QLabel(this);
     m_point->setObjectName("lblPoint");
+    // The readout takes the room the row has; a longer one is cut, never the window widened.
+    m_point->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_resetZoom = new QPushButton(tr("Reset &Zoom"), this);
     m_resetZoom->setObjectName("cmdResetZoom");
     m_copy = new QPushButton(tr("&Copy"), this);
@@ -100,7 +102,7 @@ PlotWindow::PlotWindow(FrmPlot& model, std::function<std::string()> listingPath,
     connect(m_everyLine, &QCheckBox::toggled, this,
             [this](bool checked) { m_model.chkEveryLine_Click(checked); });
     connect(m_canvas, &PlotCanvas::Hovered, this, [this](const QString& text, QPointF at) {
-        m_point->setText(text);
+        m_point->setText(m_point->fontMetrics().elidedText(text, Qt::ElideRight, m_point->width()));
         if (text.isEmpty()) {
             QToolTip::hideText();
             return;
@@ -109,7 +111,16 @@ PlotWindow::PlotWindow(FrmPlot& model, std::function<std::string()> listingPath,
         const QPoint pixel = m_view->mapFromScene(at) + QPoint(12, -28);
         QToolTip::showText(m_view->viewport()->mapToGlobal(pixel), text, m_view);
     });
+    // Whatever moves an axis (the rubber band, zooming out with the right button), it
+    // ends on round numbers inside the plot's own range.
+    connect(m_x, &QValueAxis::rangeChanged, this,
+            [this](qreal min, qreal max) { KeepRange(m_x, min, max); });
+    connect(m_y, &QValueAxis::rangeChanged, this,
+            [this](qreal min, qreal max) { KeepRange(m_y, min, max); });
     connect(m_resetZoom, &QPushButton::clicked, this, &PlotWindow::ResetZoom);
+    // Panning: a drag with the middle button, or the arrow keys; the wheel zooms.
+    m_view->viewport()->installEventFilter(this);
+    m_view->installEventFilter(this);
     connect(m_copy, &QPushButton::clicked, this, &PlotWindow::CopyPicture);
     connect(m_savePicture, &QPushButton::clicked, this, &PlotWindow::SavePicture);
     connect(close, &QPushButton::clicked, this, &QWidget::close);
@@ -129,6 +140,7 @@ void PlotWindow::Refresh() {
         QSignalBlocker block(m_everyLine);
         m_everyLine->setChecked(m_model.chkEveryLine.Value);
         m_everyLine->setEnabled(m_model.chkEveryLine.Enabled());
+        m_everyLine->setVisible(m_model.chkEveryLine.Visible());
     }
     if (m_model.Plot() != m_shown || m_model.EveryLine() != m_shownEveryLine) DrawChart();
     // An older plot stays in sight while a newer one is read, faded.
@@ -179,20 +191,49 @@ void PlotWindow::DrawChart() {
         mean->setPen(QPen(PlotCanvas::MeanColour(), PlotCanvas::LineWidth(plot)));
         legend = {band, mean};
     }
-    for (QAbstractSeries* entry : legend) {
-        chart->addSeries(entry);
-        entry->attachAxis(m_x);
-        entry->attachAxis(m_y);
+    // The chart zooms the axes of its series: one that draws nothing and stands in no
+    // legend keeps zooming when every line of many items is drawn, which have none.
+    auto* anchor = new QLineSeries;
+    anchor->setPen(Qt::NoPen);
+    for (QAbstractSeries* entry : legend) chart->addSeries(entry);
+    chart->addSeries(anchor);
+    for (QAbstractSeries* series : chart->series()) {
+        series->attachAxis(m_x);
+        series->attachAxis(m_y);
     }
-    chart->legend()->setVisible(!legend.empty());
+    for (QLegendMarker* marker : chart->legend()->markers(anchor)) marker->setVisible(false);
+    const LegendSide side = LegendPlace(plot, m_shownEveryLine);
+    chart->legend()->setAlignment(side == LegendSide::Right ? Qt::AlignRight : Qt::AlignBottom);
+    chart->legend()->setVisible(side != LegendSide::None);
     // After the series: attaching one may move the axes.
     SetRange(m_x, plot.X);
     SetRange(m_y, plot.Y);
     m_canvas->SetPlot(m_shown, m_shownEveryLine);
 }
 
+void PlotWindow::SetRange(QCategoryAxis* axis, const AxisRange& range) {
+    const bool ranging = m_ranging;
+    m_ranging = true;
+    // Ticks at the multiples of the step, wherever the ends fall, labelled by the model:
+    // an axis of categories ending at each tick, each label on its value.
+    for (const QString& label : axis->categoriesLabels()) axis->remove(label);
+    axis->setStartValue(range.Min - range.Step);
+    for (const AxisTick& tick : AxisTicks(range)) axis->append(Q(tick.Label), tick.Value);
+    axis->setRange(range.Min, range.Max);
+    (axis == m_x ? m_xShown : m_yShown) = range;
+    m_ranging = ranging;
+}
+
+void PlotWindow::KeepRange(QCategoryAxis* axis, double min, double max) {
+    if (m_ranging || !m_shown) return;
+    const AxisRange kept = ZoomedRange(axis == m_x ? m_shown->X : m_shown->Y, min, max);
+    if (kept != (axis == m_x ? m_xShown : m_yShown) || kept.Min != min || kept.Max != max)
+        SetRange(axis, kept);
+}
+
 void PlotWindow::ResetZoom() {
     if (!m_shown) return;
+    m_view->chart()->zoomReset();
     SetRange(m_x, m_shown->X);
     SetRange(m_y, m_shown->Y);
 }
@@ -209,12 +250,20 @@ QImage PlotWindow::Picture(QSize size) {
     return image;
 }
 
-bool PlotWindow::WritePicture(const QString& path, QString& reason) {
+QImage PlotWindow::Picture(int width) {
+    const QSizeF chart = m_view->chart()->sceneBoundingRect().size();
+    if (width <= 0 || chart.width() <= 0) return Picture();
+    return Picture(
+        QSize(width, static_cast<int>(std::lround(width * chart.height() / chart.width()))));
+}
+
+bool PlotWindow::WritePicture(const QString& path, QString& reason, int filterIndex) {
+    const PictureType type = ChosenPicture(path.toStdString(), filterIndex);
     QByteArray bytes;
     {
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
-        if (path.endsWith(".svg", Qt::CaseInsensitive)) {
+        if (type.Svg) {
             QChart* chart = m_view->chart();
             const QRectF source = chart->sceneBoundingRect();
             QSvgGenerator svg;
@@ -224,7 +273,7 @@ bool PlotWindow::WritePicture(const QString& path, QString& reason) {
             svg.setTitle(chart->title());
             QPainter painter(&svg);
             chart->scene()->render(&painter, QRectF(QPointF(0, 0), source.size()), source);
-        } else if (!Picture().save(&buffer, "PNG")) {
+        } else if (!Picture(type.Width).save(&buffer, "PNG")) {
             reason = tr("the picture could not be made");
             return false;
         }
@@ -243,9 +292,12 @@ void PlotWindow::SavePicture() {
     if (!m_shown) return;
     const QString listing = Q(m_listingPath());
     FileDialogSetup setup;
-    setup.InitDir = QFileInfo(listing).absolutePath().toStdString() + "/";
-    setup.FileName = QFileInfo(listing).completeBaseName().toStdString() + " " + m_shown->YTitle;
-    setup.Filter = std::string(kPictureFilter);
+    // Where the last picture went, else beside the listing.
+    setup.InitDir = m_model.PictureDir.empty()
+                        ? QFileInfo(listing).absolutePath().toStdString() + "/"
+                        : m_model.PictureDir;
+    setup.FileName = QFileInfo(listing).completeBaseName().toStdString() + " " + m_shown->Subject;
+    setup.Filter = PictureFilter();
     setup.FilterIndex = 1;
     setup.OverwritePrompt = true;
     FileDialogChoice choice;
@@ -256,15 +308,66 @@ void PlotWindow::SavePicture() {
         m_boxes->Show(
             choice.FileName + " is the listing that is open. Choose another file for the picture.",
             MsgButtons::Ok, MsgIcon::Exclamation, AppTitle, true);
-    } else if (!WritePicture(path, reason)) {
+    } else if (!WritePicture(path, reason, choice.FilterIndex)) {
         m_boxes->Show("The picture could not be saved to " + choice.FileName + ": " +
                           reason.toStdString() + ".",
                       MsgButtons::Ok, MsgIcon::Exclamation, AppTitle, true);
+    } else {
+        m_model.PictureDir = QFileInfo(path).absolutePath().toStdString() + "/";
     }
 }
 
 void PlotWindow::CopyPicture() {
     if (m_shown) QGuiApplication::clipboard()->setImage(Picture());
+}
+
+bool PlotWindow::eventFilter(QObject* watched, QEvent* event) {
+    QChart* chart = m_view->chart();
+    if (!m_shown) return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+        case QEvent::MouseButtonPress: {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            if (mouse->button() != Qt::MiddleButton) break;
+            m_panFrom = mouse->position();
+            return true;
+        }
+        case QEvent::MouseMove: {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            if (!m_panFrom || !(mouse->buttons() & Qt::MiddleButton)) break;
+            const QPointF moved = mouse->position() - *m_panFrom;
+            m_panFrom = mouse->position();
+            chart->scroll(-moved.x(), moved.y());
+            return true;
+        }
+        case QEvent::MouseButtonRelease:
+            if (static_cast<QMouseEvent*>(event)->button() != Qt::MiddleButton) break;
+            m_panFrom.reset();
+            return true;
+        case QEvent::Wheel: {
+            const int steps = static_cast<QWheelEvent*>(event)->angleDelta().y() / 120;
+            if (steps != 0) chart->zoom(std::pow(1.25, steps));
+            return true;
+        }
+        case QEvent::KeyPress: {
+            const QRectF area = chart->plotArea();
+            const auto key = static_cast<QKeyEvent*>(event)->key();
+            const double dx = area.width() / 10, dy = area.height() / 10;
+            if (key == Qt::Key_Left)
+                chart->scroll(-dx, 0);
+            else if (key == Qt::Key_Right)
+                chart->scroll(dx, 0);
+            else if (key == Qt::Key_Up)
+                chart->scroll(0, dy);
+            else if (key == Qt::Key_Down)
+                chart->scroll(0, -dy);
+            else
+                break;
+            return true;
+        }
+        default:
+            break;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void PlotWindow::closeEvent(QCloseEvent* event) {

@@ -6,13 +6,14 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "window/FrmPlot.h"
 #include "window/Platform.h"
 
 class QCheckBox;
-class QValueAxis;
+class QCategoryAxis;
 class QLabel;
 class QPushButton;
 
@@ -37,11 +38,14 @@ public:
     void Refresh();
     // Back to the plot's own ranges after zooming.
     void ResetZoom();
-    // The chart as it stands, as a picture of `size` (the chart's size when empty).
+    // The chart as it stands, as a picture of `size` (the chart's size when empty), or
+    // `width` pixels across in the chart's proportions (0: as on screen).
     QImage Picture(QSize size = {});
-    // Writes the chart to `path`: SVG for a name ending in ".svg", PNG otherwise. The file
-    // is written whole or not at all. False, with the reason, when it cannot be.
-    bool WritePicture(const QString& path, QString& reason);
+    QImage Picture(int width);
+    // Writes the chart to `path`: SVG for a name ending in ".svg", a PNG of the size the
+    // chosen entry of the save dialog names otherwise (ChosenPicture). The file is written
+    // whole or not at all. False, with the reason, when it cannot be.
+    bool WritePicture(const QString& path, QString& reason, int filterIndex = 1);
     // "Save Picture..." and "Copy".
     void SavePicture();
     void CopyPicture();
@@ -57,9 +61,15 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // The middle button drags the plot, the wheel zooms, the arrow keys move it.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void DrawChart();
+    // Sets an axis's range and ticks; KeepRange puts a range something else set (a zoom)
+    // back on round numbers inside the plot's own.
+    void SetRange(QCategoryAxis* axis, const AxisRange& range);
+    void KeepRange(QCategoryAxis* axis, double min, double max);
 
     FrmPlot& m_model;
     std::function<std::string()> m_listingPath;
@@ -70,8 +80,9 @@ private:
     QLabel* m_state = nullptr;
     QChartView* m_view = nullptr;
     PlotCanvas* m_canvas = nullptr;
-    QValueAxis* m_x = nullptr;
-    QValueAxis* m_y = nullptr;
+    QCategoryAxis* m_x = nullptr;
+    QCategoryAxis* m_y = nullptr;
+    AxisRange m_xShown, m_yShown;  // what the axes show
     QCheckBox* m_everyLine = nullptr;
     QLabel* m_point = nullptr;
     QPushButton* m_resetZoom = nullptr;
@@ -80,6 +91,8 @@ private:
     // What the chart shows, so that a new state line does not draw it again.
     std::shared_ptr<const PlotData> m_shown;
     bool m_shownEveryLine = false;
+    bool m_ranging = false;            // an axis is being set here
+    std::optional<QPointF> m_panFrom;  // where a drag with the middle button last was
     int m_drawn = 0;
 };
 

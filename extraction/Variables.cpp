@@ -34,34 +34,36 @@ using enum KindPicks;
 constexpr Variable Beam(std::string_view name, Dimensions dims, std::string_view prefix,
                         std::string_view header, std::string_view planeHeader, std::size_t word) {
     return {name, BeamForces, dims, "Beams", "Beam", Points, prefix, Beams,
-            Records, header, planeHeader, Beams, 1, Count::BeamPoints, word, Line};
+            Records, header, planeHeader, Beams, 1, Count::BeamPoints, word, Line, {}};
 }
 constexpr Variable Shell(std::string_view name, OfferedWith offered, std::string_view header,
-                         std::size_t word) {
+                         std::size_t word, std::string_view unit) {
     return {name, offered, Any, "Shells", "Shell", Surfaces, "Surface ", Shells,
-            Records, header, {}, Shells, 3, Count::ShellSurfaces, word, Line};
+            Records, header, {}, Shells, 3, Count::ShellSurfaces, word, Line, unit};
 }
-constexpr Variable Soil(std::string_view name, std::size_t word) {
+constexpr Variable Soil(std::string_view name, std::size_t word, std::string_view unit) {
     return {name, SoilForces, Any, "Soils", "Soil", None, {}, Soils,
-            Records, kSoilHeader, {}, Soils, 1, One, word, Nothing};
+            Records, kSoilHeader, {}, Soils, 1, One, word, Nothing, unit};
 }
+// Beam stresses and tangent moduli are printed in N/mm² (their headers say so).
 constexpr Variable Fibres(std::string_view name, OfferedWith offered, KindList kinds,
                           std::string_view header) {
     return {name, offered, Any, "Fibers", "Fiber", kinds, {}, Fibers,
-            FibrePairs, header, {}, Fibers, 4, One, 0, Block};
+            FibrePairs, header, {}, Fibers, 4, One, 0, Block, "N/mm\xB2"};
 }
 
 constexpr std::array<Variable, 23> kVariables = {{
     // name, offered with, dimensions, range caption, record label, vector kinds, their
-    // prefix, bound; layout, header, plane header, rows, lead, stride, word, kind picks
+    // prefix, bound; layout, header, plane header, rows, lead, stride, word, kind picks;
+    // unit
     {var::Temperature, Temperatures, Any, "Nodes", "Node", None, {}, Nodes,
-     TemperatureTable, marker::TemperatureHeader, {}, Nodes, 1, One, 0, Nothing},
+     TemperatureTable, marker::TemperatureHeader, {}, Nodes, 1, One, 0, Nothing, {}},
     {var::Displacements, OfferedWith::Displacements, Any, "Nodes", "Node", Dofs, "DOF", Nodes,
-     Records, kDisplacementHeader, {}, Nodes, 1, One, 1, Word},
+     Records, kDisplacementHeader, {}, Nodes, 1, One, 1, Word, {}},
     {var::EigenValues, OfferedWith::Displacements, Any, "Nodes", "Value", None, {}, Zero,
-     Records, kEigenValueHeader, {}, One, 0, Zero, 7, Nothing},
+     Records, kEigenValueHeader, {}, One, 0, Zero, 7, Nothing, {}},
     {var::TrussAxialForce, TrussForces, Any, "Trusses", "Truss", None, {}, Trusses,
-     Records, kTrussHeader, {}, Trusses, 1, One, 1, Nothing},
+     Records, kTrussHeader, {}, Trusses, 1, One, 1, Nothing, {}},
     Beam(var::BeamAxialForce, Any, "N", kBeamHeader3D, kBeamHeader2D, 2),
     Beam(var::BeamBendingMomentMy, NotPlane, "My", kBeamHeader3D, {}, 3),
     Beam(var::BeamBendingMomentMz, NotPlane, "Mz", kBeamHeader3D, {}, 4),
@@ -70,18 +72,18 @@ constexpr std::array<Variable, 23> kVariables = {{
     Fibres(var::BeamStresses, OfferedWith::BeamStresses, StressBlocks, marker::BeamStresses),
     Fibres(var::BeamTangentModulus, OfferedWith::BeamTangentModulus, TangentBlocks,
            marker::BeamTangentModulus),
-    Shell(var::MembraneForceNx, MembraneForces, marker::MembraneForces, 5),
-    Shell(var::MembraneForceNy, MembraneForces, marker::MembraneForces, 7),
-    Shell(var::MembraneForceNxy, MembraneForces, marker::MembraneForces, 9),
-    Shell(var::MembraneForceN1, MembraneForces, marker::MembraneForces, 11),
-    Shell(var::MembraneForceN2, MembraneForces, marker::MembraneForces, 13),
-    Shell(var::BendingForceMx, BendingForces, marker::BendingForces, 5),
-    Shell(var::BendingForceMy, BendingForces, marker::BendingForces, 7),
-    Shell(var::BendingForceMxy, BendingForces, marker::BendingForces, 9),
-    Shell(var::BendingForceM1, BendingForces, marker::BendingForces, 11),
-    Shell(var::BendingForceM2, BendingForces, marker::BendingForces, 13),
-    Soil(var::SoilAxialForceNx, 1),
-    Soil(var::SoilPressure, 2),
+    Shell(var::MembraneForceNx, MembraneForces, marker::MembraneForces, 5, "kN/m"),
+    Shell(var::MembraneForceNy, MembraneForces, marker::MembraneForces, 7, "kN/m"),
+    Shell(var::MembraneForceNxy, MembraneForces, marker::MembraneForces, 9, "kN/m"),
+    Shell(var::MembraneForceN1, MembraneForces, marker::MembraneForces, 11, "kN/m"),
+    Shell(var::MembraneForceN2, MembraneForces, marker::MembraneForces, 13, "kN/m"),
+    Shell(var::BendingForceMx, BendingForces, marker::BendingForces, 5, "kNm/m"),
+    Shell(var::BendingForceMy, BendingForces, marker::BendingForces, 7, "kNm/m"),
+    Shell(var::BendingForceMxy, BendingForces, marker::BendingForces, 9, "kNm/m"),
+    Shell(var::BendingForceM1, BendingForces, marker::BendingForces, 11, "kNm/m"),
+    Shell(var::BendingForceM2, BendingForces, marker::BendingForces, 13, "kNm/m"),
+    Soil(var::SoilAxialForceNx, 1, "kN"),
+    Soil(var::SoilPressure, 2, "kN/m\xB2"),
 }};
 // clang-format on
 

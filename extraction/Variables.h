@@ -120,6 +120,9 @@ struct Variable {
     Count Stride;      // lines from one record to the next: One, Zero, or a count
     std::size_t Word;  // the word of a record line that holds the value
     KindPicks Picks;
+    // The unit the listing states for the values (in the block's header, or the note of
+    // its kind of block), in Latin-1; empty where it states none.
+    std::string_view Unit;
 };
 
 // All 23 variables, in the order the window lists them.

@@ -550,6 +550,9 @@ void FrmExtract::DeleteSelected() {
     if (lstSelected.ListCount() == 0) {
         cmdClear.SetEnabled(false);
         SetSaveEnabled(false);
+    } else {
+        // Save keeps its state, but the plot drops the times deleted.
+        m_plot.RequestChanged();
     }
 }
 

@@ -107,6 +107,7 @@ FrmPlot::FrmPlot(PlotRequestSource source, Scheduler& tasks, PlotWindowHost& hos
     : Caption("VoraxExtract Plot"), m_source(std::move(source)), m_tasks(tasks), m_host(host) {
     chkEveryLine.SetText("Show every &line");
     chkEveryLine.SetEnabled(false);
+    chkEveryLine.SetVisible(false);
 }
 
 FrmPlot::~FrmPlot() {
@@ -183,6 +184,7 @@ void FrmPlot::ShowEmpty(std::string reason) {
     m_state = State::Empty;
     lblState.SetText(std::move(reason));
     chkEveryLine.SetEnabled(false);
+    chkEveryLine.SetVisible(false);
 }
 
 void FrmPlot::Start(PlotRequest request) {
@@ -228,11 +230,14 @@ void FrmPlot::ReadingEnded(std::uint64_t ticket, std::shared_ptr<const PlotData>
 }
 
 void FrmPlot::ShowState() {
-    chkEveryLine.SetEnabled(m_plot && m_plot->ManyItems);
+    // With 20 items or fewer every line is drawn anyway: the box has nothing to choose.
+    const bool choice = m_plot && m_plot->ManyItems;
+    chkEveryLine.SetEnabled(choice);
+    chkEveryLine.SetVisible(choice);
     if (m_state != State::Shown || !m_plot) return;
     const PlotData& p = *m_plot;
     std::string times = p.Times.size() == 1 ? "1 time" : std::to_string(p.Times.size()) + " times";
-    std::string text = p.YTitle + ": " + p.Items + " at " + times;
+    std::string text = p.Subject + ": " + p.Items + " at " + times;
     if (!EveryLine()) text += ", drawn as their range and mean";
     lblState.SetText(std::move(text));
 }

@@ -50,8 +50,11 @@ public:
 
     // --- the controls ---------------------------------------------------------------
     std::string Caption;
-    CheckBox chkEveryLine{"chkEveryLine"};  // usable when there are many items
+    CheckBox chkEveryLine{"chkEveryLine"};  // shown when there are many items
     Label lblState{"lblState"};             // the one line above the plot
+    // The folder of the last picture saved, where the next one is offered; empty until one
+    // is saved (the listing's folder is offered then).
+    std::string PictureDir;
 
     bool Visible() const { return m_visible; }
     State GetState() const { return m_state; }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -65,6 +66,22 @@ public:
     virtual void ShowHelp(const std::string& helpFile) = 0;
     virtual void CloseHelp(const std::string& helpFile) = 0;
 };
+
+// A window's place on the screen, in pixels, its frame included.
+struct PixelRect {
+    int Left = 0, Top = 0, Width = 0, Height = 0;
+    bool operator==(const PixelRect&) const = default;
+};
+
+// A window moved and, if it must, made smaller so that all of it is on the screen.
+inline PixelRect KeptOnScreen(const PixelRect& window, const PixelRect& screen) {
+    PixelRect kept = window;
+    kept.Width = std::min(kept.Width, screen.Width);
+    kept.Height = std::min(kept.Height, screen.Height);
+    kept.Left = std::clamp(kept.Left, screen.Left, screen.Left + screen.Width - kept.Width);
+    kept.Top = std::clamp(kept.Top, screen.Top, screen.Top + screen.Height - kept.Height);
+    return kept;
+}
 
 // Mouse pointer numbers.
 inline constexpr int kDefaultPointer = 0;

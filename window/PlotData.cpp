@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <limits>
 
@@ -40,15 +41,34 @@ AxisRange RangeOf(const std::vector<double>& values) {
     return NiceRange(lo, hi);
 }
 
+// Runs of blanks as one: the labels of beam points line their numbers up in columns
+// ("Beam    2 (Point  1)"), which a title does not need.
+std::string OneBlankEach(std::string_view text) {
+    std::string out;
+    for (char c : text)
+        if (c != ' ' || (!out.empty() && out.back() != ' ')) out += c;
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    return out;
+}
+
 }  // namespace
 
 PlotData BuildPlot(const OutputFileModel& model, const ExtractionRequest& request,
                    const ValueTable& table) {
     PlotData plot;
     plot.Title = std::filesystem::path(model.FilePath).filename().string();
+    plot.Subject = request.Variable;
+    if (!request.VectorKind.empty()) {
+        const std::string kind = OneBlankEach(Latin1ToUtf8(request.VectorKind));
+        plot.Subject += " " + kind;
+        plot.Title += ", " + kind;
+    }
     plot.XTitle = "Time (s)";
+    // The axis has the room of the plot's height: the kind stands in the title.
     plot.YTitle = request.Variable;
-    if (!request.VectorKind.empty()) plot.YTitle += " " + Latin1ToUtf8(request.VectorKind);
+    const Variable* variable = FindVariable(request.Variable);
+    if (variable && !variable->Unit.empty())
+        plot.YTitle += " [" + Latin1ToUtf8(variable->Unit) + "]";
 
     const std::size_t times = request.SelectedTimes.size();
     plot.Times.reserve(times);
@@ -102,6 +122,12 @@ bool ShowsEveryLine(const PlotData& plot, bool everyLineAsked) {
     return !plot.ManyItems || everyLineAsked;
 }
 
+LegendSide LegendPlace(const PlotData& plot, bool everyLine) {
+    if (!everyLine) return LegendSide::Bottom;  // the band and the mean
+    if (plot.ManyItems) return LegendSide::None;
+    return plot.Lines.size() <= kMostLegendEntriesBelow ? LegendSide::Bottom : LegendSide::Right;
+}
+
 AxisRange NiceRange(double lo, double hi, int maxTicks) {
     if (!std::isfinite(lo) || !std::isfinite(hi)) return {};
     if (lo > hi) std::swap(lo, hi);
@@ -120,9 +146,64 @@ AxisRange NiceRange(double lo, double hi, int maxTicks) {
         const double max = std::ceil(hi / step) * step;
         const double ticks = std::round((max - min) / step) + 1;
         if (ticks <= maxTicks)
-            return {min == 0 ? 0 : min, max == 0 ? 0 : max, static_cast<int>(ticks)};
+            return {min == 0 ? 0 : min, max == 0 ? 0 : max, static_cast<int>(ticks), step};
     }
-    return {lo, hi, 2};
+    return {lo, hi, 2, hi - lo};
+}
+
+std::vector<AxisTick> AxisTicks(const AxisRange& range) {
+    std::vector<AxisTick> ticks;
+    const double step = range.Step;
+    if (!(step > 0) || !std::isfinite(range.Min) || !std::isfinite(range.Max)) return ticks;
+    // A tick is an integer times the step, so that 0 is 0 and not what adding steps to the
+    // first tick leaves of it.
+    const double first = std::ceil(range.Min / step - 1e-9);
+    const double last = std::floor(range.Max / step + 1e-9);
+    if (last - first > 1000) return ticks;
+    // Decimals enough for the step (2.5 and its powers of ten need one more).
+    const double digits = -std::floor(std::log10(step) + 1e-9);
+    const double mantissa = step / std::pow(10.0, -digits);
+    const int decimals =
+        std::max(0, static_cast<int>(digits) + (mantissa > 2.01 && mantissa < 3 ? 1 : 0));
+    const double largest = std::max(std::abs(range.Min), std::abs(range.Max));
+    const bool plain = decimals <= 6 && largest < 1e7;
+    for (double k = first; k <= last; ++k) {
+        const double value = k * step;
+        char text[64];
+        if (plain) {
+            std::snprintf(text, sizeof text, "%.*f", decimals, value);
+        } else {
+            const int significant =
+                std::clamp(static_cast<int>(std::ceil(std::log10(largest / step))) + 2, 1, 15);
+            std::snprintf(text, sizeof text, "%.*g", significant, value);
+        }
+        std::string label(text);
+        if (plain && label.find('.') != std::string::npos) {
+            while (label.back() == '0') label.pop_back();
+            if (label.back() == '.') label.pop_back();
+        }
+        if (label == "-0") label = "0";
+        ticks.push_back({k == 0 ? 0.0 : value, label});
+    }
+    return ticks;
+}
+
+AxisRange ZoomedRange(const AxisRange& full, double lo, double hi, int maxTicks) {
+    if (!std::isfinite(lo) || !std::isfinite(hi)) return full;
+    if (lo > hi) std::swap(lo, hi);
+    const double fullSpan = full.Max - full.Min;
+    if (hi - lo >= fullSpan) return full;
+    AxisRange zoomed = NiceRange(lo, hi, maxTicks);
+    if (zoomed.Max - zoomed.Min >= fullSpan) return full;
+    // Past an end, the whole range moves back inside, keeping its width.
+    if (zoomed.Min < full.Min) {
+        zoomed.Max += full.Min - zoomed.Min;
+        zoomed.Min = full.Min;
+    } else if (zoomed.Max > full.Max) {
+        zoomed.Min -= zoomed.Max - full.Max;
+        zoomed.Max = full.Max;
+    }
+    return zoomed;
 }
 
 std::size_t NearestTime(const std::vector<double>& times, double x) {
@@ -137,17 +218,56 @@ std::string PointText(std::string_view label, double time, double value) {
            " s: " + TimeText(static_cast<float>(value));
 }
 
-PixelRect PlotWindowPlace(const PixelRect& mainWindow, const PixelRect& screen, int width,
-                          int height) {
-    const int screenRight = screen.Left + screen.Width;
-    const int screenBottom = screen.Top + screen.Height;
-    int left = mainWindow.Left + mainWindow.Width;
-    if (left + width > screenRight) {
-        left = mainWindow.Left - width;
-        if (left < screen.Left) left = std::max(screen.Left, screenRight - width);
+namespace {
+
+constexpr PictureType kPictures[] = {
+    {"PNG Picture, 1600 pixels wide", "*.png", 1600, false},
+    {"PNG Picture, 3200 pixels wide", "*.png", 3200, false},
+    {"PNG Picture, as on screen", "*.png", 0, false},
+    {"SVG Picture", "*.svg", 0, true},
+};
+
+bool EndsWithSvg(std::string_view path) {
+    if (path.size() < 4) return false;
+    std::string end(path.substr(path.size() - 4));
+    for (char& c : end) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return end == ".svg";
+}
+
+}  // namespace
+
+std::span<const PictureType> PictureTypes() {
+    return kPictures;
+}
+
+std::string PictureFilter() {
+    std::string filter;
+    for (const auto& type : kPictures) {
+        if (!filter.empty()) filter += "|";
+        filter += std::string(type.Description) + " (" + std::string(type.Pattern) + ")|" +
+                  std::string(type.Pattern);
     }
-    const int top = std::max(screen.Top, std::min(mainWindow.Top, screenBottom - height));
-    return {left, top, width, height};
+    return filter;
+}
+
+PictureType ChosenPicture(std::string_view path, int filterIndex) {
+    if (EndsWithSvg(path)) return kPictures[std::size(kPictures) - 1];
+    const bool entry = filterIndex >= 1 && filterIndex <= static_cast<int>(std::size(kPictures));
+    const PictureType& chosen = kPictures[entry ? filterIndex - 1 : 0];
+    return chosen.Svg ? kPictures[0] : chosen;
+}
+
+PixelRect PlotWindowPlace(const PixelRect& mainWindow, const PixelRect& screen, int width,
+                          int height, int minWidth) {
+    const int screenRight = screen.Left + screen.Width;
+    const int roomRight = screenRight - (mainWindow.Left + mainWindow.Width);
+    const int roomLeft = mainWindow.Left - screen.Left;
+    const bool rightSide = width <= roomRight || (width > roomLeft && roomRight >= roomLeft);
+    const int room = rightSide ? roomRight : roomLeft;
+    PixelRect place{0, mainWindow.Top, width, height};
+    if (width > room && room >= minWidth) place.Width = room;
+    place.Left = rightSide ? mainWindow.Left + mainWindow.Width : mainWindow.Left - place.Width;
+    return KeptOnScreen(place, screen);
 }
 
 }  // namespace vx

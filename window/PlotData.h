@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "extraction/ExtractionRequest.h"
 #include "extraction/ValueTable.h"
 #include "reader/OutputFileModel.h"
+#include "window/Platform.h"
 
 // The plot of the chosen values over time, as data: what the plot window draws, worked
 // out without any toolkit so that the view only draws it (as Progress.h does for the
@@ -22,11 +24,13 @@ inline constexpr std::size_t kMostPlotLines = 20;
 // into a thick line.
 inline constexpr std::size_t kMostMarkedTimes = 60;
 
-// An axis from Min to Max with TickCount evenly spaced ticks, both ends included.
+// An axis from Min to Max, ticks at the multiples of Step between them (TickCount of
+// them when Min and Max are multiples too, as the plot's own ranges are).
 struct AxisRange {
     double Min = 0;
     double Max = 1;
     int TickCount = 2;
+    double Step = 1;
     bool operator==(const AxisRange&) const = default;
 };
 
@@ -37,10 +41,15 @@ struct PlotLine {
 };
 
 struct PlotData {
-    std::string Title;   // the listing's file name
+    // What is plotted: the variable and its vector kind ("Displacements DOF3").
+    std::string Subject;
+    // The listing's file name, and the vector kind where the variable has one:
+    // "dynamic3d.out, Surface 1".
+    std::string Title;
     std::string XTitle;  // "Time (s)"
-    std::string YTitle;  // the variable and its vector kind: "Displacements DOF3"
-    std::string Items;   // what the lines are: "3 nodes", "1 value"
+    // The variable and the unit the listing states for it: "Membrane Force Nx [kN/m]".
+    std::string YTitle;
+    std::string Items;  // what the lines are: "3 nodes", "1 value"
     // The selected times in list order: the x of every point of every line.
     std::vector<double> Times;
     // One line per vector of the request, in request order, labelled as the sheet
@@ -63,9 +72,30 @@ PlotData BuildPlot(const OutputFileModel& model, const ExtractionRequest& reques
 // kMostPlotLines items, and beyond that when the user asks for every line.
 bool ShowsEveryLine(const PlotData& plot, bool everyLineAsked);
 
+// The ticks of an axis: the multiples of its step from its Min to its Max, each with its
+// label as the axis shows it, with no more decimals than the step needs ("0", "0.005",
+// "-0.01"; "2.5e-07" where plain decimals would run long).
+struct AxisTick {
+    double Value;
+    std::string Label;
+    bool operator==(const AxisTick&) const = default;
+};
+std::vector<AxisTick> AxisTicks(const AxisRange& range);
+
+// Where the legend stands: none for every line of many items (hovering names them), below
+// the plot for a few entries, beside it for more, where each keeps its whole text.
+enum class LegendSide { None, Bottom, Right };
+inline constexpr std::size_t kMostLegendEntriesBelow = 4;
+LegendSide LegendPlace(const PlotData& plot, bool everyLine);
+
 // The range from lo to hi widened to round numbers (1, 2, 2.5 or 5 times a power of
 // ten) with at most `maxTicks` ticks. A range of one value is widened around it.
 AxisRange NiceRange(double lo, double hi, int maxTicks = 7);
+
+// What an axis shows after a zoom or a pan to lo..hi: ends and ticks on round numbers,
+// inside the plot's own range `full` (moved back into it, not cut, when it goes past an
+// end); all of `full` once lo..hi covers it.
+AxisRange ZoomedRange(const AxisRange& full, double lo, double hi, int maxTicks = 7);
 
 // The index of the time nearest to x; the first of equally near ones. 0 for no times.
 std::size_t NearestTime(const std::vector<double>& times, double x);
@@ -73,14 +103,28 @@ std::size_t NearestTime(const std::vector<double>& times, double x);
 // What hovering a point shows: "Node 5 at 0.35 s: 0.001234".
 std::string PointText(std::string_view label, double time, double value);
 
-// Where the plot window goes beside the main window (screen pixels, frames included):
-// to its right when it fits on the screen, else to its left, else over the main window's
-// right part, always inside the screen as far as its size allows; top edges aligned.
-struct PixelRect {
-    int Left = 0, Top = 0, Width = 0, Height = 0;
-    bool operator==(const PixelRect&) const = default;
+// The pictures "Save Picture..." writes, in the order its dialog offers them: PNG at a
+// width for reports (the chart scaled, as a higher resolution would draw it), PNG as on
+// screen, and SVG.
+struct PictureType {
+    std::string_view Description;  // the dialog's entry: "PNG Picture, 1600 pixels wide"
+    std::string_view Pattern;      // "*.png"
+    int Width;                     // pixels across; 0: as the chart stands on screen
+    bool Svg;
 };
+std::span<const PictureType> PictureTypes();
+// The dialog's filter: every type's "Description (pattern)|pattern", separated by "|".
+std::string PictureFilter();
+// What a confirmed dialog asks for: a name ending in .svg an SVG, any other a PNG, at the
+// width of the chosen entry (the first's when the entry chosen is no PNG).
+PictureType ChosenPicture(std::string_view path, int filterIndex);
+
+// Where the plot window goes beside the main window (screen pixels, frames included):
+// to its right when it fits on the screen, else to its left; when it fits on neither
+// side, on the roomier one made narrower to fit, down to `minWidth`; only when not even
+// that fits, over the main window, at the screen's edge on the roomier side. Always inside
+// the screen (made smaller when it is larger than the screen); top edges aligned.
 PixelRect PlotWindowPlace(const PixelRect& mainWindow, const PixelRect& screen, int width,
-                          int height);
+                          int height, int minWidth);
 
 }  // namespace vx

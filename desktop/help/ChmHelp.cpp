@@ -1,5 +1,7 @@
 #include "desktop/help/ChmHelp.h"
 
+#include <QScreen>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -9,6 +11,7 @@
 
 #include "desktop/help/ChmArchive.h"
 #include "desktop/help/HelpWindow.h"
+#include "window/Platform.h"
 
 namespace vx::help {
 
@@ -43,6 +46,29 @@ HelpWindow* ChmHelp::WindowFor(const QString& chmPath) const {
     return nullptr;
 }
 
+namespace {
+
+// Centred on the window that asks for it, and all of it on that window's screen (made
+// smaller where the screen is): a window manager would put it where the toolkit says.
+void KeepOnScreen(QWidget* owner, QWidget* window) {
+    QScreen* screen = owner ? owner->screen() : window->screen();
+    if (!screen) return;
+    const QRect area = screen->availableGeometry();
+    // The frame is known once a window is shown: the owner's stands for the help window's.
+    QSize frame(0, 0);
+    if (owner) frame = owner->frameGeometry().size() - owner->geometry().size();
+    const QSize outer = window->size() + frame;
+    const QPoint centre = owner ? owner->frameGeometry().center() : area.center();
+    const PixelRect kept =
+        KeptOnScreen({centre.x() - outer.width() / 2, centre.y() - outer.height() / 2,
+                      outer.width(), outer.height()},
+                     {area.x(), area.y(), area.width(), area.height()});
+    window->resize(kept.Width - frame.width(), kept.Height - frame.height());
+    window->move(kept.Left, kept.Top);
+}
+
+}  // namespace
+
 void ChmHelp::ShowHelp(QWidget* owner, const QString& chmPath) {
     if (HelpWindow* window = WindowFor(chmPath)) {
         window->show();
@@ -72,6 +98,7 @@ void ChmHelp::ShowHelp(QWidget* owner, const QString& chmPath) {
     m_windows.emplace_back(Key(chmPath), window);
 
     window->ShowContents();
+    KeepOnScreen(owner, window);
     window->show();
     window->raise();
     window->activateWindow();

@@ -7,7 +7,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCategoryAxis>
 #include <QChart>
+#include <QChartView>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -18,6 +20,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSvgRenderer>
@@ -306,15 +309,21 @@ TEST_F(DesktopTest, PlotFollowsTheWindowDrawsItsLinesAndSavesItsPicture) {
     QChart* chart = plot->ChartView()->chart();
     auto legend = [&] {
         Texts names;
+        QApplication::processEvents();  // the legend lays its markers out among the events
         if (chart->legend()->isVisible())
             for (QLegendMarker* marker : chart->legend()->markers())
-                names.push_back(marker->label().toStdString());
+                if (marker->isVisible()) names.push_back(marker->label().toStdString());
         return names;
     };
     ASSERT_TRUE(QTest::qWaitFor([&] { return model.GetState() == FrmPlot::State::Shown; }));
     EXPECT_EQ(legend(), (Texts{"Node 1", "Node 2", "Node 3"}));
     EXPECT_EQ(plot->StateLine()->text(), "Displacements DOF1: 3 nodes at 2 times");
-    EXPECT_FALSE(plot->EveryLineBox()->isEnabled()) << "few items";
+    EXPECT_FALSE(plot->EveryLineBox()->isVisible()) << "few items: every line anyway";
+    // The legend beside the plot once it has more than a few entries.
+    EXPECT_EQ(chart->legend()->alignment(), Qt::AlignBottom);
+
+    // Hovering a point writes its readout in the button row, which never widens the window.
+    const int width = plot->width();
 
     // Hovering the first point of Node 1 names it.
     const PlotData& data = *model.Plot();
@@ -327,8 +336,17 @@ TEST_F(DesktopTest, PlotFollowsTheWindowDrawsItsLinesAndSavesItsPicture) {
     ASSERT_TRUE(hover);
     EXPECT_TRUE(hover->startsWith("Node 1 at 0.05 s: ")) << hover->toStdString();
     EXPECT_FALSE(plot->Canvas()->PointAt(area.topLeft() - QPointF(5, 5)));
+    QChartView* view = plot->ChartView();
+    const QPoint pixel = view->mapFromScene(first + QPointF(2, -2));
+    QMouseEvent move(QEvent::MouseMove, pixel, view->viewport()->mapToGlobal(pixel), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(view->viewport(), &move);
+    QApplication::processEvents();
+    EXPECT_TRUE(plot->PointLine()->text().startsWith("Node 1 at ")) << "the readout is shown";
+    EXPECT_EQ(plot->width(), width);
 
-    // Save Picture writes PNG or SVG by the name chosen, never over the open listing, and
+    // Save Picture writes PNG (1600 pixels wide unless another size is chosen) or SVG by the
+    // name chosen, never over the open listing, offers the folder of the last picture, and
     // reports a folder that cannot be written; Copy puts the picture on the clipboard.
     const std::string listing = test::ReadBytes(Example("vibration2d.out"));
     for (const std::string& name :
@@ -338,11 +356,12 @@ TEST_F(DesktopTest, PlotFollowsTheWindowDrawsItsLinesAndSavesItsPicture) {
         QTest::mouseClick(plot->findChild<QPushButton*>("cmdSavePicture"), Qt::LeftButton);
     }
     ASSERT_EQ(m_fake.SaveSetups.size(), 4u);
-    EXPECT_EQ(m_fake.SaveSetups[0].Filter, "PNG Picture (*.png)|*.png|SVG Picture (*.svg)|*.svg");
+    EXPECT_EQ(m_fake.SaveSetups[0].Filter, PictureFilter());
+    EXPECT_EQ(m_fake.SaveSetups[0].InitDir, fs::path(Example("")).parent_path().string() + "/");
+    EXPECT_EQ(m_fake.SaveSetups[1].InitDir, m_dir.Path().string() + "/");
     const std::string png = test::ReadBytes(m_dir.Path() / "plot.png");
     const std::string svg = test::ReadBytes(m_dir.Path() / "plot.svg");
-    EXPECT_EQ(png.substr(0, 4), "\x89PNG");
-    EXPECT_GT(png.size(), 1000u);
+    EXPECT_EQ(QImage(QString::fromStdString((m_dir.Path() / "plot.png").string())).width(), 1600);
     EXPECT_TRUE(QSvgRenderer(QByteArray::fromStdString(svg)).isValid());
     EXPECT_NE(svg.find("<polyline"), std::string::npos) << "the lines, as lines";
     ASSERT_EQ(m_fake.Boxes.size(), 2u);
@@ -381,10 +400,22 @@ TEST_F(DesktopTest, PlotFollowsTheWindowDrawsItsLinesAndSavesItsPicture) {
     const QImage picture = plot->Picture();
     EXPECT_GT(lineColoured(picture, inside), inside.width());
     EXPECT_EQ(lineColoured(picture, QRect(inside.left(), 0, inside.width(), inside.top() - 1)), 0);
+    // Zooming works with every line drawn too: the axes close in, on round ticks inside the
+    // data; zooming out stops at the plot's own range.
+    auto* x = qobject_cast<QCategoryAxis*>(chart->axes(Qt::Horizontal).front());
+    const PlotData& many = *model.Plot();
     chart->zoomIn(QRectF(inside.center() - QPointF(20, 20), QSizeF(40, 40)));
+    EXPECT_LT(x->max() - x->min(), (many.X.Max - many.X.Min) / 2);
+    EXPECT_GE(x->min(), many.X.Min);
+    QStringList ticks;
+    for (const AxisTick& tick : AxisTicks(ZoomedRange(many.X, x->min(), x->max())))
+        ticks << QString::fromStdString(tick.Label);
+    EXPECT_EQ(x->categoriesLabels(), ticks) << "round ticks";
     const QImage zoomed = plot->Picture();
     EXPECT_GT(lineColoured(zoomed, inside), inside.width());
     EXPECT_EQ(lineColoured(zoomed, QRect(0, 0, inside.left() - 2, zoomed.height())), 0);
+    for (int i = 0; i < 5; ++i) chart->zoomOut();
+    EXPECT_EQ((std::pair{x->min(), x->max()}), (std::pair{many.X.Min, many.X.Max}));
     plot->ResetZoom();
 
     // Plot again brings the same window back; closing the main window closes it.

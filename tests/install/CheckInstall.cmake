@@ -48,8 +48,8 @@ if(DESKTOP_FILE_VALIDATE)
   endif()
 endif()
 
-# The file type as a desktop sees it once the installed database is built: a listing
-# by its name's ending, and by its identification line whatever its name.
+# The file type as a desktop sees it once the installed database is built: a listing by
+# its identification line whatever its name, and another program's .out not.
 if(UPDATE_MIME_DATABASE)
   # Looked up as the user's own data, so that it does not warn of a folder no desktop reads.
   set(as_user_data "${CMAKE_COMMAND}" -E env "XDG_DATA_HOME=${share}"
@@ -65,8 +65,11 @@ if(UPDATE_MIME_DATABASE)
     file(COPY_FILE "${EXAMPLES}/thermal.out" "${probe}/thermal.out")
     file(COPY_FILE "${EXAMPLES}/thermal.out" "${probe}/listing-without-ending")
     file(WRITE "${probe}/notes" "Results of run 12, see the listing.\n")
+    # Another program's .out: its content, not its name, decides.
+    file(WRITE "${probe}/solver.out" "Iteration 1: residual 1.2E-03\nConverged.\n")
     foreach(case "thermal.out=text/x-vorax-listing"
-                 "listing-without-ending=text/x-vorax-listing" "notes=text/plain")
+                 "listing-without-ending=text/x-vorax-listing" "notes=text/plain"
+                 "solver.out=text/plain")
       string(REPLACE "=" ";" case "${case}")
       list(GET case 0 name)
       list(GET case 1 type)

@@ -565,7 +565,7 @@ TEST_F(WindowTest, PlotShowsTheChosenNodesAndFollowsTheWindowAfterAPause) {
     ASSERT_EQ(form.Plot().GetState(), FrmPlot::State::Shown);
     EXPECT_EQ(PlotLabels(), (Texts{"Node 2", "Node 3", "Node 4"}));
     const PlotData& plot = *form.Plot().Plot();
-    EXPECT_EQ(plot.YTitle, "Displacements DOF3");
+    EXPECT_EQ(plot.Subject, "Displacements DOF3");
     EXPECT_EQ(plot.Times,
               (std::vector<double>{gen::ExpectedTime(spec, 2), gen::ExpectedTime(spec, 4)}));
     EXPECT_EQ(plot.Lines[1].Values[1],
@@ -582,15 +582,24 @@ TEST_F(WindowTest, PlotShowsTheChosenNodesAndFollowsTheWindowAfterAPause) {
     DoubleClick(0);
     AfterThePause();
     EXPECT_EQ(form.Plot().Plot()->Times.size(), 3u);
+    // Deleting some of the selected times drops them from the plot; Save stays usable.
+    form.UserSelects(form.lstSelected, 0, true);
+    form.cmdDelete_Click();
+    EXPECT_TRUE(SaveAndPlot());
+    AfterThePause();
+    EXPECT_EQ(form.Plot().Plot()->Times,
+              (std::vector<double>{gen::ExpectedTime(spec, 2), gen::ExpectedTime(spec, 4)}));
+    DoubleClick(0);
+    AfterThePause();
     form.UserChoosesVector(0);
     AfterThePause();
-    EXPECT_EQ(form.Plot().Plot()->YTitle, "Displacements DOF1");
+    EXPECT_EQ(form.Plot().Plot()->Subject, "Displacements DOF1");
 
     // Beyond 20 nodes the plot shows their range and mean until every line is asked for,
     // which reads nothing again.
     form.UserTypes(1, "22");
     AfterThePause();
-    EXPECT_TRUE(form.Plot().chkEveryLine.Enabled());
+    EXPECT_TRUE(form.Plot().chkEveryLine.Enabled() && form.Plot().chkEveryLine.Visible());
     EXPECT_EQ(form.Plot().lblState.Text(),
               "Displacements DOF1: 21 nodes at 3 times, drawn as their range and mean");
     const int changes = m_fake.PlotChanges;
@@ -600,7 +609,7 @@ TEST_F(WindowTest, PlotShowsTheChosenNodesAndFollowsTheWindowAfterAPause) {
     EXPECT_EQ(m_fake.RunPosted(), 0u) << "the values are there already";
     form.UserTypes(1, "21");
     AfterThePause();
-    EXPECT_FALSE(form.Plot().chkEveryLine.Enabled());
+    EXPECT_FALSE(form.Plot().chkEveryLine.Enabled() || form.Plot().chkEveryLine.Visible());
 
     // Plot again brings the window to the front and reads nothing it shows already;
     // the layout of the sheet is no change for the plot.

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "common/Failure.h"
+#include "extraction/Variables.h"
 #include "window/PlotData.h"
 
 namespace vx {
@@ -38,7 +41,7 @@ TEST(PlotData, LinesBandAndMeanOfAHandComputedCase) {
     request.SelectedTimes = {3, 1};
 
     const PlotData plot = BuildPlot(FiveNodes(), request, table);
-    EXPECT_EQ(plot.Title, "frame.out");
+    EXPECT_EQ(plot.Title, "frame.out, DOF3");
     EXPECT_EQ(plot.XTitle, "Time (s)");
     EXPECT_EQ(plot.Times, (Values{30, 10}));
     ASSERT_EQ(plot.Lines.size(), 3u);
@@ -51,8 +54,8 @@ TEST(PlotData, LinesBandAndMeanOfAHandComputedCase) {
     EXPECT_DOUBLE_EQ(plot.Mean.Values[1], 4.0 / 3.0);
     EXPECT_EQ(plot.BandLabel, "Minimum to maximum of 3 nodes");
     EXPECT_EQ(plot.Mean.Label, "Mean of 3 nodes");
-    EXPECT_EQ(plot.X, (AxisRange{10, 30, 5}));
-    EXPECT_EQ(plot.Y, (AxisRange{-2, 4, 7})) << "the band's extremes, not the rows left out";
+    EXPECT_EQ(plot.X, (AxisRange{10, 30, 5, 5}));
+    EXPECT_EQ(plot.Y, (AxisRange{-2, 4, 7, 1})) << "the band's extremes, not the rows left out";
 
     // A vector that is no row of the table stops the plot as it stops the sheet.
     request.Vectors = {6};
@@ -74,15 +77,23 @@ TEST(PlotData, LabelsFollowTheVariable) {
         std::vector<std::int16_t> Vectors;
         const char* FirstLabel;
         const char* Items;
-        const char* YTitle;
+        const char* Subject;
+        const char* Title;
     } cases[] = {
-        {"Temperature", "", {4, 5}, "Node 4", "2 nodes", "Temperature"},
-        {"Eigen Values", "", {1}, "Value 1", "1 value", "Eigen Values"},
-        {"Truss Axial Force", "", {3, 1}, "Truss 3", "2 trusses", "Truss Axial Force"},
-        {"Beam Axial Force", "N2", {2}, "Beam 2", "1 beam", "Beam Axial Force N2"},
-        {"Beam Stresses", "\xB2", {1, 2, 3}, "Fiber 1", "3 fibers", "Beam Stresses \xC2\xB2"},
-        {"Membrane Force Nx", "", {4, 3}, "Shell 4", "2 shells", "Membrane Force Nx"},
-        {"Soil Pressure", "", {2, 3}, "Soil 2", "2 soils", "Soil Pressure"},
+        {"Temperature", "", {4, 5}, "Node 4", "2 nodes", "Temperature", "frame.out"},
+        {"Eigen Values", "", {1}, "Value 1", "1 value", "Eigen Values", "frame.out"},
+        {"Truss Axial Force", "", {3, 1}, "Truss 3", "2 trusses", "Truss Axial Force", "frame.out"},
+        {"Beam Axial Force", "N2", {2}, "Beam 2", "1 beam", "Beam Axial Force N2", "frame.out, N2"},
+        // A beam point's label lines its numbers up with blanks; a title needs one each.
+        {"Beam Stresses",
+         "Beam    2 (Point \xB2 1)",
+         {1, 2, 3},
+         "Fiber 1",
+         "3 fibers",
+         "Beam Stresses Beam 2 (Point \xC2\xB2 1)",
+         "frame.out, Beam 2 (Point \xC2\xB2 1)"},
+        {"Membrane Force Nx", "", {4, 3}, "Shell 4", "2 shells", "Membrane Force Nx", "frame.out"},
+        {"Soil Pressure", "", {2, 3}, "Soil 2", "2 soils", "Soil Pressure", "frame.out"},
     };
     ValueTable table;
     table.Resize(5, 1);
@@ -95,7 +106,33 @@ TEST(PlotData, LabelsFollowTheVariable) {
         PlotData plot = BuildPlot(FiveNodes(), request, table);
         EXPECT_EQ(plot.Lines.at(0).Label, c.FirstLabel) << c.Variable;
         EXPECT_EQ(plot.Items, c.Items) << c.Variable;
-        EXPECT_EQ(plot.YTitle, c.YTitle) << c.Variable << " (the kind is Latin-1 in the listing)";
+        EXPECT_EQ(plot.Subject, c.Subject) << c.Variable << " (the kind is Latin-1 in the listing)";
+        EXPECT_EQ(plot.Title, c.Title) << c.Variable;
+    }
+}
+
+// The unit each block's header states (beam stresses and moduli: their block's note),
+// none where the listing states none.
+TEST(PlotData, TheValueAxisCarriesTheUnitTheListingStates) {
+    const std::map<std::string_view, const char*> units = {
+        {"Membrane Force Nx", "kN/m"},     {"Membrane Force Ny", "kN/m"},
+        {"Membrane Force Nxy", "kN/m"},    {"Membrane Force N1", "kN/m"},
+        {"Membrane Force N2", "kN/m"},     {"Bending Force Mx", "kNm/m"},
+        {"Bending Force My", "kNm/m"},     {"Bending Force Mxy", "kNm/m"},
+        {"Bending Force M1", "kNm/m"},     {"Bending Force M2", "kNm/m"},
+        {"Soil Axial Force Nx", "kN"},     {"Soil Pressure", "kN/m\xC2\xB2"},
+        {"Beam Stresses", "N/mm\xC2\xB2"}, {"Beam Tangent Modulus", "N/mm\xC2\xB2"}};
+    ValueTable table;
+    table.Resize(5, 1);
+    for (const Variable& variable : AllVariables()) {
+        ExtractionRequest request;
+        request.Variable = std::string(variable.Name);
+        request.Vectors = {1};
+        request.SelectedTimes = {1};
+        const std::string title = BuildPlot(FiveNodes(), request, table).YTitle;
+        const auto unit = units.find(variable.Name);
+        EXPECT_EQ(title, std::string(variable.Name) +
+                             (unit == units.end() ? "" : std::string(" [") + unit->second + "]"));
     }
 }
 
@@ -122,6 +159,37 @@ TEST(PlotData, AxesEndOnRoundNumbers) {
     EXPECT_LE(NiceRange(1e6, 1e6 + 1e-7).TickCount, 7);
 }
 
+// A zoom or a pan ends on round numbers inside the plot's own range: moved back in at an
+// end, all of it once the zoom covers it; the legend stands where its entries keep their
+// whole text.
+TEST(PlotData, ZoomsStayRoundAndInsideTheDataAndTheLegendReadable) {
+    const AxisRange full = NiceRange(0, 3);  // 0 to 3 by 0.5
+    const struct {
+        double Lo, Hi;
+        AxisRange Kept;
+    } cases[] = {
+        {0.26892, 1.0103409, {0.2, 1.2, 6, 0.2}},  // the rubber band's ends, rounded
+        {-0.058, 0.9, {0, 1.2, 7, 0.2}},           // past the start: moved back in
+        {2.5, 3.4, {2, 3, 6, 0.2}},                // past the end: moved back in
+        {-1.5, 4.5, full},                         // zoomed out beyond the data
+        {2.9, 0.3, {0, 3, 7, 0.5}},                // either order; as wide as the data
+    };
+    for (const auto& c : cases) {
+        const AxisRange kept = ZoomedRange(full, c.Lo, c.Hi);
+        EXPECT_NEAR(kept.Min, c.Kept.Min, 1e-12) << c.Lo << " " << c.Hi;
+        EXPECT_NEAR(kept.Max, c.Kept.Max, 1e-12) << c.Lo << " " << c.Hi;
+        EXPECT_NEAR(kept.Step, c.Kept.Step, 1e-12) << c.Lo << " " << c.Hi;
+    }
+    PlotData plot;
+    plot.Lines.resize(4);
+    EXPECT_EQ(LegendPlace(plot, true), LegendSide::Bottom);
+    plot.Lines.resize(12);
+    EXPECT_EQ(LegendPlace(plot, true), LegendSide::Right);
+    plot.ManyItems = true;
+    EXPECT_EQ(LegendPlace(plot, true), LegendSide::None) << "hovering names each line";
+    EXPECT_EQ(LegendPlace(plot, false), LegendSide::Bottom) << "the band and the mean";
+}
+
 TEST(PlotData, HoverFindsTheNearestTimeAndSaysWhatIsThere) {
     const Values times = {0.5, 1.5, 1.0, 2.0};
     EXPECT_EQ(NearestTime(times, 1.1), 2u);
@@ -134,15 +202,39 @@ TEST(PlotData, HoverFindsTheNearestTimeAndSaysWhatIsThere) {
 TEST(PlotData, ThePlotWindowStandsBesideTheMainWindowOnTheScreen) {
     const PixelRect screen{0, 0, 1920, 1080};
     // Right of it, top edges aligned.
-    EXPECT_EQ(PlotWindowPlace({100, 50, 600, 450}, screen, 700, 500),
+    EXPECT_EQ(PlotWindowPlace({100, 50, 600, 450}, screen, 700, 500, 400),
               (PixelRect{700, 50, 700, 500}));
     // No room on the right: on the left.
-    EXPECT_EQ(PlotWindowPlace({1000, 50, 600, 450}, screen, 700, 500),
+    EXPECT_EQ(PlotWindowPlace({1000, 50, 600, 450}, screen, 700, 500, 400),
               (PixelRect{300, 50, 700, 500}));
-    // No room on either side: at the right edge of the screen, and pulled up so that
-    // its bottom stays on it.
-    EXPECT_EQ(PlotWindowPlace({500, 800, 900, 450}, screen, 700, 500),
+    // Room on neither side (a 1600 pixel screen, the main window in the middle): beside it
+    // on the roomier side, narrower, not over its buttons nor past the screen's edge.
+    EXPECT_EQ(PlotWindowPlace({470, 100, 650, 460}, {0, 0, 1600, 1000}, 650, 460, 400),
+              (PixelRect{1120, 100, 480, 460}));
+    EXPECT_EQ(PlotWindowPlace({490, 100, 650, 460}, {0, 0, 1600, 1000}, 650, 460, 400),
+              (PixelRect{0, 100, 490, 460}));
+    // Not even that: over it at the screen's edge, its bottom pulled up onto the screen.
+    EXPECT_EQ(PlotWindowPlace({500, 800, 900, 450}, screen, 700, 500, 600),
               (PixelRect{1220, 580, 700, 500}));
+    // A window larger than the screen is made to fit it.
+    EXPECT_EQ(KeptOnScreen({100, 200, 920, 1100}, {0, 0, 1600, 1000}),
+              (PixelRect{100, 0, 920, 1000}));
+    EXPECT_EQ(KeptOnScreen({-30, 990, 300, 200}, {0, 24, 1600, 976}),
+              (PixelRect{0, 800, 300, 200}));
+}
+
+// Save Picture: PNG 1600 pixels wide unless another size is chosen, SVG by its name.
+TEST(PlotData, PicturesAreWrittenAtTheSizeChosen) {
+    EXPECT_EQ(PictureFilter(),
+              "PNG Picture, 1600 pixels wide (*.png)|*.png|PNG Picture, 3200 pixels wide "
+              "(*.png)|*.png|PNG Picture, as on screen (*.png)|*.png|SVG Picture (*.svg)|*.svg");
+    EXPECT_EQ(ChosenPicture("plot.png", 1).Width, 1600);
+    EXPECT_EQ(ChosenPicture("plot.png", 2).Width, 3200);
+    EXPECT_EQ(ChosenPicture("plot", 3).Width, 0) << "as on screen";
+    EXPECT_EQ(ChosenPicture("plot.png", 0).Width, 1600) << "no entry chosen";
+    EXPECT_TRUE(ChosenPicture("plot.SVG", 1).Svg) << "the name decides";
+    const PictureType png = ChosenPicture("plot.png", 4);
+    EXPECT_TRUE(!png.Svg && png.Width == 1600) << "a .png name with the SVG entry";
 }
 
 }  // namespace

@@ -150,7 +150,6 @@ int main(int argc, char* argv[]) {
     for (QWidget* w : QApplication::topLevelWidgets())
         if (w->isVisible() && w->windowTitle() == "VoraxExtract Help") help = w;
     if (help) {
-        help->setGeometry(380, 100, 620, 460);
         help->raise();
         QElapsedTimer settle;
         settle.start();
@@ -203,7 +202,36 @@ int main(int argc, char* argv[]) {
             ShootScreen(window, *plotWindow, out.filePath("8-plot-envelope.png"));
             plotWindow->EveryLineBox()->click();
             ShootScreen(window, *plotWindow, out.filePath("9-plot-every-line.png"));
+            // A drag of the rubber band over the first second, as a user zooms in.
+            QChart* chart = view->chart();
+            const QRectF now = chart->plotArea();
+            chart->zoomIn(QRectF(now.left(), now.top() + now.height() * 0.2, now.width() * 0.3,
+                                 now.height() * 0.6));
+            ShootScreen(window, *plotWindow, out.filePath("10-plot-every-line-zoomed.png"));
         }
+
+        // Twelve nodes: every line, each named in the legend.
+        form.UserTypes(1, "12");
+        window.Refresh();
+        plotted = plotted && WaitFor([&] { return shown() && plot.Plot()->Lines.size() == 12; });
+        if (plotted) ShootScreen(window, *plotWindow, out.filePath("11-plot-legend-12.png"));
+
+        // A shell force, its unit on the value axis.
+        dialogs.SetOpen(QString(VX_SOURCE_DIR) + "/examples/dynamic3d.out");
+        static_cast<QPushButton*>(window.WidgetOf("cmdFile"))->click();
+        form.Form_KeyDown(vx::kKeyA, vx::kShiftCtrl);
+        form.lstSelected_OLEDragDrop(form.lstAvailable_OLEStartDrag());
+        const auto& variables = form.cboVariables.Items();
+        const auto membrane = std::find(variables.begin(), variables.end(), "Membrane Force Nx");
+        form.UserChoosesVariable(static_cast<std::int32_t>(membrane - variables.begin()));
+        form.UserTypes(0, "1");
+        form.UserTypes(1, "2");
+        form.UserTypes(2, "1");
+        window.Refresh();
+        plotted = plotted && WaitFor([&] {
+                      return shown() && plot.Plot()->Subject.starts_with("Membrane Force Nx");
+                  });
+        if (plotted) ShootScreen(window, *plotWindow, out.filePath("12-plot-shell-force.png"));
     }
     return caught && help && plotted ? 0 : 1;
 }
