@@ -322,8 +322,8 @@ TEST_F(DesktopTest, PlotFollowsTheWindowDrawsItsLinesAndSavesItsPicture) {
     // The legend beside the plot once it has more than a few entries.
     EXPECT_EQ(chart->legend()->alignment(), Qt::AlignBottom);
 
-    // Hovering a point writes its readout in the button row, which never widens the window.
-    const int width = plot->width();
+    // Hovering a point writes its readout in the button row, which never widens the window,
+    // however narrow it is.
 
     // Hovering the first point of Node 1 names it.
     const PlotData& data = *model.Plot();
@@ -337,13 +337,30 @@ TEST_F(DesktopTest, PlotFollowsTheWindowDrawsItsLinesAndSavesItsPicture) {
     EXPECT_TRUE(hover->startsWith("Node 1 at 0.05 s: ")) << hover->toStdString();
     EXPECT_FALSE(plot->Canvas()->PointAt(area.topLeft() - QPointF(5, 5)));
     QChartView* view = plot->ChartView();
-    const QPoint pixel = view->mapFromScene(first + QPointF(2, -2));
-    QMouseEvent move(QEvent::MouseMove, pixel, view->viewport()->mapToGlobal(pixel), Qt::NoButton,
-                     Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(view->viewport(), &move);
-    QApplication::processEvents();
+    // The pointer over the first point of Node 1 (true when that hits it), or away from it.
+    auto hoverFirst = [&](bool away = false) {
+        const QRectF now = chart->plotArea();
+        QPointF at(
+            now.left() + (data.Times[0] - data.X.Min) / (data.X.Max - data.X.Min) * now.width(),
+            now.bottom() -
+                (data.Lines[0].Values[0] - data.Y.Min) / (data.Y.Max - data.Y.Min) * now.height());
+        at = away ? now.topRight() - QPointF(2, -2) : at + QPointF(2, -2);
+        const QPoint pixel = view->mapFromScene(at);
+        QMouseEvent move(QEvent::MouseMove, pixel, view->viewport()->mapToGlobal(pixel),
+                         Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(view->viewport(), &move);
+        QApplication::processEvents();
+        return plot->Canvas()->PointAt(at).has_value();
+    };
+    ASSERT_TRUE(hoverFirst());
     EXPECT_TRUE(plot->PointLine()->text().startsWith("Node 1 at ")) << "the readout is shown";
-    EXPECT_EQ(plot->width(), width);
+    EXPECT_FALSE(hoverFirst(true));
+    EXPECT_TRUE(plot->PointLine()->text().isEmpty());
+    plot->resize(plot->minimumSizeHint().width(), plot->height());
+    QApplication::processEvents();
+    const int narrow = plot->width();
+    EXPECT_TRUE(hoverFirst()) << "pointed at";
+    EXPECT_EQ(plot->width(), narrow);
 
     // Save Picture writes PNG (1600 pixels wide unless another size is chosen) or SVG by the
     // name chosen, never over the open listing, offers the folder of the last picture, and

@@ -180,6 +180,19 @@ TEST(PlotData, ZoomsStayRoundAndInsideTheDataAndTheLegendReadable) {
         EXPECT_NEAR(kept.Max, c.Kept.Max, 1e-12) << c.Lo << " " << c.Hi;
         EXPECT_NEAR(kept.Step, c.Kept.Step, 1e-12) << c.Lo << " " << c.Hi;
     }
+    // Ticks are the step's multiples, labelled without the residue that adding steps
+    // leaves, with the decimals the step needs.
+    auto labels = [](const AxisRange& range) {
+        std::vector<std::string> texts;
+        for (const AxisTick& tick : AxisTicks(range)) texts.push_back(tick.Label);
+        return texts;
+    };
+    using Labels = std::vector<std::string>;
+    EXPECT_EQ(labels(NiceRange(-0.0149, 0.0149)),
+              (Labels{"-0.015", "-0.01", "-0.005", "0", "0.005", "0.01", "0.015"}));
+    EXPECT_EQ(labels({0.13, 1.07, 5, 0.25}), (Labels{"0.25", "0.5", "0.75", "1"}));
+    EXPECT_EQ(labels({-2e-7, 5e-7, 8, 1e-7}).front(), "-2e-07");
+    EXPECT_EQ(labels({0, 3e7, 4, 1e7}), (Labels{"0", "1e+07", "2e+07", "3e+07"}));
     PlotData plot;
     plot.Lines.resize(4);
     EXPECT_EQ(LegendPlace(plot, true), LegendSide::Bottom);
