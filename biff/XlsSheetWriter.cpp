@@ -38,6 +38,10 @@ void XlsSheetWriter::Cell(const Sheet& sheet, std::int32_t row, std::int32_t col
             m_file.WriteValue(kNumber, kCellFontUsed, kAlignment, kHiddenLocked, row, col,
                               static_cast<double>(sheet.Number(row, col)));
             break;
+        case CellKind::Double:
+            m_file.WriteValue(kNumber, kCellFontUsed, kAlignment, kHiddenLocked, row, col,
+                              sheet.Double(row, col));
+            break;
         case CellKind::Empty:
             break;
     }

@@ -6,6 +6,8 @@
 #include <QValueAxis>
 #include <cmath>
 
+#include "reader/TextRoutines.h"
+
 namespace vx::desktop {
 
 namespace {
@@ -91,6 +93,11 @@ void PlotCanvas::SetPlot(std::shared_ptr<const PlotData> plot, bool everyLine) {
     m_plot = std::move(plot);
     m_everyLine = everyLine;
     m_hover.reset();
+    m_extremes.reset();
+    if (m_plot) {
+        const std::vector<PlotPeak> peaks = PlotPeaks(*m_plot);
+        if (!peaks.empty()) m_extremes = peaks.front();
+    }
     for (Qt::Orientation o : {Qt::Horizontal, Qt::Vertical})
         if (QValueAxis* axis = Axis(m_chart, o))
             connect(axis, &QValueAxis::rangeChanged, this, &PlotCanvas::Redraw,
@@ -117,6 +124,10 @@ QColor PlotCanvas::BandColour() {
 
 QColor PlotCanvas::MeanColour() {
     return QColor(0x0b, 0x3d, 0x66);
+}
+
+QColor PlotCanvas::ExtremeColour() {
+    return QColor(0xa0, 0x10, 0x10);
 }
 
 QRectF PlotCanvas::boundingRect() const {
@@ -236,6 +247,26 @@ void PlotCanvas::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidg
         painter->setPen(QPen(MeanColour(), width));
         Polyline(*painter, map, m_plot->Mean.Values);
         if (markers) drawMarkers(MeanColour());
+    }
+
+    if (m_extremes) {
+        // The largest and the smallest value of them all, marked and named.
+        const PlotPeak& e = *m_extremes;
+        painter->setRenderHint(QPainter::Antialiasing, true);
+        for (bool max : {true, false}) {
+            const QPointF at = map(max ? e.MaxTime : e.MinTime, max ? e.Max : e.Min);
+            const double d = max ? -1 : 1;  // the triangle points at the value
+            const QPointF tip = at + QPointF(0, d * 3);
+            const QPolygonF mark({tip, tip + QPointF(-5, d * 9), tip + QPointF(5, d * 9)});
+            painter->setPen(QPen(ExtremeColour(), 1.0));
+            painter->setBrush(ExtremeColour());
+            painter->drawPolygon(mark);
+            const QString text = QString::fromStdString(
+                (max ? "max " : "min ") + TimeText(static_cast<float>(max ? e.Max : e.Min)));
+            painter->drawText(QRectF(at.x() + 7, at.y() + d * 22 - 8, 160, 16),
+                              Qt::AlignLeft | Qt::AlignVCenter, text);
+        }
+        painter->setBrush(Qt::NoBrush);
     }
 
     if (m_hover) {

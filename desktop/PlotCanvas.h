@@ -31,6 +31,8 @@ public:
     static Qt::PenStyle LineStyle(std::size_t i);
     static QColor BandColour();
     static QColor MeanColour();
+    // The marks of the largest and the smallest value.
+    static QColor ExtremeColour();
     // Lines are thick while their points stay apart.
     static double LineWidth(const PlotData& plot);
 
@@ -85,6 +87,8 @@ private:
     std::shared_ptr<const PlotData> m_plot;
     bool m_everyLine = true;
     std::vector<QPointF> m_points;  // reused from line to line
+    // The largest and smallest values of all the lines, marked on the plot.
+    std::optional<PlotPeak> m_extremes;
     // The point pointed at: its line and the index of its time.
     std::optional<std::pair<const PlotLine*, std::size_t>> m_hover;
 };

@@ -1,5 +1,6 @@
 #include "desktop/PlotWindow.h"
 
+#include <QAction>
 #include <QAreaSeries>
 #include <QBuffer>
 #include <QCategoryAxis>
@@ -9,6 +10,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLegendMarker>
@@ -18,7 +20,9 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QSignalBlocker>
+#include <QSplitter>
 #include <QSvgGenerator>
+#include <QTableWidget>
 #include <QToolTip>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -28,6 +32,7 @@
 #include "common/Paths.h"
 #include "desktop/PlotCanvas.h"
 #include "desktop/QtServices.h"
+#include "reader/TextRoutines.h"
 #include "window/FormLayout.h"
 
 namespace vx::desktop {
@@ -90,13 +95,38 @@ PlotWindow::PlotWindow(FrmPlot& model, std::function<std::string()> listingPath,
     auto* close = new QPushButton(tr("Cl&ose"), this);
     close->setObjectName("cmdClose");
 
+    // The peaks of what is drawn, under the chart: the group's first, then each line's.
+    // Ctrl+C copies them as tab-separated text, the menu of the right button saves them.
+    m_peaks = new QTableWidget(0, 5, this);
+    m_peaks->setObjectName("tblPeaks");
+    m_peaks->setHorizontalHeaderLabels(
+        {tr("Item"), tr("Max"), tr("Time of max"), tr("Min"), tr("Time of min")});
+    m_peaks->verticalHeader()->hide();
+    m_peaks->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_peaks->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    auto* copyTable = new QAction(tr("&Copy Table"), m_peaks);
+    copyTable->setShortcut(QKeySequence::Copy);
+    copyTable->setShortcutContext(Qt::WindowShortcut);
+    auto* saveTable = new QAction(tr("&Save Table as CSV..."), m_peaks);
+    m_peaks->addActions({copyTable, saveTable});
+    m_peaks->setContextMenuPolicy(Qt::ActionsContextMenu);
+    addAction(copyTable);
+    connect(copyTable, &QAction::triggered, this, &PlotWindow::CopyTable);
+    connect(saveTable, &QAction::triggered, this, &PlotWindow::SaveTable);
+    auto* split = new QSplitter(Qt::Vertical, this);
+    split->addWidget(m_view);
+    split->addWidget(m_peaks);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 1);
+    split->setChildrenCollapsible(false);
+
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_everyLine);
     buttons->addWidget(m_point, 1);
     for (QPushButton* b : {m_resetZoom, m_copy, m_savePicture, close}) buttons->addWidget(b);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_state);
-    layout->addWidget(m_view, 1);
+    layout->addWidget(split, 1);
     layout->addLayout(buttons);
 
     connect(m_everyLine, &QCheckBox::toggled, this,
@@ -159,6 +189,7 @@ void PlotWindow::DrawChart() {
     QToolTip::hideText();
     m_x->setVisible(m_shown != nullptr);
     m_y->setVisible(m_shown != nullptr);
+    ShowPeaks();
     if (!m_shown) {
         chart->setTitle(QString());
         chart->legend()->hide();
@@ -229,6 +260,59 @@ void PlotWindow::KeepRange(QCategoryAxis* axis, double min, double max) {
     const AxisRange kept = ZoomedRange(axis == m_x ? m_shown->X : m_shown->Y, min, max);
     if (kept != (axis == m_x ? m_xShown : m_yShown) || kept.Min != min || kept.Max != max)
         SetRange(axis, kept);
+}
+
+void PlotWindow::ShowPeaks() {
+    m_shownPeaks = m_shown ? PlotPeaks(*m_shown) : std::vector<PlotPeak>{};
+    m_peaks->setRowCount(static_cast<int>(m_shownPeaks.size()));
+    auto number = [](double value) { return Q(TimeText(static_cast<float>(value))); };
+    for (int r = 0; r < static_cast<int>(m_shownPeaks.size()); ++r) {
+        const PlotPeak& p = m_shownPeaks[static_cast<std::size_t>(r)];
+        // The group's peaks name the line they stand on.
+        const QString maxLine = p.MaxLine.empty() ? QString() : "  (" + Q(p.MaxLine) + ")";
+        const QString minLine = p.MinLine.empty() ? QString() : "  (" + Q(p.MinLine) + ")";
+        const QString cells[5] = {Q(p.Label), number(p.Max) + maxLine, number(p.MaxTime),
+                                  number(p.Min) + minLine, number(p.MinTime)};
+        for (int c = 0; c < 5; ++c) m_peaks->setItem(r, c, new QTableWidgetItem(cells[c]));
+    }
+}
+
+QString PlotWindow::PeaksTableText(char separator) const {
+    return Q(PeaksText(m_shownPeaks, separator));
+}
+
+void PlotWindow::CopyTable() {
+    if (!m_shownPeaks.empty()) QGuiApplication::clipboard()->setText(PeaksTableText('\t'));
+}
+
+void PlotWindow::SaveTable() {
+    if (m_shownPeaks.empty()) return;
+    const QString listing = Q(m_listingPath());
+    FileDialogSetup setup;
+    setup.InitDir = m_model.PictureDir.empty()
+                        ? QFileInfo(listing).absolutePath().toStdString() + "/"
+                        : m_model.PictureDir;
+    setup.FileName =
+        QFileInfo(listing).completeBaseName().toStdString() + " " + m_shown->Subject + " peaks";
+    setup.Filter = "CSV File (*.csv)|*.csv";
+    setup.OverwritePrompt = true;
+    FileDialogChoice choice;
+    if (!m_dialogs->ShowSave(setup, choice)) return;
+    if (IsSameFile(choice.FileName, m_listingPath())) {
+        m_boxes->Show(
+            choice.FileName + " is the listing that is open. Choose another file for the table.",
+            MsgButtons::Ok, MsgIcon::Exclamation, AppTitle, true);
+        return;
+    }
+    const QByteArray bytes = PeaksTableText(',').toUtf8();
+    QSaveFile file(Q(choice.FileName));
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        m_boxes->Show("The table could not be saved to " + choice.FileName + ": " +
+                          file.errorString().toStdString() + ".",
+                      MsgButtons::Ok, MsgIcon::Exclamation, AppTitle, true);
+        return;
+    }
+    m_model.PictureDir = QFileInfo(Q(choice.FileName)).absolutePath().toStdString() + "/";
 }
 
 void PlotWindow::ResetZoom() {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "window/FrmPlot.h"
 #include "window/Platform.h"
@@ -16,6 +17,7 @@ class QCheckBox;
 class QCategoryAxis;
 class QLabel;
 class QPushButton;
+class QTableWidget;
 
 namespace vx::desktop {
 
@@ -49,6 +51,11 @@ public:
     // "Save Picture..." and "Copy".
     void SavePicture();
     void CopyPicture();
+    // The table of peaks: copied as tab-separated text (Ctrl+C), saved as a CSV file.
+    void CopyTable();
+    void SaveTable();
+    QString PeaksTableText(char separator) const;
+    QTableWidget* PeaksTable() { return m_peaks; }
 
     QChartView* ChartView() { return m_view; }
     QCheckBox* EveryLineBox() { return m_everyLine; }
@@ -66,6 +73,7 @@ protected:
 
 private:
     void DrawChart();
+    void ShowPeaks();
     // Sets an axis's range and ticks; KeepRange puts a range something else set (a zoom)
     // back on round numbers inside the plot's own.
     void SetRange(QCategoryAxis* axis, const AxisRange& range);
@@ -88,6 +96,8 @@ private:
     QPushButton* m_resetZoom = nullptr;
     QPushButton* m_copy = nullptr;
     QPushButton* m_savePicture = nullptr;
+    QTableWidget* m_peaks = nullptr;
+    std::vector<PlotPeak> m_shownPeaks;
     // What the chart shows, so that a new state line does not draw it again.
     std::shared_ptr<const PlotData> m_shown;
     bool m_shownEveryLine = false;

@@ -192,7 +192,9 @@ std::optional<Refusal> ChooseItems(Planning& p, std::string& from, std::string& 
                                    std::string& step, bool& listed) {
     const OfferedVariable& variable = *p.Chosen;
     std::optional<std::vector<std::int64_t>> items;
-    if (const auto* range = std::get_if<ItemRange>(&p.Request.Items)) {
+    if (!variable.NeedsRange && p.Request.IgnoreItemsWithoutRange) {
+        from = to = step = "";
+    } else if (const auto* range = std::get_if<ItemRange>(&p.Request.Items)) {
         from = range->From, to = range->To, step = range->Step;
     } else if (std::holds_alternative<EveryItem>(p.Request.Items)) {
         from = "1", to = std::to_string(variable.Bound), step = "1";
@@ -283,11 +285,11 @@ Planned PlanExport(const OutputFileModel& model, const ExportRequest& request) {
         for (const auto& text : p.Chosen->VectorKinds) kinds.push_back({text, std::nullopt});
     }
     for (std::size_t i = 1; i < kinds.size(); ++i) {
-        if (auto refused =
-                PlanReading(p, {kinds[i].Text, std::nullopt}, plan.Readings.emplace_back(), false))
+        if (auto refused = PlanReading(p, kinds[i], plan.Readings.emplace_back(), false))
             return *refused;
     }
-    if (plan.Readings.size() > 1 && plan.Sheet.Format != SheetFormat::Xlsx)
+    if (request.SheetPerVectorKind && plan.Readings.size() > 1 &&
+        plan.Sheet.Format != SheetFormat::Xlsx)
         return Refuse(RefusalRule::SeveralKindsNeedWorkbook,
                       "several vector kinds need an xlsx workbook, one sheet each; a " +
                           std::string(FormatInfo(plan.Sheet.Format).Name) +

@@ -72,6 +72,12 @@ struct ExportRequest {
     ItemChoice Items = ItemRange{};
     StepChoice Steps = NoSteps{};
     SheetRequest Sheet;
+    // Every vector kind has a sheet of its own (an export); false when all of them go into
+    // one table (peaks), which any format holds.
+    bool SheetPerVectorKind = true;
+    // Items named for a variable without a range ("Eigen Values") are passed over, as the
+    // window passes over its boxes, rather than refused.
+    bool IgnoreItemsWithoutRange = false;
 };
 
 // Why a request cannot be run. Each door says it in its own words where it must (the

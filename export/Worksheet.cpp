@@ -1,5 +1,6 @@
 #include "export/Worksheet.h"
 
+#include <functional>
 #include <memory>
 #include <new>
 #include <span>
@@ -20,7 +21,7 @@ void ShowCritical(Services& services, Outcome& outcome, FailureKind kind, std::s
 }
 
 // The format's limits, tested before the file is touched: columns first, then rows.
-bool FitsLimits(const SheetLimits& limits, const SheetLayout& sheet, Services& services,
+bool FitsLimits(const SheetLimits& limits, const Sheet& sheet, Services& services,
                 Outcome& outcome) {
     if (limits.Columns > 0 && sheet.Columns() > limits.Columns) {
         ShowCritical(services, outcome, FailureKind::FormatLimit, limits.ColumnsMessage);
@@ -33,14 +34,14 @@ bool FitsLimits(const SheetLimits& limits, const SheetLayout& sheet, Services& s
     return true;
 }
 
-// Reads each reading and writes its sheet, `table` holding the values of one at a time.
-// The reading shows its own messages and is left out of the failure handling here. The
+// Writes `count` sheets into one file, sheet i from makeSheet(i) once read(i) has said yes
+// (the reading shows its own messages and is left out of the failure handling here). The
 // writer goes before any message is shown, so that a file it leaves behind is complete
 // (the .xls) or gone (the others) by then.
-template <typename Read>
-Outcome WriteSheets(const SheetTarget& target, std::span<const ExtractionRequest> readings,
-                    const OutputFileModel& model, const ValueTable& table, Services& services,
-                    Read&& read) {
+Outcome WriteSheets(const SheetTarget& target, std::size_t count,
+                    const std::function<bool(std::size_t, Outcome&)>& read,
+                    const std::function<std::shared_ptr<const Sheet>(std::size_t)>& makeSheet,
+                    Services& services) {
     Outcome outcome;
     std::unique_ptr<SheetWriter> writer;
     auto write = [&](auto&& step) {
@@ -60,19 +61,19 @@ Outcome WriteSheets(const SheetTarget& target, std::span<const ExtractionRequest
         }
         return false;
     };
-    for (const auto& reading : readings) {
-        if (!read(reading, outcome)) return outcome;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!read(i, outcome)) return outcome;
         bool fits = true;
         const bool written = write([&] {
-            SheetLayout sheet(reading, target.TimesInColumns, model, table);
+            const std::shared_ptr<const Sheet> sheet = makeSheet(i);
             if (!writer) {
                 writer = MakeSheetWriter(target.Format);
-                if (readings.size() > 1 && !writer->TakesSeveralSheets()) Raise(fail::InvalidCall);
-                fits = FitsLimits(writer->Limits(), sheet, services, outcome);
+                if (count > 1 && !writer->TakesSeveralSheets()) Raise(fail::InvalidCall);
+                fits = FitsLimits(writer->Limits(), *sheet, services, outcome);
                 if (!fits) return;
                 writer->Create(target.OutputPath);
             }
-            writer->Write(sheet);
+            writer->Write(*sheet);
         });
         if (!written || !fits) return outcome;
     }
@@ -84,17 +85,35 @@ Outcome WriteSheets(const SheetTarget& target, std::span<const ExtractionRequest
 
 Outcome WriteWorksheet(const SheetTarget& target, const ExtractionRequest& reading,
                        const OutputFileModel& model, const ValueTable& table, Services& services) {
-    return WriteSheets(target, std::span(&reading, 1), model, table, services,
-                       [](const ExtractionRequest&, Outcome&) { return true; });
+    return WriteSheets(
+        target, 1, [](std::size_t, Outcome&) { return true; },
+        [&](std::size_t) {
+            return std::make_shared<SheetLayout>(reading, target.TimesInColumns, model, table);
+        },
+        services);
+}
+
+Outcome WriteTable(const SheetTarget& target, const Sheet& sheet, Services& services) {
+    // The table is the caller's: held here, not owned.
+    return WriteSheets(
+        target, 1, [](std::size_t, Outcome&) { return true; },
+        [&](std::size_t) { return std::shared_ptr<const Sheet>(&sheet, [](const Sheet*) {}); },
+        services);
 }
 
 Outcome RunExport(const OutputFileModel& model, const ExportPlan& plan, ValueTable& table,
                   Services& services) {
-    return WriteSheets(plan.Sheet, plan.Readings, model, table, services,
-                       [&](const ExtractionRequest& reading, Outcome& outcome) {
-                           outcome.Append(ExtractValues(model, reading, table, services));
-                           return !outcome.Stopped;
-                       });
+    return WriteSheets(
+        plan.Sheet, plan.Readings.size(),
+        [&](std::size_t i, Outcome& outcome) {
+            outcome.Append(ExtractValues(model, plan.Readings[i], table, services));
+            return !outcome.Stopped;
+        },
+        [&](std::size_t i) {
+            return std::make_shared<SheetLayout>(plan.Readings[i], plan.Sheet.TimesInColumns, model,
+                                                 table);
+        },
+        services);
 }
 
 }  // namespace vx

@@ -6,6 +6,7 @@
 #include "extraction/ValueTable.h"
 #include "reader/OutputFileModel.h"
 #include "reader/Services.h"
+#include "sheet/Sheet.h"
 
 namespace vx {
 
@@ -14,6 +15,10 @@ namespace vx {
 // touched; shows its own messages and returns them, never passing a failure on.
 Outcome WriteWorksheet(const SheetTarget& target, const ExtractionRequest& reading,
                        const OutputFileModel& model, const ValueTable& table, Services& services);
+
+// Writes one sheet of any kind (a table of peaks, say) where `target` says, as
+// WriteWorksheet writes a worksheet: limits first, messages shown and returned.
+Outcome WriteTable(const SheetTarget& target, const Sheet& sheet, Services& services);
 
 // What Save does once its plan is made: for each reading, read the values and, unless
 // the user asked to stop meanwhile, write its sheet, all into the one file of the plan.

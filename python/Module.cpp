@@ -17,8 +17,10 @@
 #include "common/Failure.h"
 #include "common/Text.h"
 #include "export/ExportPlan.h"
+#include "export/PeaksTable.h"
 #include "export/Worksheet.h"
 #include "extraction/Extraction.h"
+#include "extraction/Peaks.h"
 #include "extraction/Variables.h"
 #include "python/PythonHost.h"
 #include "reader/Reader.h"
@@ -88,6 +90,8 @@ struct Arguments {
     std::optional<py::str> Variable;
     std::optional<py::str> Vector;
     std::optional<std::int64_t> VectorIndex;
+    // Several vector kinds (peaks), each by its text or its place.
+    std::optional<std::vector<std::variant<std::int64_t, py::str>>> Vectors;
     std::optional<std::vector<std::int64_t>> Items;
     std::optional<std::vector<std::int64_t>> Steps;
     std::optional<std::vector<std::variant<double, py::str>>> Times;
@@ -108,11 +112,18 @@ ExportRequest RequestOf(const Arguments& a) {
     if (a.Variable)
         request.Variable =
             Latin1Argument(*a.Variable, "variable '%' is not offered by this listing");
+    constexpr std::string_view kNoSuchKind = "vector kind '%' does not exist";
     if (a.Vector)
-        request.VectorKinds = {
-            {Latin1Argument(*a.Vector, "vector kind '%' does not exist"), std::nullopt}};
+        request.VectorKinds = {{Latin1Argument(*a.Vector, kNoSuchKind), std::nullopt}};
     else if (a.VectorIndex)
         request.VectorKinds = {{std::nullopt, *a.VectorIndex}};
+    else if (a.Vectors)
+        for (const auto& kind : *a.Vectors) {
+            if (const auto* text = std::get_if<py::str>(&kind))
+                request.VectorKinds.push_back({Latin1Argument(*text, kNoSuchKind), std::nullopt});
+            else
+                request.VectorKinds.push_back({std::nullopt, std::get<std::int64_t>(kind)});
+        }
     if (a.Items)
         request.Items = ItemNumbers{*a.Items};
     else
@@ -225,7 +236,7 @@ public:
     // (values, item numbers, step numbers): values[i][j] is item j at step i.
     py::tuple Values(const Arguments& arguments, py::object progress) const {
         const auto model = Shared();
-        const ExtractionRequest request = Plan(*model, arguments, {}).Readings.front();
+        const ExtractionRequest request = Plan(*model, arguments, SheetRequest{}).Readings.front();
         ValueTable table;
         Outcome outcome;
         PythonHost host(std::move(progress), m_threads);
@@ -266,12 +277,68 @@ public:
         const auto model = Shared();
         // The extension picks the format, as it does for the command-line tool.
         const ExportPlan plan =
-            Plan(*model, arguments, {std::string(output), std::nullopt, columns});
+            Plan(*model, arguments, SheetRequest{std::string(output), std::nullopt, columns});
         ValueTable table;
         Outcome outcome;
         PythonHost host(std::move(progress), m_threads);
         host.Run([&](Services& services) { outcome = RunExport(*model, plan, table, services); });
         host.RaiseIfFailed(outcome);
+    }
+
+    // The table of peaks as (header, column) pairs, in the table's order: texts as a list,
+    // whole numbers as int64, singles as float32 and means as float64 arrays.
+    py::list Peaks(const Arguments& arguments, bool overSteps, py::object progress) const {
+        const auto model = Shared();
+        ExportRequest request = RequestOf(arguments);
+        request.SheetPerVectorKind = false;
+        request.IgnoreItemsWithoutRange = true;
+        const ExportPlan plan = Plan(*model, arguments, request);
+        const PeaksOver over = overSteps ? PeaksOver::Steps : PeaksOver::Items;
+        std::vector<KindPeaks> peaks;
+        Outcome outcome;
+        PythonHost host(std::move(progress), m_threads);
+        host.Run([&](Services& services) {
+            outcome = ReducePeaks(*model, plan.Readings, over, peaks, services);
+        });
+        host.RaiseIfFailed(outcome);
+
+        const PeaksTable table(*model, plan.Readings, peaks, over);
+        const auto rows = static_cast<py::ssize_t>(table.DataRows());
+        py::list columns;
+        for (std::size_t c = 0; c < table.Header().size(); ++c) {
+            const PeaksColumn& column = table.Header()[c];
+            py::object values;
+            auto fill = [&](auto array, auto get) {
+                auto view = array.template mutable_unchecked<1>();
+                for (py::ssize_t r = 0; r < rows; ++r)
+                    view(r) = get(table.Cell(static_cast<std::int32_t>(r), c));
+                values = array;
+            };
+            switch (column.Type) {
+                case PeaksCellType::Text: {
+                    py::list texts;
+                    for (py::ssize_t r = 0; r < rows; ++r)
+                        texts.append(Latin1Text(
+                            std::get<std::string>(table.Cell(static_cast<std::int32_t>(r), c))));
+                    values = texts;
+                    break;
+                }
+                case PeaksCellType::Whole:
+                    fill(py::array_t<std::int64_t>(rows),
+                         [](const PeaksCell& cell) { return std::get<std::int64_t>(cell); });
+                    break;
+                case PeaksCellType::Single:
+                    fill(py::array_t<float>(rows),
+                         [](const PeaksCell& cell) { return std::get<float>(cell); });
+                    break;
+                case PeaksCellType::Double:
+                    fill(py::array_t<double>(rows),
+                         [](const PeaksCell& cell) { return std::get<double>(cell); });
+                    break;
+            }
+            columns.append(py::make_tuple(std::string(column.Header), values));
+        }
+        return columns;
     }
 
 private:
@@ -287,6 +354,10 @@ private:
                            SheetRequest sheet) {
         ExportRequest request = RequestOf(arguments);
         request.Sheet = std::move(sheet);
+        return Plan(model, arguments, request);
+    }
+    static ExportPlan Plan(const OutputFileModel& model, const Arguments& arguments,
+                           const ExportRequest& request) {
         Planned planned = PlanExport(model, request);
         if (const auto* refused = std::get_if<Refusal>(&planned))
             Refuse(ModuleReason(*refused, arguments, model));
@@ -317,6 +388,7 @@ PYBIND11_MODULE(_core, m) {
         .def_readwrite("variable", &Arguments::Variable)
         .def_readwrite("vector", &Arguments::Vector)
         .def_readwrite("vector_index", &Arguments::VectorIndex)
+        .def_readwrite("vectors", &Arguments::Vectors)
         .def_readwrite("items", &Arguments::Items)
         .def_readwrite("steps", &Arguments::Steps)
         .def_readwrite("times", &Arguments::Times);
@@ -331,5 +403,7 @@ PYBIND11_MODULE(_core, m) {
         .def("variables", &Listing::Variables)
         .def("values", &Listing::Values, py::arg("arguments"), py::arg("progress"))
         .def("export", &Listing::Export, py::arg("output"), py::arg("arguments"),
-             py::arg("columns"), py::arg("progress"));
+             py::arg("columns"), py::arg("progress"))
+        .def("peaks", &Listing::Peaks, py::arg("arguments"), py::arg("over_steps"),
+             py::arg("progress"));
 }

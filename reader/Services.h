@@ -48,6 +48,8 @@ struct ReadingOptions {
     // The widest vector instructions the byte searches may use; never wider than the
     // processor has.
     int VectorLevel = kAvx512Vectors;
+    // The steps a reduction (peaks) reads at a time: 0 as many as a few MB of values hold.
+    std::int32_t ReductionBatchSteps = 0;
 };
 
 // How many threads the scan's time index and an extraction use: options.Threads, or one

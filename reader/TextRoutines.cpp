@@ -112,6 +112,13 @@ std::string ShortestText(float value) {
     return std::string(buf, ptr);
 }
 
+std::string ShortestText(double value) {
+    char buf[64];
+    auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, value);
+    (void)ec;
+    return std::string(buf, ptr);
+}
+
 std::string TimeText(float value) {
     char buf[64];
     auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 7);

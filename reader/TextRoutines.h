@@ -69,8 +69,10 @@ std::int32_t RoundToInt32(double value);
 // To the nearest single; a magnitude beyond the single range is an overflow failure.
 float RoundToSingle(double value);
 
-// The shortest decimal text that reads back as the same single: 60, 120.5, 1e-07.
+// The shortest decimal text that reads back as the same single: 60, 120.5, 1e-07; and the
+// same for a double.
 std::string ShortestText(float value);
+std::string ShortestText(double value);
 // A time as the time lists show it: at most 7 significant digits, no trailing zeros and
 // no trailing point (60, 120.5, 0.3333333), exponent form for very large or small values.
 std::string TimeText(float value);

@@ -10,7 +10,9 @@
 // row-by-row formats strictly row after row, left to right).
 namespace vx {
 
-enum class CellKind : std::uint8_t { Empty, Text, Number };
+// Number is a single-precision value, as the listing states it; Double a value worked out
+// in double precision (a mean), which the formats that keep values in full keep whole.
+enum class CellKind : std::uint8_t { Empty, Text, Number, Double };
 
 // One worksheet as the writers read it. Rows and columns are numbered from 1. A writer
 // may ask for cells from several threads at once.
@@ -28,6 +30,8 @@ public:
     // The value of a number cell, single precision as the listing states it. Throws
     // vx::Failure when the value cannot be had (a vector that is not a row of the table).
     virtual float Number(std::int32_t row, std::int32_t col) const = 0;
+    // The value of a Double cell.
+    virtual double Double(std::int32_t row, std::int32_t col) const { return Number(row, col); }
 };
 
 // The largest sheet a format holds, and the message shown for a larger one.
@@ -67,6 +71,9 @@ void WriteByRows(const Sheet& sheet, File& file, std::int32_t first = 1, std::in
                     break;
                 case CellKind::Number:
                     file.Number(row, col, sheet.Number(row, col));
+                    break;
+                case CellKind::Double:
+                    file.Number(row, col, sheet.Double(row, col));
                     break;
                 case CellKind::Empty:
                     break;

@@ -118,6 +118,48 @@ PlotData BuildPlot(const OutputFileModel& model, const ExtractionRequest& reques
     return plot;
 }
 
+std::vector<PlotPeak> PlotPeaks(const PlotData& plot) {
+    std::vector<PlotPeak> peaks;
+    if (plot.Lines.empty() || plot.Times.empty()) return peaks;
+    PlotPeak group{"All " + plot.Items, 0, 0, 0, 0, "", ""};
+    for (std::size_t i = 0; i < plot.Lines.size(); ++i) {
+        const PlotLine& line = plot.Lines[i];
+        PlotPeak p{line.Label, line.Values[0], plot.Times[0], line.Values[0], plot.Times[0], "",
+                   ""};
+        for (std::size_t t = 1; t < line.Values.size(); ++t) {
+            if (line.Values[t] > p.Max) p.Max = line.Values[t], p.MaxTime = plot.Times[t];
+            if (line.Values[t] < p.Min) p.Min = line.Values[t], p.MinTime = plot.Times[t];
+        }
+        if (i == 0 || p.Max > group.Max)
+            group.Max = p.Max, group.MaxTime = p.MaxTime, group.MaxLine = p.Label;
+        if (i == 0 || p.Min < group.Min)
+            group.Min = p.Min, group.MinTime = p.MinTime, group.MinLine = p.Label;
+        peaks.push_back(std::move(p));
+    }
+    peaks.insert(peaks.begin(), std::move(group));
+    return peaks;
+}
+
+std::string PeaksText(const std::vector<PlotPeak>& peaks, char separator) {
+    auto field = [&](std::string text) {
+        if (text.find(separator) == std::string::npos && text.find('"') == std::string::npos)
+            return text;
+        std::string quoted = "\"";
+        for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+        return quoted + "\"";
+    };
+    // The singles the listing holds, each as the shortest decimal that reads back to it.
+    auto number = [](double value) { return ShortestText(static_cast<float>(value)); };
+    const std::string sep(1, separator);
+    std::string text = "Item" + sep + "Max" + sep + "Time of max" + sep + "Min" + sep +
+                       "Time of min" + sep + "Line of max" + sep + "Line of min\r\n";
+    for (const PlotPeak& p : peaks)
+        text += field(p.Label) + sep + number(p.Max) + sep + number(p.MaxTime) + sep +
+                number(p.Min) + sep + number(p.MinTime) + sep + field(p.MaxLine) + sep +
+                field(p.MinLine) + "\r\n";
+    return text;
+}
+
 bool ShowsEveryLine(const PlotData& plot, bool everyLineAsked) {
     return !plot.ManyItems || everyLineAsked;
 }

@@ -68,6 +68,21 @@ struct PlotData {
 PlotData BuildPlot(const OutputFileModel& model, const ExtractionRequest& request,
                    const ValueTable& table);
 
+// The peaks of what a plot draws: the largest and smallest value of each line and the
+// time where it first stands, the whole group's first (its label "All 3 nodes", its peaks
+// naming the line they belong to).
+struct PlotPeak {
+    std::string Label;
+    double Max = 0, MaxTime = 0, Min = 0, MinTime = 0;
+    std::string MaxLine, MinLine;  // the group's row only: the lines its peaks are on
+    bool operator==(const PlotPeak&) const = default;
+};
+std::vector<PlotPeak> PlotPeaks(const PlotData& plot);
+// The peaks as text, a header line first, a line each, the fields split by `separator`
+// (a tab to paste into a spreadsheet, a comma for a CSV file; a field that holds it is
+// quoted), lines ended by CR LF. Numbers are the singles read, in full.
+std::string PeaksText(const std::vector<PlotPeak>& peaks, char separator);
+
 // Whether a line per item is drawn (true) or the band and the mean: every line up to
 // kMostPlotLines items, and beyond that when the user asks for every line.
 bool ShowsEveryLine(const PlotData& plot, bool everyLineAsked);

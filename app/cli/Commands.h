@@ -26,5 +26,7 @@ std::string RefusalText(const Refusal& refusal, SheetFormat format);
 // name. Each returns the exit status.
 int RunInfo(const std::vector<std::string>& args);
 int RunExport(const std::vector<std::string>& args);
+// `peaks FILE [options]`: the largest and smallest values of a request and where they are.
+int RunPeaks(const std::vector<std::string>& args);
 
 }  // namespace vx::cli

@@ -6,7 +6,10 @@
 
 namespace vx::cli {
 
-bool ParseExportArgs(const std::vector<std::string>& args, ExportOptions& o, std::string& error) {
+namespace {
+
+bool ParseArgs(const std::vector<std::string>& args, ExportOptions& o, std::string& error,
+               bool peaks) {
     ExportRequest& r = o.Request;
     ItemRange range;
     bool hasRange = false;  // --from, --to or --step given
@@ -74,10 +77,20 @@ bool ParseExportArgs(const std::vector<std::string>& args, ExportOptions& o, std
             if (!setTimes(std::move(times))) return false;
         } else if (a == "--all-steps") {
             if (!setTimes(EveryStep{})) return false;
-        } else if (a == "--columns") {
-            r.Sheet.TimesInColumns = true;
-        } else if (a == "--rows") {
-            r.Sheet.TimesInColumns = false;
+        } else if (!peaks && (a == "--columns" || a == "--rows")) {
+            r.Sheet.TimesInColumns = a == "--columns";
+        } else if (peaks && a == "--over") {
+            if (!value(v)) return false;
+            if (v != "steps" && v != "items") {
+                error = "unknown --over '" + v + "' (steps or items)";
+                return false;
+            }
+            o.Over = v == "steps" ? PeaksOver::Steps : PeaksOver::Items;
+        } else if (peaks && a == "--json") {
+            o.Json = true;
+        } else if (peaks && (a == "--columns" || a == "--rows")) {
+            error = a + " does not apply to peaks: its table has a row per item or step";
+            return false;
         } else if (a == "--quiet") {
             o.Quiet = true;
         } else if (a.size() > 1 && a[0] == '-') {
@@ -92,8 +105,10 @@ bool ParseExportArgs(const std::vector<std::string>& args, ExportOptions& o, std
     }
     if (o.File.empty())
         error = "no listing given";
-    else if (r.Sheet.Path.empty())
+    else if (!peaks && r.Sheet.Path.empty())
         error = "no output file given (-o OUT)";
+    else if (o.Json && !r.Sheet.Path.empty())
+        error = "--json prints the table; it cannot be given with -o";
     else if (items && hasRange)
         error = "--items cannot be given with --from, --to or --step";
     else if (r.EveryVectorKind && (!vectors.empty() || vectorIndex))
@@ -112,6 +127,16 @@ bool ParseExportArgs(const std::vector<std::string>& args, ExportOptions& o, std
         r.VectorKinds.front().Index = *vectorIndex;
     }
     return true;
+}
+
+}  // namespace
+
+bool ParseExportArgs(const std::vector<std::string>& args, ExportOptions& o, std::string& error) {
+    return ParseArgs(args, o, error, false);
+}
+
+bool ParsePeaksArgs(const std::vector<std::string>& args, ExportOptions& o, std::string& error) {
+    return ParseArgs(args, o, error, true);
 }
 
 }  // namespace vx::cli

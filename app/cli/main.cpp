@@ -15,7 +15,9 @@ constexpr const char* kUsage =
     "                       [--vector KIND ... | --all-vectors | --vector-index K]\n"
     "                       [--from TEXT] [--to TEXT] [--step TEXT] | [--items LIST]\n"
     "                       [--steps LIST | --times LIST | --all-steps] [--columns | --rows] "
-    "[--quiet]\n";
+    "[--quiet]\n"
+    "       voraxextract-cli peaks FILE [-o OUT [--format xls|xlsx|csv] | --json]\n"
+    "                       [--over steps|items] and the request options of export\n";
 
 // --help adds what the synopsis cannot say.
 constexpr const char* kHelp =
@@ -25,7 +27,12 @@ constexpr const char* kHelp =
     "without --format OUT's extension decides (.xlsx, .csv; anything else .xls).\n"
     "  --items LIST     items by number instead of From/To/Step, in the order given:\n"
     "                   N, A-B or A-B:S pieces separated by commas (1,5,9-20,100-200:10)\n"
-    "  --vector KIND    more than once, or --all-vectors: one sheet per vector kind (xlsx)\n";
+    "  --vector KIND    more than once, or --all-vectors: one sheet per vector kind (xlsx)\n"
+    "\n"
+    "peaks prints, as CSV on standard output (or --json, or into OUT), the largest and\n"
+    "smallest value of each item over the chosen steps and the steps where they stand\n"
+    "(--over steps), or of each step over the chosen items with their mean (--over items);\n"
+    "every vector kind asked for in one table.\n";
 
 }  // namespace
 
@@ -38,6 +45,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 2, argv + argc);
     if (command == "info") return vx::cli::RunInfo(args);
     if (command == "export") return vx::cli::RunExport(args);
+    if (command == "peaks") return vx::cli::RunPeaks(args);
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(kUsage, stdout);
         std::fputs(kHelp, stdout);

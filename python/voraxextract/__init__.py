@@ -99,6 +99,19 @@ def _time(value):
     return value if isinstance(value, str) else float(value)
 
 
+def _vector_choice(variable, vector):
+    """A vector kind as the core takes it: its text, or its place as a whole number."""
+    if isinstance(vector, str):
+        return vector
+    if isinstance(vector, bool) or not hasattr(vector, "__index__"):
+        raise TypeError(f"vector must be a vector kind (str) or its place (int), not "
+                        f"{type(vector).__name__}")
+    index = operator.index(vector)
+    if index not in _INT64:
+        raise ValueError(f"vector index {index} is not an entry of '{variable}'")
+    return index
+
+
 def _frame(array, times, items, label):
     import pandas
 
@@ -245,6 +258,38 @@ class Listing:
         with _raising_failures(), progress_callback(self._progress_for(progress)) as callback:
             self._core.export(os.fsencode(output), arguments, bool(columns), callback)
 
+    def peaks(self, variable, vector=None, items=None, steps=None, over="steps", *,
+              times=None, progress=None):
+        """The largest and smallest values of a request and where they stand, as a pandas
+        DataFrame, read in one pass over the listing without holding the series.
+
+        over="steps" (the default): a row per item, indexed by "Item": "Max", "Time of
+        max", "Step of max", "Min", "Time of min", "Step of min", and "Abs max" (the
+        signed value whose magnitude is largest), "Time of abs max", "Step of abs max".
+        over="items": a row per step, indexed by "Step": "Time", "Max", "Item of max",
+        "Min", "Item of min" and "Mean" (of the items' values, in double precision).
+
+        Each peak is the first in the request's order; values and times are the singles
+        read (float32, as values() gives them), steps 1-based. vector may name several
+        vector kinds (a list of texts or places): their rows stand one kind after the
+        other, with a "Vector" column. Other arguments as for values(); items are passed
+        over for "Eigen Values", whose one value per step is item 1.
+        """
+        import pandas
+
+        if over not in ("steps", "items"):
+            raise ValueError(f"over must be 'steps' or 'items', not {over!r}")
+        several = isinstance(vector, (list, tuple))
+        arguments = self._arguments(variable, None if several else vector, items, steps, times)
+        if several:
+            arguments.vectors = [_vector_choice(variable, v) for v in vector]
+        with _raising_failures(), progress_callback(self._progress_for(progress)) as callback:
+            columns = self._core.peaks(arguments, over == "steps", callback)
+        frame = pandas.DataFrame(dict(columns))
+        if not several:
+            frame = frame.drop(columns="Vector")
+        return frame.set_index("Item" if over == "steps" else "Step")
+
     def close(self):
         """Ends the use of the listing; any later request raises ValueError."""
         self._core.close()
@@ -272,13 +317,7 @@ class Listing:
         if isinstance(vector, str):
             arguments.vector = vector
         elif vector is not None:
-            if isinstance(vector, bool) or not hasattr(vector, "__index__"):
-                raise TypeError(f"vector must be a vector kind (str) or its place (int), not "
-                                f"{type(vector).__name__}")
-            index = operator.index(vector)
-            if index not in _INT64:
-                raise ValueError(f"vector index {index} is not an entry of '{variable}'")
-            arguments.vector_index = index
+            arguments.vector_index = _vector_choice(variable, vector)
         if items is not None:
             arguments.items = _each("item", items, "whole numbers or a range", _whole_number)
         if steps is not None and times is not None:

@@ -1,7 +1,8 @@
 """The same request on many listings at once, one Dask task per listing.
 
-    from voraxextract.dask import extract_many
+    from voraxextract.dask import extract_many, peaks_many
     frame = extract_many(paths, "Displacements", "DOF3", items=range(1, 101))
+    peaks = peaks_many(paths, "Displacements", "DOF3")
 
 A parametric study gives hundreds of listings; each is read where a Dask worker runs,
 and the frames come back as one, keyed by listing. Without a scheduler a local cluster
@@ -39,9 +40,15 @@ def extract_many(paths, variable, vector=None, items=None, steps=None, *, times=
     request it cannot meet), with a note naming the listing.
     """
     names = [os.fsdecode(os.fspath(path)) for path in paths]
-    # Workers may run elsewhere, in another folder: they get whole paths.
-    whole = [os.path.abspath(name) for name in names]
     request = dict(variable=variable, vector=vector, items=items, steps=steps, times=times)
+    # Workers may run elsewhere, in another folder: they get whole paths.
+    parts = _map(_frame_parts, [os.path.abspath(name) for name in names], request, scheduler)
+    return pandas.concat([_frame(*p) for p in parts], keys=names, names=["Listing"])
+
+
+def _map(task, paths, request, scheduler):
+    # One task per listing on the cluster `scheduler` names (or a local one for the call);
+    # their results in the order of the paths.
     owned = None
     if isinstance(scheduler, Client):
         client = scheduler
@@ -56,14 +63,28 @@ def extract_many(paths, variable, vector=None, items=None, steps=None, *, times=
         threads = collections.Counter()
         for worker in client.scheduler_info()["workers"].values():
             threads[worker["host"]] += worker["nthreads"]
-        parts = client.gather(client.map(_frame_parts, whole, pure=False, tasks_on_hosts=threads,
-                                         **request))
+        return client.gather(client.map(task, paths, pure=False, tasks_on_hosts=threads,
+                                        **request))
     finally:
         if client is not scheduler:
             client.close()
         if owned is not None:
             owned.close()
-    return pandas.concat([_frame(*p) for p in parts], keys=names, names=["Listing"])
+
+
+def peaks_many(paths, variable, vector=None, items=None, steps=None, over="steps", *,
+               times=None, scheduler=None):
+    """The peaks of one request in every listing of `paths`, one Dask task each.
+
+    The arguments are those of Listing.peaks() and extract_many(). Returns one pandas
+    DataFrame: the listings' tables one below the other, indexed by the listing (the path
+    as given) and the item (or the step, over="items").
+    """
+    names = [os.fsdecode(os.fspath(path)) for path in paths]
+    request = dict(variable=variable, vector=vector, items=items, steps=steps, over=over,
+                   times=times)
+    parts = _map(_peaks, [os.path.abspath(name) for name in names], request, scheduler)
+    return pandas.concat(parts, keys=names, names=["Listing"])
 
 
 def local_cluster(n_workers=None):
@@ -85,6 +106,17 @@ def _frame_parts(path, variable, vector=None, items=None, steps=None, times=None
     try:
         with _open(path, threads=_reading_threads(tasks_on_hosts or {})) as listing:
             return listing._frame_parts(variable, vector, items, steps, times, None)
+    except (Error, ValueError, TypeError) as error:
+        error.add_note(f"listing: {path}")
+        raise
+
+
+def _peaks(path, variable, vector=None, items=None, steps=None, over="steps", times=None,
+           tasks_on_hosts=None):
+    # One task: one listing's table of peaks (a small frame).
+    try:
+        with _open(path, threads=_reading_threads(tasks_on_hosts or {})) as listing:
+            return listing.peaks(variable, vector, items, steps, over, times=times)
     except (Error, ValueError, TypeError) as error:
         error.add_note(f"listing: {path}")
         raise

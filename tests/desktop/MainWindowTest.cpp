@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSvgRenderer>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -318,6 +319,16 @@ TEST_F(DesktopTest, PlotFollowsTheWindowDrawsItsLinesAndSavesItsPicture) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return model.GetState() == FrmPlot::State::Shown; }));
     EXPECT_EQ(legend(), (Texts{"Node 1", "Node 2", "Node 3"}));
     EXPECT_EQ(plot->StateLine()->text(), "Displacements DOF1: 3 nodes at 2 times");
+    // The peaks under the chart, the group's first; Ctrl+C copies them as the model says.
+    QTableWidget* peaks = plot->PeaksTable();
+    ASSERT_EQ(peaks->rowCount(), 4);
+    EXPECT_EQ(peaks->item(0, 0)->text(), "All 3 nodes");
+    EXPECT_EQ(peaks->item(3, 0)->text(), "Node 3");
+    QApplication::clipboard()->clear();
+    plot->activateWindow();
+    QTest::keyClick(plot, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(),
+              PeaksText(PlotPeaks(*model.Plot()), '\t'));
     EXPECT_FALSE(plot->EveryLineBox()->isVisible()) << "few items: every line anyway";
     // The legend beside the plot once it has more than a few entries.
     EXPECT_EQ(chart->legend()->alignment(), Qt::AlignBottom);

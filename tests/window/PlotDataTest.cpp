@@ -57,6 +57,19 @@ TEST(PlotData, LinesBandAndMeanOfAHandComputedCase) {
     EXPECT_EQ(plot.X, (AxisRange{10, 30, 5, 5}));
     EXPECT_EQ(plot.Y, (AxisRange{-2, 4, 7, 1})) << "the band's extremes, not the rows left out";
 
+    // The peaks of what is drawn: the group's first, naming the lines they stand on, then
+    // each line's, the first of equal values; as text to paste (tabs) or save (commas).
+    const std::vector<PlotPeak> peaks = PlotPeaks(plot);
+    ASSERT_EQ(peaks.size(), 4u);
+    EXPECT_EQ(peaks[0], (PlotPeak{"All 3 nodes", 4, 10, -2, 30, "Node 4", "Node 2"}));
+    EXPECT_EQ(peaks[2], (PlotPeak{"Node 4", 4, 10, 0.5, 30, "", ""}));
+    EXPECT_EQ(PeaksText({peaks[0], peaks[3]}, '\t'),
+              "Item\tMax\tTime of max\tMin\tTime of min\tLine of max\tLine of min\r\n"
+              "All 3 nodes\t4\t10\t-2\t30\tNode 4\tNode 2\r\n"
+              "Node 5\t3\t30\t-1\t10\t\t\r\n");
+    const std::string csv = PeaksText({{"A, B", 1, 2, 3, 4, "", ""}}, ',');
+    EXPECT_EQ(csv.substr(csv.find('\n') + 1), "\"A, B\",1,2,3,4,,\r\n") << "quoted where it must";
+
     // A vector that is no row of the table stops the plot as it stops the sheet.
     request.Vectors = {6};
     EXPECT_THROW(BuildPlot(FiveNodes(), request, table), Failure);

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "common/Outcome.h"
+#include "extraction/ExtractionRequest.h"
+#include "reader/OutputFileModel.h"
+#include "reader/Services.h"
+
+// The peaks of a request: the largest and smallest values and where they stand, reduced as
+// the values are read, so that what is held grows with the items, never with the steps
+// times the items.
+namespace vx {
+
+enum class PeaksOver : std::uint8_t {
+    Steps,  // a row per item: its peaks over the chosen steps
+    Items,  // a row per chosen step: the peaks over the chosen items, and their mean
+};
+
+// The peaks of one item over the steps. Places are 0-based, into the request's lists
+// (Vectors, SelectedTimes), so that repeats stay apart.
+struct ItemPeaks {
+    float Max = 0, Min = 0;
+    float AbsMax = 0;                                 // the signed value whose magnitude is largest
+    std::int32_t MaxAt = 0, MinAt = 0, AbsMaxAt = 0;  // places in SelectedTimes
+    bool operator==(const ItemPeaks&) const = default;
+};
+
+// The peaks of one step over the items.
+struct StepPeaks {
+    float Max = 0, Min = 0;
+    std::int32_t MaxAt = 0, MinAt = 0;  // places in Vectors
+    double Mean = 0;                    // summed in double precision, repeats counted
+    bool operator==(const StepPeaks&) const = default;
+};
+
+// The peaks of one reading (one vector kind): a row per item (over steps) or per step
+// (over items), in the request's order, repeats kept.
+struct KindPeaks {
+    std::vector<ItemPeaks> Items;
+    std::vector<StepPeaks> Steps;
+};
+
+// Folds the values of a request, one step after the other in the request's order: each
+// peak is the first in that order (a later equal value leaves it), ties between items go to
+// the first item in the request's order.
+class PeaksFold {
+public:
+    PeaksFold(PeaksOver over, std::size_t items, std::size_t steps);
+    // The values of the step at place `t` (0-based, in order): value(k) is item place k's.
+    void Step(std::int32_t t, const std::function<float(std::size_t)>& value);
+    KindPeaks Take() { return std::move(m_peaks); }
+
+private:
+    PeaksOver m_over;
+    std::size_t m_items;
+    std::int32_t m_folded = 0;
+    KindPeaks m_peaks;
+};
+
+// Reads each reading (the same variable, items and steps, one per vector kind) and
+// reduces it; `peaks` receives one entry per reading, in order. Steps are read a batch at
+// a time, few enough that the values in hand stay within a few MB. Failures are shown and
+// returned as the extraction shows them; a reading that failed or was stopped leaves its
+// peaks unfinished, and the caller shows none.
+Outcome ReducePeaks(const OutputFileModel& model, std::span<const ExtractionRequest> readings,
+                    PeaksOver over, std::vector<KindPeaks>& peaks, Services& services);
+
+}  // namespace vx
