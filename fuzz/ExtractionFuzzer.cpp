@@ -18,6 +18,7 @@
 
 #include "export/ExportPlan.h"
 #include "export/Worksheet.h"
+#include "extraction/Peaks.h"
 #include "extraction/Variables.h"
 #include "fuzz/FuzzSupport.h"
 #include "reader/Reader.h"
@@ -119,6 +120,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     VX_FUZZ_CHECK(host.MessageCount <= 2);
     VX_FUZZ_CHECK(outcome.Notices.size() == static_cast<std::size_t>(host.MessageCount));
     VX_FUZZ_CHECK(table.Rows() >= 0 && table.Columns() >= 0);
+
+    // The peaks of the same request, read a few steps at a time: no message where the
+    // export showed none, and the fold of the very values the export wrote.
+    if (!outcome.Failed() && !outcome.Stopped) {
+        host.MessageCount = 0;
+        host.AbortAfterReports = 0;
+        services.Reading.ReductionBatchSteps = 1 + kindPick % 3;
+        for (PeaksOver over : {PeaksOver::Steps, PeaksOver::Items}) {
+            std::vector<KindPeaks> peaks;
+            const Outcome reduced = ReducePeaks(model, plan.Readings, over, peaks, services);
+            VX_FUZZ_CHECK(!reduced.Failed() && peaks.size() == 1);
+            PeaksFold fold(over, request.Vectors.size(), request.SelectedTimes.size());
+            for (std::size_t t = 0; t < request.SelectedTimes.size(); ++t)
+                fold.Step(static_cast<std::int32_t>(t), [&](std::size_t k) {
+                    return table.At(request.Vectors[k], static_cast<std::int32_t>(t + 1));
+                });
+            const KindPeaks expected = fold.Take();
+            VX_FUZZ_CHECK(peaks[0].Items == expected.Items && peaks[0].Steps == expected.Steps);
+        }
+    }
 
     VX_FUZZ_CHECK(ReadWhole(file.Path()) == listing);  // the listing is never written
     std::error_code ec;
