@@ -1,9 +1,12 @@
 #include "export/Worksheet.h"
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <new>
+#include <set>
 #include <span>
+#include <vector>
 
 #include "common/Failure.h"
 #include "export/SheetLayout.h"
@@ -12,6 +15,9 @@
 namespace vx {
 
 namespace {
+
+// The most the value tables of one reading for several sheets may take together.
+constexpr double kOneReadingBytes = 512.0 * (1 << 20);
 
 constexpr std::string_view kFileLocked =
     "The file is locked. Please close the file in Excel and try again.";
@@ -103,6 +109,34 @@ Outcome WriteTable(const SheetTarget& target, const Sheet& sheet, Services& serv
 
 Outcome RunExport(const OutputFileModel& model, const ExportPlan& plan, ValueTable& table,
                   Services& services) {
+    // The sheets of several vector kinds come from one reading of the listing, when their
+    // tables together fit in kOneReadingBytes; else each is read for its sheet.
+    const auto& readings = plan.Readings;
+    if (readings.size() > 1) {
+        const std::set<std::int16_t> rows(readings.front().Vectors.begin(),
+                                          readings.front().Vectors.end());
+        const double bytes = static_cast<double>(std::max<std::size_t>(rows.size(), 1)) *
+                             static_cast<double>(readings.front().SelectedTimes.size()) *
+                             static_cast<double>(readings.size()) * sizeof(float);
+        if (bytes <= kOneReadingBytes) {
+            std::vector<ValueTable> tables(readings.size());
+            const std::vector<Outcome> read = ExtractKinds(model, readings, tables, services);
+            const Outcome outcome = WriteSheets(
+                plan.Sheet, readings.size(),
+                [&](std::size_t i, Outcome& written) {
+                    for (const auto& notice : read[i].Notices) services.Notices.Show(notice);
+                    written.Append(read[i]);
+                    return !written.Stopped;
+                },
+                [&](std::size_t i) {
+                    return std::make_shared<SheetLayout>(readings[i], plan.Sheet.TimesInColumns,
+                                                         model, tables[i]);
+                },
+                services);
+            table = std::move(tables.back());
+            return outcome;
+        }
+    }
     return WriteSheets(
         plan.Sheet, plan.Readings.size(),
         [&](std::size_t i, Outcome& outcome) {

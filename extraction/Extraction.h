@@ -1,5 +1,8 @@
 #pragma once
 
+#include <span>
+#include <vector>
+
 #include "common/Outcome.h"
 #include "extraction/ExtractionRequest.h"
 #include "extraction/ValueTable.h"
@@ -18,6 +21,17 @@ namespace vx {
 // before); a listing of another kind reads nothing.
 Outcome ExtractValues(const OutputFileModel& model, const ExtractionRequest& request,
                       ValueTable& table, Services& services);
+
+// Reads requests that differ in nothing but the vector kind (one variable, the same items
+// and steps: the sheets of one export, the kinds of one reduction) into tables[k], in one
+// reading of the listing: each step's bytes are read from the file once and each kind
+// reads its column from them exactly as ExtractValues would read it alone, up to its own
+// failure (its columns after it are zero). Shows nothing: outcome k holds the notice
+// ExtractValues would have shown for request k, for the caller to show in its turn.
+// Requests that do not share a reading are read one after the other.
+std::vector<Outcome> ExtractKinds(const OutputFileModel& model,
+                                  std::span<const ExtractionRequest> requests,
+                                  std::span<ValueTable> tables, Services& services);
 
 // Reads one structural result variable for every selected time step into `table`:
 // for each step one seek to its position, a search for the variable's block header,

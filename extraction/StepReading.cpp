@@ -151,6 +151,14 @@ private:
 void ReadColumns(LineReader& first, const std::string& path, std::int32_t columns,
                  std::string_view caption, Services& services, ValueTable& table,
                  const std::function<void(ColumnReading&, std::int32_t)>& readColumn) {
+    ReadColumns(first, path, columns, caption, services, readColumn,
+                [&table](std::int32_t column) { table.ClearColumn(column); });
+}
+
+void ReadColumns(LineReader& first, const std::string& path, std::int32_t columns,
+                 std::string_view caption, Services& services,
+                 const std::function<void(ColumnReading&, std::int32_t)>& readColumn,
+                 const std::function<void(std::int32_t)>& clearColumn) {
     const int threads = std::min<std::int32_t>(ReadingThreads(services.Reading), columns);
     if (threads <= 1) {
         ReadInLine(first, columns, caption, services, readColumn);
@@ -190,7 +198,7 @@ void ReadColumns(LineReader& first, const std::string& path, std::int32_t column
         end = t + 1;
     }
     crew.Stop();
-    for (std::int32_t column = end; column <= columns; ++column) table.ClearColumn(column);
+    for (std::int32_t column = end; column <= columns; ++column) clearColumn(column);
     if (failure) std::rethrow_exception(failure);
 }
 
@@ -215,19 +223,31 @@ std::int32_t PrepareTable(ValueTable& table, std::int32_t records,
     return timeCount;
 }
 
+Notice ReadingNotice(const Failure& failure) {
+    return {ReadingFailureKind(failure, FailureKind::MissingBlock), failure.Number(),
+            FailureText(failure.Number(), failure.Description()), MsgIcon::None};
+}
+
+std::optional<Notice> ReadingNotice(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const Failure& f) {
+        return ReadingNotice(f);
+    } catch (const std::bad_alloc&) {
+        return ReadingNotice(Failure(fail::OutOfMemory));
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
 Outcome ReportingFailures(Services& services, const std::function<void()>& read) {
     Outcome outcome;
-    auto show = [&](const Failure& failure) {
-        services.Report(outcome,
-                        {ReadingFailureKind(failure, FailureKind::MissingBlock), failure.Number(),
-                         FailureText(failure.Number(), failure.Description()), MsgIcon::None});
-    };
     try {
         read();
     } catch (const Failure& failure) {
-        show(failure);
+        services.Report(outcome, ReadingNotice(failure));
     } catch (const std::bad_alloc&) {
-        show(Failure(fail::OutOfMemory));
+        services.Report(outcome, ReadingNotice(Failure(fail::OutOfMemory)));
     }
     outcome.Stopped = services.AbortRequested;
     return outcome;

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "common/Failure.h"
 #include "extraction/ExtractionRequest.h"
 #include "extraction/ValueTable.h"
 #include "reader/LineReader.h"
@@ -42,6 +45,13 @@ void ReadColumns(LineReader& first, const std::string& path, std::int32_t column
                  std::string_view caption, Services& services, ValueTable& table,
                  const std::function<void(ColumnReading&, std::int32_t)>& readColumn);
 
+// The same, for readings that clear their columns themselves: clearColumn(t) for each
+// column t after the end of the reading.
+void ReadColumns(LineReader& first, const std::string& path, std::int32_t columns,
+                 std::string_view caption, Services& services,
+                 const std::function<void(ColumnReading&, std::int32_t)>& readColumn,
+                 const std::function<void(std::int32_t)>& clearColumn);
+
 // Puts `in` at the step of column t (1-based), the line after its time line: where each
 // column's reading starts. A step the listing does not hold is out of range (9).
 void SeekToColumnStep(LineReader& in, const OutputFileModel& model,
@@ -55,6 +65,11 @@ void SeekToColumnStep(LineReader& in, const OutputFileModel& model,
 // request naming none keeps all).
 std::int32_t PrepareTable(ValueTable& table, std::int32_t records,
                           const ExtractionRequest& request);
+
+// A failure of a reading as extractions show it: "N: description", no icon, reading past
+// the end being a missing block; nothing for what is no failure of the reading.
+Notice ReadingNotice(const Failure& failure);
+std::optional<Notice> ReadingNotice(const std::exception_ptr& failure);
 
 // Runs one extraction and shows its failure as extractions show theirs: "N: description"
 // with no icon, reading past the end being a missing block. Nothing is passed on: the

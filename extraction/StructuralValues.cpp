@@ -1,8 +1,12 @@
 #include "extraction/Extraction.h"
 
 #include <algorithm>
+#include <exception>
+#include <mutex>
 #include <new>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "common/Failure.h"
 #include "extraction/StepReading.h"
@@ -204,7 +208,127 @@ void Read(const OutputFileModel& model, const ExtractionRequest& request, ValueT
                 [&reader](ColumnReading& reading, std::int32_t t) { reader.Read(reading, t); });
 }
 
+// True when the requests differ in nothing but the vector kind, so that one reading of
+// each step serves them all.
+bool ShareOneReading(const OutputFileModel& model, std::span<const ExtractionRequest> requests) {
+    if (requests.size() < 2) return false;
+    if (model.AnalysisType != AnalysisStatic && model.AnalysisType != AnalysisDynamic) return false;
+    ReadingPlan plan;
+    if (!MakePlan(model, requests.front(), plan)) return false;
+    return std::all_of(requests.begin(), requests.end(), [&](const ExtractionRequest& r) {
+        return r.Variable == requests.front().Variable && r.Vectors == requests.front().Vectors &&
+               r.SelectedTimes == requests.front().SelectedTimes;
+    });
+}
+
+// Reads every request's columns step by step: each step's bytes are held while each kind
+// reads its column from them, exactly as its own reading would, up to its first failure.
+// Each outcome gets the notice of that kind's failure, nothing is shown.
+void ReadKinds(const OutputFileModel& model, std::span<const ExtractionRequest> requests,
+               std::span<ValueTable> tables, Services& services, std::vector<Outcome>& outcomes) {
+    const std::size_t kinds = requests.size();
+    std::vector<ReadingPlan> plans(kinds);
+    std::vector<std::exception_ptr> failures(kinds);
+    constexpr std::int32_t kNone = INT32_MAX;
+    std::vector<std::int32_t> failedAt(kinds, kNone);  // the first column that failed
+    std::int32_t columns = 0;
+    for (std::size_t k = 0; k < kinds; ++k) {
+        MakePlan(model, requests[k], plans[k]);
+        try {
+            columns = PrepareTable(tables[k], plans[k].Rows, requests[k]);
+        } catch (const Failure&) {
+            failures[k] = std::current_exception();
+            failedAt[k] = 0;
+        } catch (const std::bad_alloc&) {
+            failures[k] = std::current_exception();
+            failedAt[k] = 0;
+        }
+    }
+    std::vector<ColumnReader> readers;
+    readers.reserve(kinds);
+    for (std::size_t k = 0; k < kinds; ++k)
+        readers.emplace_back(model, requests[k], tables[k], plans[k]);
+    std::mutex mutex;
+    auto failedBefore = [&](std::size_t k, std::int32_t t) {
+        std::lock_guard lock(mutex);
+        return failedAt[k] < t;
+    };
+    auto readColumn = [&](ColumnReading& reading, std::int32_t t) {
+        LineReader& in = reading.In;
+        const std::int16_t step = requests.front().SelectedTimes[static_cast<std::size_t>(t - 1)];
+        if (step >= 1 && step <= static_cast<std::int32_t>(model.Times.size()))
+            in.Keep(model.Times[static_cast<std::size_t>(step - 1)].Position);
+        for (std::size_t k = 0; k < kinds; ++k) {
+            if (failedBefore(k, t + 1)) continue;
+            std::exception_ptr failure;
+            try {
+                readers[k].Read(reading, t);
+            } catch (const Failure&) {
+                failure = std::current_exception();
+            } catch (const std::bad_alloc&) {
+                failure = std::current_exception();
+            }
+            if (!failure) continue;
+            std::lock_guard lock(mutex);
+            if (t < failedAt[k]) failedAt[k] = t, failures[k] = failure;
+        }
+        in.Keep(-1);
+        reading.Reported = true;
+    };
+    auto clearColumn = [&](std::int32_t t) {
+        for (std::size_t k = 0; k < kinds; ++k)
+            if (failedAt[k] != 0) tables[k].ClearColumn(t);
+    };
+    if (std::any_of(failedAt.begin(), failedAt.end(), [&](std::int32_t f) { return f == kNone; })) {
+        LineReader in(model.FilePath, services.Reading.VectorLevel);
+        try {
+            ReadColumns(in, model.FilePath, columns, "Reading " + requests.front().Variable + "...",
+                        services, readColumn, clearColumn);
+        } catch (...) {
+            // The host's own failure, from a progress report, ends every kind still read.
+            const std::exception_ptr failure = std::current_exception();
+            if (!ReadingNotice(failure)) throw;
+            for (std::size_t k = 0; k < kinds; ++k)
+                if (failedAt[k] == kNone) failedAt[k] = columns, failures[k] = failure;
+        }
+    }
+    for (std::size_t k = 0; k < kinds; ++k) {
+        if (!failures[k]) continue;
+        if (failedAt[k] > 0)
+            for (std::int32_t t = failedAt[k] + 1; t <= columns; ++t) tables[k].ClearColumn(t);
+        outcomes[k].Notices.push_back(*ReadingNotice(failures[k]));
+    }
+}
+
+// Shows nothing: the notices are in the outcomes.
+class Unshown : public NoticeService {
+public:
+    void Show(const Notice&) override {}
+};
+
 }  // namespace
+
+std::vector<Outcome> ExtractKinds(const OutputFileModel& model,
+                                  std::span<const ExtractionRequest> requests,
+                                  std::span<ValueTable> tables, Services& services) {
+    Unshown unshown;
+    Services quiet{unshown, services.Progress, services.AbortRequested, services.StopScan,
+                   services.Reading};
+    std::vector<Outcome> outcomes(requests.size());
+    if (!ShareOneReading(model, requests)) {
+        for (std::size_t k = 0; k < requests.size(); ++k) {
+            outcomes[k] = ExtractValues(model, requests[k], tables[k], quiet);
+            if (outcomes[k].Stopped) {
+                for (auto& later : std::span(outcomes).subspan(k)) later.Stopped = true;
+                break;
+            }
+        }
+        return outcomes;
+    }
+    ReadKinds(model, requests, tables, quiet, outcomes);
+    for (auto& outcome : outcomes) outcome.Stopped = services.AbortRequested;
+    return outcomes;
+}
 
 Outcome ReadStructuralValues(const OutputFileModel& model, const ExtractionRequest& request,
                              ValueTable& table, Services& services) {

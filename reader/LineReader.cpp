@@ -269,18 +269,29 @@ LineReader::~LineReader() {
 
 bool LineReader::Fill() {
     if (m_eof) return false;
-    if (m_begin > 0) {
-        std::memmove(m_buffer.get(), m_buffer.get() + m_begin, m_end - m_begin);
-        m_bufferOffset += static_cast<std::int64_t>(m_begin);
-        m_end -= m_begin;
-        m_begin = 0;
+    // The bytes read are dropped, but those kept while there is room to keep them.
+    std::size_t drop = m_begin;
+    if (m_keepFrom >= m_bufferOffset) {
+        const auto kept = static_cast<std::size_t>(std::min<std::int64_t>(
+            m_keepFrom - m_bufferOffset, static_cast<std::int64_t>(m_begin)));
+        if (m_end - kept < m_buffer.Capacity() || m_buffer.Capacity() * 2 <= kMostKeptBytes)
+            drop = kept;
+        else
+            m_keepFrom = -1;
     }
-    // One line fills the whole buffer: make room for the rest of it.
+    if (drop > 0) {
+        std::memmove(m_buffer.get(), m_buffer.get() + drop, m_end - drop);
+        m_bufferOffset += static_cast<std::int64_t>(drop);
+        m_end -= drop;
+        m_begin -= drop;
+    }
+    // One line (or what is kept) fills the whole buffer: make room for the rest of it.
     if (m_end == m_buffer.Capacity() && !m_buffer.Grow(m_buffer.Capacity() * 2))
         Raise(fail::OutOfMemory);
     // Reads of kReadSize, or as large as the unfinished line held, so that searches that
     // look at a long line again after each read cost no more than reading it.
-    const std::size_t want = std::min(m_buffer.Capacity() - m_end, std::max(kReadSize, m_end));
+    const std::size_t want =
+        std::min(m_buffer.Capacity() - m_end, std::max(kReadSize, m_end - m_begin));
     for (;;) {
         ssize_t got = ::pread(m_fd, m_buffer.get() + m_end, want,
                               m_bufferOffset + static_cast<std::int64_t>(m_end));

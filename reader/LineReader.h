@@ -82,6 +82,14 @@ public:
     using Visitor = void (*)(void* context, std::string_view bytes);
     std::int64_t SkipLines(std::int64_t count, Visitor visit, void* context);
 
+    // Keeps the bytes from `position` on in memory, so that seeking back to any of them
+    // reads nothing from the file again: several readings of one stretch (one time step
+    // read for several vector kinds) read its bytes once. Up to kMostKeptBytes are kept;
+    // past that the reader goes on as without it and a seek back reads the file again.
+    // Keep(-1) ends it.
+    void Keep(std::int64_t position) { m_keepFrom = position; }
+    static constexpr std::size_t kMostKeptBytes = std::size_t{64} << 20;
+
     // How many bytes one read asks the file for: small enough that a block is still in
     // the processor's cache when it is searched, large enough that reads are few.
     static constexpr std::size_t kReadSize = std::size_t{256} << 10;
@@ -123,6 +131,7 @@ private:
     std::size_t m_end = 0;            // bytes held
     bool m_eof = false;               // the file gave no more bytes at m_bufferOffset + m_end
     std::int64_t m_lineStart = 0;     // offset of the last line returned
+    std::int64_t m_keepFrom = -1;     // bytes from this offset on stay held (-1: none)
 };
 
 }  // namespace vx

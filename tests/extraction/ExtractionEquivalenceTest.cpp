@@ -9,12 +9,14 @@
 
 #include <algorithm>
 #include <bit>
+#include <fstream>
 #include <functional>
 #include <limits>
 
 #include "common/Failure.h"
 #include "extraction/Extraction.h"
 #include "extraction/StepReading.h"
+#include "extraction/Variables.h"
 #include "reader/LineReader.h"
 #include "reader/Markers.h"
 #include "reader/TextRoutines.h"
@@ -352,6 +354,90 @@ TEST_F(ExtractionEquivalence, AbortAndFailuresEndTheReadingAtTheSameColumn) {
     const Reading overflow = ReadAsItRuns(m_model, request, 32767, 2);
     EXPECT_EQ(overflow.Messages, std::vector<std::string>{"6: Overflow"});
     EXPECT_EQ(overflow.Values[1][1], 0.0f);
+}
+
+// The bytes this process has read from files so far.
+std::int64_t BytesRead() {
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    std::int64_t value = 0;
+    while (io >> key >> value)
+        if (key == "rchar:") return value;
+    return -1;
+}
+
+// The vector kinds of one variable read together give each kind's values and message
+// exactly as its own reading does, whichever kind fails and where, on any number of
+// threads; and each step's bytes come from the file once, not once per kind.
+TEST_F(ExtractionEquivalence, SeveralKindsInOneReadingAsEachAlone) {
+    auto spec = Spec(LineEnding::CRLF);
+    spec.nodes = 6000;  // a displacement block of several reads of the file
+    const std::string generated = Generated(spec);
+    const struct {
+        const char* what;
+        std::function<std::string(std::string)> damage;
+        std::size_t failing;  // displacement kinds whose reading fails
+    } cases[] = {
+        {"whole", [](std::string b) { return b; }, 0},
+        // DOF2 of step 3 ends that kind's reading there, the others read on.
+        {"too large in one kind", Put(3, 400, 2, "0.1E+40"), 1},
+        {"no block in the second and the last step",
+         [](std::string b) {
+             for (int step : {6, 2})
+                 b = EditLine(b, kDisplacementHeader, step, 0, [](std::string) { return " "; });
+             return b;
+         },
+         7},
+        {"cut inside the last block",
+         [](std::string b) { return b.substr(0, b.rfind(kDisplacementHeader) + 290 * 99 + 17); },
+         0},
+    };
+    const std::vector<std::int16_t> steps = {6, 2, 2, 5, 1, 3, 4};
+    for (const auto& c : cases) {
+        Open(c.damage(generated));
+        for (const auto& v : OfferedVariables(m_model)) {
+            if (v.VectorKinds.size() < 2) continue;
+            std::vector<ExtractionRequest> requests;
+            for (std::size_t k = 0; k < v.VectorKinds.size(); ++k)
+                requests.push_back({v.Name, v.VectorKinds[k], static_cast<std::int16_t>(k),
+                                    Range(1, v.Bound, 3), steps});
+            for (int threads : {1, 2, 3}) {
+                SCOPED_TRACE(std::string(c.what) + ", " + v.Name + ", " + std::to_string(threads) +
+                             " threads");
+                FakeServices host;
+                auto services = host.Get();
+                services.Reading.Threads = threads;
+                std::vector<ValueTable> tables(requests.size());
+                const std::int64_t before = BytesRead();
+                const auto outcomes = ExtractKinds(m_model, requests, tables, services);
+                const std::int64_t read = BytesRead() - before;
+                EXPECT_TRUE(host.Messages.empty()) << "shown by the caller, in its turn";
+                if (v.Name == "Displacements") {
+                    EXPECT_EQ(std::count_if(outcomes.begin(), outcomes.end(),
+                                            [](const Outcome& o) { return o.Failed(); }),
+                              c.failing);
+                    if (threads == 1) {
+                        EXPECT_LT(read, static_cast<std::int64_t>(m_bytes.size()) * 11 / 10);
+                    }
+                }
+                for (std::size_t k = 0; k < requests.size(); ++k) {
+                    FakeServices alone;
+                    auto its = alone.Get();
+                    its.Reading.Threads = threads;
+                    ValueTable table;
+                    EXPECT_EQ(outcomes[k].Notices,
+                              ExtractValues(m_model, requests[k], table, its).Notices)
+                        << v.VectorKinds[k];
+                    ASSERT_EQ(tables[k].Columns(), table.Columns());
+                    for (std::int32_t t = 1; t <= table.Columns(); ++t)
+                        for (std::int16_t row : requests[k].Vectors)
+                            ASSERT_EQ(std::bit_cast<std::uint32_t>(tables[k].At(row, t)),
+                                      std::bit_cast<std::uint32_t>(table.At(row, t)))
+                                << v.VectorKinds[k] << " column " << t << " row " << row;
+                }
+            }
+        }
+    }
 }
 
 // One line ending: the others are the line reader's (FastPathsTest), and CliEndToEnd

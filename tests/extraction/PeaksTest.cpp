@@ -64,6 +64,8 @@ TEST(Peaks, EveryVariableAndKindAsTheFullExtractionGivesThem) {
         ASSERT_FALSE(listing.Read.Failed());
         const auto& m = listing.Model;
         for (const auto& v : OfferedVariables(m)) {
+            std::vector<ExtractionRequest> kinds;
+            std::vector<KindPeaks> alone[2];  // by direction, one entry per kind
             for (int k = v.VectorKinds.empty() ? -1 : 0; k < static_cast<int>(v.VectorKinds.size());
                  ++k) {
                 SCOPED_TRACE(v.Name + " kind " + std::to_string(k));
@@ -93,6 +95,21 @@ TEST(Peaks, EveryVariableAndKindAsTheFullExtractionGivesThem) {
                     const KindPeaks plain = Plainly(table, r, over);
                     EXPECT_EQ(peaks[0].Items, plain.Items);
                     EXPECT_EQ(peaks[0].Steps, plain.Steps);
+                    alone[static_cast<int>(over)].push_back(peaks[0]);
+                }
+                kinds.push_back(r);
+            }
+            // Every kind in one reading, a few steps a batch: each as when it is alone.
+            for (PeaksOver over : {PeaksOver::Steps, PeaksOver::Items}) {
+                test::FakeServices host;
+                auto services = host.Get();
+                services.Reading.ReductionBatchSteps = 4;
+                std::vector<KindPeaks> peaks;
+                ASSERT_FALSE(ReducePeaks(m, kinds, over, peaks, services).Failed()) << v.Name;
+                ASSERT_EQ(peaks.size(), kinds.size());
+                for (std::size_t k = 0; k < kinds.size(); ++k) {
+                    EXPECT_EQ(peaks[k].Items, alone[static_cast<int>(over)][k].Items) << v.Name;
+                    EXPECT_EQ(peaks[k].Steps, alone[static_cast<int>(over)][k].Steps) << v.Name;
                 }
             }
         }

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "export/Worksheet.h"
+#include "extraction/Peaks.h"
 #include "extraction/Variables.h"
 #include "tests/support/Listings.h"
 #include "tests/support/TempDir.h"
@@ -206,7 +207,58 @@ TEST(HostileListings, CutShortAnywhere) {
             ASSERT_LE(messages.size(), 1u) << v.Name;
             EXPECT_TRUE(messages.empty() || std::regex_match(messages[0], extractionMessage));
             EXPECT_EQ(SheetFault(out), "") << v.Name;
+            // The peaks of the same request read the same steps: the same message or none.
+            const auto plan = s.Request(v.Name, 1, std::max<int>(1, v.Bound), {}, out);
+            std::vector<KindPeaks> peaks;
+            s.Host.Messages.clear();
+            auto services = s.Host.Get();
+            const auto ran = ReducePeaks(s.Model, plan.Readings, PeaksOver::Steps, peaks, services);
+            EXPECT_EQ(s.Messages(), messages) << v.Name;
+            EXPECT_EQ(ran.Failed(), !messages.empty()) << v.Name;
         }
+    }
+}
+
+// Vector kinds read together fail each in its turn, as if each were read alone after the
+// one before: an export shows every kind's message in the order of its sheets; peaks show
+// the message of the first kind in order that fails, wherever the others fail.
+TEST(HostileListings, SeveralKindsFailEachInItsTurn) {
+    TempDir dir;
+    std::string bytes =
+        test::ReadBytes(test::Generate(test::EveryBlockSpec(3), dir.Path() / "gen.out"));
+    // The last step without its block: every kind reads past the end there.
+    const std::string header = gen::marker::kDisplacementHeader;
+    bytes.replace(bytes.rfind(header), header.size(), header.size(), ' ');
+    // DOF2 of the first node of step 1 too large for a single: DOF2 fails at once.
+    const std::size_t first = bytes.find(header);
+    const std::size_t node = bytes.find('\n', first) + 1;
+    const std::size_t dof2 = bytes.find_first_not_of(' ', bytes.find('E', node) + 4);
+    bytes.replace(dof2, bytes.find(' ', dof2) - dof2, "0.1E+40");
+    Session s;
+    s.Open(dir.Write("run.out", bytes));
+    ASSERT_TRUE(s.Messages().empty());
+    const auto out = dir.Path() / "book.xlsx";
+    auto kinds = [&](std::initializer_list<int> order) {
+        const std::vector<std::int16_t> steps = {1, s.Model.TimeCount};
+        ExportPlan plan = s.Request("Displacements", 1, 5, steps, out);
+        plan.Readings.clear();
+        for (int k : order)
+            plan.Readings.push_back(
+                s.Request("Displacements", 1, 5, steps, out, false, k).Readings.front());
+        return plan;
+    };
+    const Texts pastEnd = {"62: Input past end of file"}, overflow = {"6: Overflow"};
+    Texts both = pastEnd;
+    both.push_back(overflow.front());
+    EXPECT_EQ(s.Export(kinds({0, 1}), SheetFormat::Xlsx), both);
+    for (const auto& [order, shown] :
+         {std::pair{kinds({0, 1}), pastEnd}, {kinds({1, 0}), overflow}}) {
+        std::vector<KindPeaks> peaks;
+        s.Host.Messages.clear();
+        auto services = s.Host.Get();
+        services.Reading.ReductionBatchSteps = 1;  // DOF2 fails in the first batch, DOF1 later
+        ReducePeaks(s.Model, order.Readings, PeaksOver::Steps, peaks, services);
+        EXPECT_EQ(s.Messages(), shown);
     }
 }
 
