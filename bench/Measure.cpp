@@ -5,8 +5,9 @@
 //   vorax-bench-measure OUT -- COMMAND [ARGUMENTS...]
 //
 // The command's standard output goes to OUT (/dev/null to drop it). Prints
-// "SECONDS PEAK_KB STATUS PROCESSOR_SECONDS" on one line; exits with 1 when the command could not
-// run.
+// "SECONDS PEAK_KB STATUS PROCESSOR_SECONDS BYTES_READ" on one line (BYTES_READ: what the
+// command read through read calls, rchar of /proc/PID/io, taken as it ended; -1 where the
+// system does not tell); exits with 1 when the command could not run.
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -16,6 +17,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <string>
 
 int main(int argc, char** argv) {
     if (argc < 4 || std::strcmp(argv[2], "--") != 0) {
@@ -39,6 +42,16 @@ int main(int argc, char** argv) {
         std::perror(argv[3]);
         ::_exit(127);
     }
+    // The child's bytes read, while it is a zombie: its /proc entry goes when it is reaped.
+    long long bytesRead = -1;
+    siginfo_t info{};
+    if (::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT) == 0) {
+        std::ifstream io("/proc/" + std::to_string(child) + "/io");
+        std::string key;
+        long long value = 0;
+        while (io >> key >> value)
+            if (key == "rchar:") bytesRead = value;
+    }
     int status = 0;
     struct rusage usage {};
     if (::wait4(child, &status, 0, &usage) != child) {
@@ -51,7 +64,7 @@ int main(int argc, char** argv) {
     auto secondsOf = [](const timeval& t) {
         return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
     };
-    std::printf("%.4f %ld %d %.4f\n", seconds, usage.ru_maxrss, code,
-                secondsOf(usage.ru_utime) + secondsOf(usage.ru_stime));
+    std::printf("%.4f %ld %d %.4f %lld\n", seconds, usage.ru_maxrss, code,
+                secondsOf(usage.ru_utime) + secondsOf(usage.ru_stime), bytesRead);
     return code == 127 ? 1 : 0;
 }

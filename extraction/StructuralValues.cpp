@@ -53,6 +53,77 @@ bool MakePlan(const OutputFileModel& m, const ExtractionRequest& request, Readin
 // fewer are read one by one.
 constexpr std::int32_t kMinRowsToSkip = 8;
 
+// The value of a record line: its word `Word`, into one table.
+class OneWord {
+public:
+    OneWord(ValueTable& table, std::size_t word) : m_table(table), m_word(word) {}
+    const ValueTable& Table() const { return m_table; }
+    // Converts the line's word; a number too large for a single is thrown.
+    void Convert(std::string_view line, ColumnReading&) {
+        std::string_view word;
+        m_has = NthWord(line, m_word, word);
+        if (m_has) m_value = SingleValue(word);
+    }
+    void Set(std::int32_t r, std::int32_t t) {
+        if (m_has) m_table.Set(r, t, m_value);
+    }
+    bool Done() const { return false; }
+
+private:
+    ValueTable& m_table;
+    std::size_t m_word;
+    bool m_has = false;
+    float m_value = 0.0f;
+};
+
+// The values of several vector kinds that are words of the same record lines (the
+// degrees of freedom of a node), each into its own table, the line split once. A kind
+// whose word is too large for a single is dropped where it stands, as its own reading
+// would have ended there; `failed(k)` is told, with the failure as the current exception.
+class SeveralWords {
+public:
+    struct Kind {
+        ValueTable* Table;
+        std::size_t Word;
+        bool Reading = true;
+        bool Has = false;
+        float Value = 0.0f;
+    };
+    SeveralWords(std::vector<Kind> kinds, const std::function<void(std::size_t)>& failed)
+        : m_kinds(std::move(kinds)), m_failed(failed) {
+        for (const auto& kind : m_kinds) m_words = std::max(m_words, kind.Word + 1);
+    }
+    const ValueTable& Table() const { return *m_kinds.front().Table; }
+    void Convert(std::string_view line, ColumnReading& reading) {
+        SplitWords(line, reading.Words, m_words);
+        for (std::size_t k = 0; k < m_kinds.size(); ++k) {
+            Kind& kind = m_kinds[k];
+            if (!kind.Reading) continue;
+            kind.Has = reading.Words.size() > kind.Word;
+            if (!kind.Has) continue;
+            try {
+                kind.Value = SingleValue(reading.Words[kind.Word]);
+            } catch (const Failure&) {
+                kind.Reading = kind.Has = false;
+                --m_reading;
+                m_failed(k);
+            }
+        }
+    }
+    void Set(std::int32_t r, std::int32_t t) {
+        for (auto& kind : m_kinds)
+            if (kind.Has) kind.Table->Set(r, t, kind.Value);
+    }
+    bool Done() const { return m_reading == 0; }
+    bool Reading(std::size_t k) const { return m_kinds[k].Reading; }
+
+private:
+    std::vector<Kind> m_kinds;
+    const std::function<void(std::size_t)>& m_failed;
+    std::size_t m_words = 0;
+    std::size_t m_reading = m_kinds.size();
+};
+
 // Reads one column (one selected step) of the table. Several columns are read at once,
 // each through its own line reader, so everything here is const apart from the column.
 class ColumnReader {
@@ -62,6 +133,13 @@ public:
         : m_model(model), m_request(request), m_table(table), m_plan(plan) {}
 
     void Read(ColumnReading& reading, std::int32_t t) const {
+        OneWord values(m_table, m_plan.Word);
+        Read(reading, t, values);
+    }
+
+    // The same, the values of each record line taken by `values`.
+    template <typename Values>
+    void Read(ColumnReading& reading, std::int32_t t, Values& values) const {
         LineReader& in = reading.In;
         SeekToColumnStep(in, m_model, m_request, t);
         std::string_view line;
@@ -80,7 +158,7 @@ public:
         if (m_plan.Pairs)
             ReadFibres(reading, line, t, recordLines);
         else
-            ReadRecords(reading, line, t, recordLines);
+            ReadRecords(reading, line, t, recordLines, values);
     }
 
 private:
@@ -101,24 +179,23 @@ private:
     // of rows the table does not keep are only checked for such numbers. Past the end of
     // the file every record left takes the last line again: it is converted once, not
     // once per record (a last line can be very long).
+    template <typename Values>
     void ReadRecords(ColumnReading& reading, std::string_view line, std::int32_t t,
-                     std::int32_t rows) const {
-        const std::vector<std::int32_t>& kept = m_table.KeptRows();
+                     std::int32_t rows, Values& values) const {
+        const ValueTable& table = values.Table();
+        const std::vector<std::int32_t>& kept = table.KeptRows();
         std::size_t nextKept = 0;
         std::int32_t readSingly = 0;  // rows up to this one are read one by one
         bool fresh = true;            // `line` has not been converted yet
-        bool hasWord = false;
-        float value = 0.0f;
         for (std::int32_t r = 1;; ++r) {
             if (fresh) {
-                std::string_view word;
-                hasWord = NthWord(line, m_plan.Word, word);
-                if (hasWord) value = SingleValue(word);
+                values.Convert(line, reading);
+                if (values.Done()) return;
                 fresh = false;
             }
-            if (hasWord) m_table.Set(r, t, value);
+            values.Set(r, t);
             if (r == rows) break;
-            if (m_table.KeepsEveryRow() || r < readSingly || m_plan.Stride < 1) {
+            if (table.KeepsEveryRow() || r < readSingly || m_plan.Stride < 1) {
                 fresh = Advance(reading.In, line, m_plan.Stride);
                 continue;
             }
@@ -253,7 +330,42 @@ void ReadKinds(const OutputFileModel& model, std::span<const ExtractionRequest> 
         std::lock_guard lock(mutex);
         return failedAt[k] < t;
     };
+    auto record = [&](std::size_t k, std::int32_t t, std::exception_ptr failure) {
+        std::lock_guard lock(mutex);
+        if (t < failedAt[k]) failedAt[k] = t, failures[k] = std::move(failure);
+    };
+    // Degrees of freedom are words of the same lines: each line is split once for all.
+    const Variable* variable = FindVariable(requests.front().Variable);
+    const bool words = variable && variable->Picks == KindPicks::Word;
+    auto readWords = [&](ColumnReading& reading, std::int32_t t) {
+        std::vector<SeveralWords::Kind> reads;
+        std::vector<std::size_t> kindOf;
+        for (std::size_t k = 0; k < kinds; ++k) {
+            if (failedBefore(k, t + 1)) continue;
+            reads.push_back({&tables[k], plans[k].Word});
+            kindOf.push_back(k);
+        }
+        if (reads.empty()) return;
+        const std::function<void(std::size_t)> failed = [&](std::size_t i) {
+            record(kindOf[i], t, std::current_exception());
+        };
+        SeveralWords values(std::move(reads), failed);
+        try {
+            readers[kindOf.front()].Read(reading, t, values);
+        } catch (const Failure&) {
+            for (std::size_t i = 0; i < kindOf.size(); ++i)
+                if (values.Reading(i)) record(kindOf[i], t, std::current_exception());
+        } catch (const std::bad_alloc&) {
+            for (std::size_t i = 0; i < kindOf.size(); ++i)
+                if (values.Reading(i)) record(kindOf[i], t, std::current_exception());
+        }
+    };
     auto readColumn = [&](ColumnReading& reading, std::int32_t t) {
+        if (words) {
+            readWords(reading, t);
+            reading.Reported = true;
+            return;
+        }
         LineReader& in = reading.In;
         const std::int16_t step = requests.front().SelectedTimes[static_cast<std::size_t>(t - 1)];
         if (step >= 1 && step <= static_cast<std::int32_t>(model.Times.size()))
@@ -268,9 +380,7 @@ void ReadKinds(const OutputFileModel& model, std::span<const ExtractionRequest> 
             } catch (const std::bad_alloc&) {
                 failure = std::current_exception();
             }
-            if (!failure) continue;
-            std::lock_guard lock(mutex);
-            if (t < failedAt[k]) failedAt[k] = t, failures[k] = failure;
+            if (failure) record(k, t, failure);
         }
         in.Keep(-1);
         reading.Reported = true;
