@@ -153,4 +153,10 @@ double PeaksTable::Double(std::int32_t row, std::int32_t col) const {
     return Number(row, col);
 }
 
+ExportRequest PeaksRequest(ExportRequest request) {
+    request.SheetPerVectorKind = false;
+    request.IgnoreItemsWithoutRange = true;
+    return request;
+}
+
 }  // namespace vx

@@ -7,6 +7,7 @@
 #include <variant>
 #include <vector>
 
+#include "export/ExportPlan.h"
 #include "extraction/ExtractionRequest.h"
 #include "extraction/Peaks.h"
 #include "reader/OutputFileModel.h"
@@ -26,6 +27,11 @@ struct PeaksColumn {
 
 // The columns of each direction, in order.
 std::span<const PeaksColumn> PeaksColumns(PeaksOver over);
+
+// The request of the peaks of `request`: every vector kind in one table, and the items
+// asked of a variable without a range ("Eigen Values") passed over, as the window passes
+// over its boxes.
+ExportRequest PeaksRequest(ExportRequest request);
 
 // One cell: a text (the listing's Latin-1), a whole number, a single or a double.
 using PeaksCell = std::variant<std::string, std::int64_t, float, double>;

@@ -4,7 +4,6 @@
 #include <functional>
 #include <memory>
 #include <new>
-#include <set>
 #include <span>
 #include <vector>
 
@@ -112,42 +111,37 @@ Outcome RunExport(const OutputFileModel& model, const ExportPlan& plan, ValueTab
     // The sheets of several vector kinds come from one reading of the listing, when their
     // tables together fit in kOneReadingBytes; else each is read for its sheet.
     const auto& readings = plan.Readings;
-    if (readings.size() > 1) {
-        const std::set<std::int16_t> rows(readings.front().Vectors.begin(),
-                                          readings.front().Vectors.end());
-        const double bytes = static_cast<double>(std::max<std::size_t>(rows.size(), 1)) *
-                             static_cast<double>(readings.front().SelectedTimes.size()) *
-                             static_cast<double>(readings.size()) * sizeof(float);
-        if (bytes <= kOneReadingBytes) {
-            std::vector<ValueTable> tables(readings.size());
-            const std::vector<Outcome> read = ExtractKinds(model, readings, tables, services);
-            const Outcome outcome = WriteSheets(
-                plan.Sheet, readings.size(),
-                [&](std::size_t i, Outcome& written) {
-                    for (const auto& notice : read[i].Notices) services.Notices.Show(notice);
-                    written.Append(read[i]);
-                    return !written.Stopped;
-                },
-                [&](std::size_t i) {
-                    return std::make_shared<SheetLayout>(readings[i], plan.Sheet.TimesInColumns,
-                                                         model, tables[i]);
-                },
-                services);
-            table = std::move(tables.back());
-            return outcome;
-        }
+    auto bytes = [&] {
+        return static_cast<double>(ValueTable::ColumnBytes(readings.front().Vectors)) *
+               static_cast<double>(readings.front().SelectedTimes.size()) *
+               static_cast<double>(readings.size());
+    };
+    const bool together = readings.size() > 1 && bytes() <= kOneReadingBytes;
+    std::vector<ValueTable> tables;
+    std::vector<Outcome> read;
+    if (together) {
+        tables.resize(readings.size());
+        read = ExtractKinds(model, readings, tables, services);
     }
-    return WriteSheets(
-        plan.Sheet, plan.Readings.size(),
-        [&](std::size_t i, Outcome& outcome) {
-            outcome.Append(ExtractValues(model, plan.Readings[i], table, services));
-            return !outcome.Stopped;
+    const Outcome outcome = WriteSheets(
+        plan.Sheet, readings.size(),
+        [&](std::size_t i, Outcome& written) {
+            if (!together) {
+                written.Append(ExtractValues(model, readings[i], table, services));
+                return !written.Stopped;
+            }
+            // Each kind's message in its turn, as when the sheets are read one by one.
+            for (const auto& notice : read[i].Notices) services.Notices.Show(notice);
+            written.Append(read[i]);
+            return !written.Stopped;
         },
         [&](std::size_t i) {
-            return std::make_shared<SheetLayout>(plan.Readings[i], plan.Sheet.TimesInColumns, model,
-                                                 table);
+            return std::make_shared<SheetLayout>(readings[i], plan.Sheet.TimesInColumns, model,
+                                                 together ? tables[i] : table);
         },
         services);
+    if (together) table = std::move(tables.back());
+    return outcome;
 }
 
 }  // namespace vx

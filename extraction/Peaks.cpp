@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <new>
-#include <set>
 
 #include "common/Failure.h"
 #include "extraction/Extraction.h"
@@ -42,36 +41,6 @@ PeaksFold::PeaksFold(PeaksOver over, std::size_t items, std::size_t steps)
         m_peaks.Steps.reserve(steps);
 }
 
-void PeaksFold::Step(std::int32_t t, const std::function<float(std::size_t)>& value) {
-    if (m_over == PeaksOver::Steps) {
-        const bool first = m_folded == 0;
-        for (std::size_t k = 0; k < m_items; ++k) {
-            const float v = value(k);
-            ItemPeaks& p = m_peaks.Items[k];
-            if (first) {
-                p = {v, v, v, t, t, t};
-                continue;
-            }
-            if (v > p.Max) p.Max = v, p.MaxAt = t;
-            if (v < p.Min) p.Min = v, p.MinAt = t;
-            if (std::fabs(v) > std::fabs(p.AbsMax)) p.AbsMax = v, p.AbsMaxAt = t;
-        }
-    } else {
-        StepPeaks p;
-        double sum = 0;
-        for (std::size_t k = 0; k < m_items; ++k) {
-            const float v = value(k);
-            const auto at = static_cast<std::int32_t>(k);
-            if (k == 0 || v > p.Max) p.Max = v, p.MaxAt = at;
-            if (k == 0 || v < p.Min) p.Min = v, p.MinAt = at;
-            sum += v;
-        }
-        p.Mean = m_items ? sum / static_cast<double>(m_items) : 0;
-        m_peaks.Steps.push_back(p);
-    }
-    ++m_folded;
-}
-
 namespace {
 
 // Reduces readings that share their items and steps (the kinds of one variable) in one
@@ -88,9 +57,7 @@ void ReduceTogether(const OutputFileModel& model, std::span<const ExtractionRequ
     for (std::size_t k = 0; k < readings.size(); ++k)
         folds.emplace_back(over, shared.Vectors.size(), steps);
     // As many steps a batch as keep the tables of the items read within their bytes.
-    const std::set<std::int16_t> rows(shared.Vectors.begin(), shared.Vectors.end());
-    const std::size_t perStep =
-        std::max<std::size_t>(rows.size(), 1) * sizeof(float) * readings.size();
+    const std::size_t perStep = ValueTable::ColumnBytes(shared.Vectors) * readings.size();
     const std::size_t batch =
         services.Reading.ReductionBatchSteps > 0
             ? static_cast<std::size_t>(services.Reading.ReductionBatchSteps)

@@ -1,7 +1,7 @@
 #pragma once
 
+#include <cmath>
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -52,7 +52,37 @@ class PeaksFold {
 public:
     PeaksFold(PeaksOver over, std::size_t items, std::size_t steps);
     // The values of the step at place `t` (0-based, in order): value(k) is item place k's.
-    void Step(std::int32_t t, const std::function<float(std::size_t)>& value);
+    // (A template: it runs for every value read.)
+    template <typename Value>
+    void Step(std::int32_t t, Value&& value) {
+        if (m_over == PeaksOver::Steps) {
+            const bool first = m_folded == 0;
+            for (std::size_t k = 0; k < m_items; ++k) {
+                const float v = value(k);
+                ItemPeaks& p = m_peaks.Items[k];
+                if (first) {
+                    p = {v, v, v, t, t, t};
+                    continue;
+                }
+                if (v > p.Max) p.Max = v, p.MaxAt = t;
+                if (v < p.Min) p.Min = v, p.MinAt = t;
+                if (std::fabs(v) > std::fabs(p.AbsMax)) p.AbsMax = v, p.AbsMaxAt = t;
+            }
+        } else {
+            StepPeaks p;
+            double sum = 0;
+            for (std::size_t k = 0; k < m_items; ++k) {
+                const float v = value(k);
+                const auto at = static_cast<std::int32_t>(k);
+                if (k == 0 || v > p.Max) p.Max = v, p.MaxAt = at;
+                if (k == 0 || v < p.Min) p.Min = v, p.MinAt = at;
+                sum += v;
+            }
+            p.Mean = m_items ? sum / static_cast<double>(m_items) : 0;
+            m_peaks.Steps.push_back(p);
+        }
+        ++m_folded;
+    }
     KindPeaks Take() { return std::move(m_peaks); }
 
 private:

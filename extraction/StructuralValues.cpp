@@ -285,6 +285,14 @@ void Read(const OutputFileModel& model, const ExtractionRequest& request, ValueT
                 [&reader](ColumnReading& reading, std::int32_t t) { reader.Read(reading, t); });
 }
 
+// The failure under way when it is one a reading shows (a Failure, or memory running
+// out); anything else goes on up.
+std::exception_ptr ReadingFailure() {
+    std::exception_ptr failure = std::current_exception();
+    if (!ReadingNotice(failure)) std::rethrow_exception(failure);
+    return failure;
+}
+
 // True when the requests differ in nothing but the vector kind, so that one reading of
 // each step serves them all.
 bool ShareOneReading(const OutputFileModel& model, std::span<const ExtractionRequest> requests) {
@@ -313,11 +321,8 @@ void ReadKinds(const OutputFileModel& model, std::span<const ExtractionRequest> 
         MakePlan(model, requests[k], plans[k]);
         try {
             columns = PrepareTable(tables[k], plans[k].Rows, requests[k]);
-        } catch (const Failure&) {
-            failures[k] = std::current_exception();
-            failedAt[k] = 0;
-        } catch (const std::bad_alloc&) {
-            failures[k] = std::current_exception();
+        } catch (...) {
+            failures[k] = ReadingFailure();
             failedAt[k] = 0;
         }
     }
@@ -326,9 +331,9 @@ void ReadKinds(const OutputFileModel& model, std::span<const ExtractionRequest> 
     for (std::size_t k = 0; k < kinds; ++k)
         readers.emplace_back(model, requests[k], tables[k], plans[k]);
     std::mutex mutex;
-    auto failedBefore = [&](std::size_t k, std::int32_t t) {
+    auto failedBy = [&](std::size_t k, std::int32_t t) {  // at column t or before
         std::lock_guard lock(mutex);
-        return failedAt[k] < t;
+        return failedAt[k] <= t;
     };
     auto record = [&](std::size_t k, std::int32_t t, std::exception_ptr failure) {
         std::lock_guard lock(mutex);
@@ -341,7 +346,7 @@ void ReadKinds(const OutputFileModel& model, std::span<const ExtractionRequest> 
         std::vector<SeveralWords::Kind> reads;
         std::vector<std::size_t> kindOf;
         for (std::size_t k = 0; k < kinds; ++k) {
-            if (failedBefore(k, t + 1)) continue;
+            if (failedBy(k, t)) continue;
             reads.push_back({&tables[k], plans[k].Word});
             kindOf.push_back(k);
         }
@@ -352,12 +357,10 @@ void ReadKinds(const OutputFileModel& model, std::span<const ExtractionRequest> 
         SeveralWords values(std::move(reads), failed);
         try {
             readers[kindOf.front()].Read(reading, t, values);
-        } catch (const Failure&) {
+        } catch (...) {
+            const std::exception_ptr failure = ReadingFailure();
             for (std::size_t i = 0; i < kindOf.size(); ++i)
-                if (values.Reading(i)) record(kindOf[i], t, std::current_exception());
-        } catch (const std::bad_alloc&) {
-            for (std::size_t i = 0; i < kindOf.size(); ++i)
-                if (values.Reading(i)) record(kindOf[i], t, std::current_exception());
+                if (values.Reading(i)) record(kindOf[i], t, failure);
         }
     };
     auto readColumn = [&](ColumnReading& reading, std::int32_t t) {
@@ -371,16 +374,12 @@ void ReadKinds(const OutputFileModel& model, std::span<const ExtractionRequest> 
         if (step >= 1 && step <= static_cast<std::int32_t>(model.Times.size()))
             in.Keep(model.Times[static_cast<std::size_t>(step - 1)].Position);
         for (std::size_t k = 0; k < kinds; ++k) {
-            if (failedBefore(k, t + 1)) continue;
-            std::exception_ptr failure;
+            if (failedBy(k, t)) continue;
             try {
                 readers[k].Read(reading, t);
-            } catch (const Failure&) {
-                failure = std::current_exception();
-            } catch (const std::bad_alloc&) {
-                failure = std::current_exception();
+            } catch (...) {
+                record(k, t, ReadingFailure());
             }
-            if (failure) record(k, t, failure);
         }
         in.Keep(-1);
         reading.Reported = true;
@@ -396,8 +395,7 @@ void ReadKinds(const OutputFileModel& model, std::span<const ExtractionRequest> 
                         services, readColumn, clearColumn);
         } catch (...) {
             // The host's own failure, from a progress report, ends every kind still read.
-            const std::exception_ptr failure = std::current_exception();
-            if (!ReadingNotice(failure)) throw;
+            const std::exception_ptr failure = ReadingFailure();
             for (std::size_t k = 0; k < kinds; ++k)
                 if (failedAt[k] == kNone) failedAt[k] = columns, failures[k] = failure;
         }

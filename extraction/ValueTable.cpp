@@ -7,6 +7,14 @@
 
 namespace vx {
 
+std::size_t ValueTable::ColumnBytes(const std::vector<std::int16_t>& keep) {
+    std::vector<std::int16_t> rows(keep);
+    std::sort(rows.begin(), rows.end());
+    const auto distinct =
+        static_cast<std::size_t>(std::unique(rows.begin(), rows.end()) - rows.begin());
+    return std::max<std::size_t>(distinct, 1) * sizeof(float);
+}
+
 void ValueTable::Resize(std::int32_t rows, std::int32_t columns) {
     Resize(rows, columns, {});
 }

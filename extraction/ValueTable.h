@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -31,6 +32,10 @@ public:
     // Whether every row is kept, and when not, the kept rows in increasing order.
     bool KeepsEveryRow() const { return m_slots.empty(); }
     const std::vector<std::int32_t>& KeptRows() const { return m_kept; }
+
+    // The bytes a column takes when the table keeps the rows `keep` (at least one row's:
+    // a request that names none keeps rows the listing's counts say, reckoned here as one).
+    static std::size_t ColumnBytes(const std::vector<std::int16_t>& keep);
 
     // Sets every entry of column t to 0 (t checked).
     void ClearColumn(std::int32_t column);

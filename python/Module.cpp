@@ -289,10 +289,7 @@ public:
     // whole numbers as int64, singles as float32 and means as float64 arrays.
     py::list Peaks(const Arguments& arguments, bool overSteps, py::object progress) const {
         const auto model = Shared();
-        ExportRequest request = RequestOf(arguments);
-        request.SheetPerVectorKind = false;
-        request.IgnoreItemsWithoutRange = true;
-        const ExportPlan plan = Plan(*model, arguments, request);
+        const ExportPlan plan = Plan(*model, arguments, PeaksRequest(RequestOf(arguments)));
         const PeaksOver over = overSteps ? PeaksOver::Steps : PeaksOver::Items;
         std::vector<KindPeaks> peaks;
         Outcome outcome;

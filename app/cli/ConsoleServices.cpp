@@ -4,6 +4,8 @@
 
 #include <csignal>
 
+#include "reader/Reader.h"
+
 namespace vx::cli {
 
 namespace {
@@ -64,6 +66,15 @@ void ConsoleServices::ClearProgress() {
     std::fputs("\r\x1b[K", stderr);
     std::fflush(stderr);
     m_barShown = false;
+}
+
+Outcome ConsoleServices::ReadListing(const std::string& file, OutputFileModel& model) {
+    model.FilePath = file;
+    model.Reset();
+    auto services = Get();
+    Outcome outcome = ReadOutputFile(model, services);
+    ClearProgress();
+    return outcome;
 }
 
 }  // namespace vx::cli

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/Text.h"
+#include "reader/OutputFileModel.h"
 #include "reader/Services.h"
 
 namespace vx::cli {
@@ -28,6 +29,9 @@ public:
     void ClearProgress();
 
     Services Get() { return Services{*this, *this, m_abortRequested}; }
+
+    // Reads `file` into `model` as the window does on opening it, the bar cleared after.
+    Outcome ReadListing(const std::string& file, OutputFileModel& model);
 
 private:
     bool m_echoMessages;

@@ -8,7 +8,6 @@
 #include "app/cli/ExportOptions.h"
 #include "common/Text.h"
 #include "export/Worksheet.h"
-#include "reader/Reader.h"
 
 namespace vx::cli {
 
@@ -71,11 +70,8 @@ int RunExport(const std::vector<std::string>& args) {
 
     ConsoleServices console(/*echoMessages=*/true, /*showProgress=*/!o.Quiet);
     OutputFileModel model;
-    model.FilePath = o.File;
-    model.Reset();
+    Outcome outcome = console.ReadListing(o.File, model);
     auto services = console.Get();
-    Outcome outcome = ReadOutputFile(model, services);
-    console.ClearProgress();
 
     const Planned planned = PlanExport(model, o.Request);
     if (const auto* refused = std::get_if<Refusal>(&planned))

@@ -6,7 +6,6 @@
 #include "app/cli/Json.h"
 #include "extraction/Variables.h"
 #include "reader/FileSummary.h"
-#include "reader/Reader.h"
 #include "reader/TextRoutines.h"
 
 namespace vx::cli {
@@ -73,11 +72,7 @@ int RunInfo(const std::vector<std::string>& args) {
 
     OutputFileModel model;
     ConsoleServices console(/*echoMessages=*/!json, /*showProgress=*/!quiet);
-    model.FilePath = file;
-    model.Reset();
-    auto services = console.Get();
-    const Outcome outcome = ReadOutputFile(model, services);
-    console.ClearProgress();
+    const Outcome outcome = console.ReadListing(file, model);
 
     std::string out = json ? InfoJson(model, outcome.Notices) : InfoText(model);
     std::fwrite(out.data(), 1, out.size(), stdout);

@@ -11,7 +11,6 @@
 #include "export/PeaksTable.h"
 #include "export/Worksheet.h"
 #include "extraction/Peaks.h"
-#include "reader/Reader.h"
 #include "reader/TextRoutines.h"
 
 namespace vx::cli {
@@ -87,11 +86,7 @@ int RunPeaks(const std::vector<std::string>& args) {
     ExportOptions o;
     std::string error;
     if (!ParsePeaksArgs(args, o, error)) return Refuse(error);
-    ExportRequest& request = o.Request;
-    // One table holds every vector kind; "Eigen Values" passes over the items asked for,
-    // as the window passes over its boxes.
-    request.SheetPerVectorKind = false;
-    request.IgnoreItemsWithoutRange = true;
+    const ExportRequest request = PeaksRequest(std::move(o.Request));
     const bool toFile = !request.Sheet.Path.empty();
     const SheetFormat format = FormatOf(request.Sheet);
     if (toFile) {
@@ -101,11 +96,8 @@ int RunPeaks(const std::vector<std::string>& args) {
 
     ConsoleServices console(/*echoMessages=*/true, /*showProgress=*/!o.Quiet);
     OutputFileModel model;
-    model.FilePath = o.File;
-    model.Reset();
+    Outcome outcome = console.ReadListing(o.File, model);
     auto services = console.Get();
-    Outcome outcome = ReadOutputFile(model, services);
-    console.ClearProgress();
 
     const Planned planned = PlanExport(model, request);
     if (const auto* refused = std::get_if<Refusal>(&planned))

@@ -21,6 +21,10 @@ def progress_callback(progress):
         bar.close(done)
 
 
+def _percent(fraction):
+    return min(100, max(0, round(fraction * 100)))
+
+
 def _new_bar():
     try:
         from tqdm.auto import tqdm
@@ -44,7 +48,7 @@ class _TqdmBar:
         if text != self._text:
             self._text = text
             self._bar.set_description_str(text.rstrip("."), refresh=False)
-        self._bar.update(min(100, max(0, round(fraction * 100))) - self._bar.n)
+        self._bar.update(_percent(fraction) - self._bar.n)
 
     def close(self, done):
         if self._bar is None:
@@ -62,7 +66,7 @@ class _TextBar:
 
     def update(self, fraction, text):
         self._text = text
-        line = f"{text} {min(100, max(0, round(fraction * 100))):3d}%"
+        line = f"{text} {_percent(fraction):3d}%"
         if line != self._shown:
             self._shown = line
             self._stream.write("\r" + line)
