@@ -9,9 +9,9 @@ namespace vx {
 
 namespace {
 
-using T = PeaksCellType;
+using T = TableCellType;
 
-constexpr std::array<PeaksColumn, 11> kOverSteps = {{
+constexpr std::array<TableColumn, 11> kOverSteps = {{
     {"Vector", "Vector", T::Text},
     {"Item", "Item", T::Whole},
     {"Max", "Max", T::Single},
@@ -25,7 +25,7 @@ constexpr std::array<PeaksColumn, 11> kOverSteps = {{
     {"Step of abs max", "StepOfAbsMax", T::Whole},
 }};
 
-constexpr std::array<PeaksColumn, 8> kOverItems = {{
+constexpr std::array<TableColumn, 8> kOverItems = {{
     {"Vector", "Vector", T::Text},
     {"Step", "Step", T::Whole},
     {"Time", "Time", T::Single},
@@ -38,7 +38,7 @@ constexpr std::array<PeaksColumn, 8> kOverItems = {{
 
 }  // namespace
 
-std::span<const PeaksColumn> PeaksColumns(PeaksOver over) {
+std::span<const TableColumn> PeaksColumns(PeaksOver over) {
     if (over == PeaksOver::Steps) return kOverSteps;
     return kOverItems;
 }
@@ -53,10 +53,6 @@ PeaksTable::PeaksTable(const OutputFileModel& model, std::span<const ExtractionR
     }
 }
 
-std::int32_t PeaksTable::Columns() const {
-    return static_cast<std::int32_t>(Header().size());
-}
-
 float PeaksTable::Time(const ExtractionRequest& reading, std::int32_t place) const {
     const std::int16_t step = reading.SelectedTimes.at(static_cast<std::size_t>(place));
     if (step < 1 || step > static_cast<std::int32_t>(m_model.Times.size()))
@@ -64,7 +60,7 @@ float PeaksTable::Time(const ExtractionRequest& reading, std::int32_t place) con
     return m_model.Times[static_cast<std::size_t>(step - 1)].Time;
 }
 
-PeaksCell PeaksTable::Cell(std::int32_t r, std::size_t c) const {
+TableCell PeaksTable::Cell(std::int32_t r, std::size_t c) const {
     const auto at = std::upper_bound(m_firstRow.begin(), m_firstRow.end(), r) - 1;
     const auto kind = static_cast<std::size_t>(at - m_firstRow.begin());
     const ExtractionRequest& reading = m_readings[kind];
@@ -118,39 +114,6 @@ PeaksCell PeaksTable::Cell(std::int32_t r, std::size_t c) const {
         default:
             return p.Mean;
     }
-}
-
-CellKind PeaksTable::Kind(std::int32_t row, std::int32_t col) const {
-    if (row < 1 || row > Rows() || col < 1 || col > Columns()) return CellKind::Empty;
-    if (row == 1) return CellKind::Text;
-    switch (Header()[static_cast<std::size_t>(col - 1)].Type) {
-        case T::Text:
-            return Text(row, col).empty() ? CellKind::Empty : CellKind::Text;
-        case T::Double:
-            return CellKind::Double;
-        case T::Whole:
-        case T::Single:
-            break;
-    }
-    return CellKind::Number;
-}
-
-std::string PeaksTable::Text(std::int32_t row, std::int32_t col) const {
-    if (row == 1) return std::string(Header()[static_cast<std::size_t>(col - 1)].Header);
-    return std::get<std::string>(Cell(row - 2, static_cast<std::size_t>(col - 1)));
-}
-
-float PeaksTable::Number(std::int32_t row, std::int32_t col) const {
-    const PeaksCell cell = Cell(row - 2, static_cast<std::size_t>(col - 1));
-    if (const auto* whole = std::get_if<std::int64_t>(&cell)) return static_cast<float>(*whole);
-    if (const auto* single = std::get_if<float>(&cell)) return *single;
-    return static_cast<float>(std::get<double>(cell));
-}
-
-double PeaksTable::Double(std::int32_t row, std::int32_t col) const {
-    const PeaksCell cell = Cell(row - 2, static_cast<std::size_t>(col - 1));
-    if (const auto* value = std::get_if<double>(&cell)) return *value;
-    return Number(row, col);
 }
 
 ExportRequest PeaksRequest(ExportRequest request) {

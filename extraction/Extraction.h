@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -32,6 +35,32 @@ Outcome ExtractValues(const OutputFileModel& model, const ExtractionRequest& req
 std::vector<Outcome> ExtractKinds(const OutputFileModel& model,
                                   std::span<const ExtractionRequest> requests,
                                   std::span<ValueTable> tables, Services& services);
+
+// Several requests of one listing (any variables and vector kinds, each with its own
+// items; their selected times are not looked at) read one step at a time through one line
+// reader: each step's bytes are read from the file once for them all, and each request
+// reads its values from them exactly as its own extraction reads that step.
+class StepValues {
+public:
+    StepValues(const OutputFileModel& model, std::vector<ExtractionRequest> requests,
+               int vectorLevel);
+    ~StepValues();
+    StepValues(const StepValues&) = delete;
+    StepValues& operator=(const StepValues&) = delete;
+
+    // The values of a step: the requests' items, request after request.
+    std::size_t Count() const;
+    // Where request k's values begin among them.
+    std::size_t Offset(std::size_t k) const;
+    // Reads step `step` (1-based) of every request into `values` (Count() of them). A
+    // failure ends it: the notice the extraction of the first request in order that fails
+    // would show (the values are then incomplete).
+    std::optional<Notice> Read(std::int16_t step, std::span<float> values);
+
+private:
+    struct Reading;
+    std::unique_ptr<Reading> m_reading;
+};
 
 // Reads one structural result variable for every selected time step into `table`:
 // for each step one seek to its position, a search for the variable's block header,

@@ -57,6 +57,11 @@ void ReadColumns(LineReader& first, const std::string& path, std::int32_t column
 void SeekToColumnStep(LineReader& in, const OutputFileModel& model,
                       const ExtractionRequest& request, std::int32_t t);
 
+// Reads column t of a temperature extraction through `reading`, as ReadTemperatures
+// reads each of its columns.
+void ReadTemperatureColumn(const OutputFileModel& model, const ExtractionRequest& request,
+                           ValueTable& table, ColumnReading& reading, std::int32_t t);
+
 // Makes `table` ready for an extraction of `records` records at the request's selected
 // times and returns the number of columns. More than 32767 times is an overflow (6); a
 // table without rows or columns cannot be made (9). Records past 32767 are never kept

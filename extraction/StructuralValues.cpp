@@ -416,6 +416,107 @@ public:
 
 }  // namespace
 
+struct StepValues::Reading {
+    Reading(const OutputFileModel& m, std::vector<ExtractionRequest> r, int vectorLevel)
+        : model(m), requests(std::move(r)), in(m.FilePath, vectorLevel), reading(in) {}
+    const OutputFileModel& model;
+    std::vector<ExtractionRequest> requests;  // each at its own one step: column 1
+    std::vector<ValueTable> tables;
+    std::vector<ReadingPlan> plans;
+    std::vector<bool> temperatures;
+    // Consecutive requests of one variable whose kinds are words of the same lines, read
+    // with the lines split once: [first, end) each.
+    std::vector<std::pair<std::size_t, std::size_t>> groups;
+    std::vector<std::size_t> offsets;
+    LineReader in;
+    ColumnReading reading;
+};
+
+StepValues::StepValues(const OutputFileModel& model, std::vector<ExtractionRequest> requests,
+                       int vectorLevel)
+    : m_reading(std::make_unique<Reading>(model, std::move(requests), vectorLevel)) {
+    Reading& r = *m_reading;
+    const std::size_t count = r.requests.size();
+    r.tables.resize(count);
+    r.plans.resize(count);
+    r.temperatures.resize(count);
+    std::size_t offset = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+        ExtractionRequest& request = r.requests[k];
+        request.SelectedTimes = {1};
+        r.temperatures[k] = !MakePlan(model, request, r.plans[k]);
+        PrepareTable(r.tables[k], r.temperatures[k] ? model.NodeCount : r.plans[k].Rows, request);
+        r.offsets.push_back(offset);
+        offset += request.Vectors.size();
+        const Variable* variable = FindVariable(request.Variable);
+        const bool words = !r.temperatures[k] && variable && variable->Picks == KindPicks::Word;
+        if (words && !r.groups.empty() && r.groups.back().second == k) {
+            const ExtractionRequest& first = r.requests[r.groups.back().first];
+            if (first.Variable == request.Variable && first.Vectors == request.Vectors &&
+                !r.temperatures[r.groups.back().first]) {
+                ++r.groups.back().second;
+                continue;
+            }
+        }
+        r.groups.emplace_back(k, k + 1);
+    }
+    r.offsets.push_back(offset);
+}
+
+StepValues::~StepValues() = default;
+
+std::size_t StepValues::Count() const {
+    return m_reading->offsets.back();
+}
+
+std::size_t StepValues::Offset(std::size_t k) const {
+    return m_reading->offsets.at(k);
+}
+
+std::optional<Notice> StepValues::Read(std::int16_t step, std::span<float> values) {
+    Reading& r = *m_reading;
+    for (std::size_t k = 0; k < r.requests.size(); ++k) {
+        r.requests[k].SelectedTimes.front() = step;
+        r.tables[k].ClearColumn(1);
+    }
+    if (step >= 1 && step <= static_cast<std::int32_t>(r.model.Times.size()))
+        r.in.Keep(r.model.Times[static_cast<std::size_t>(step - 1)].Position);
+    std::optional<Notice> notice;
+    for (const auto& [first, end] : r.groups) {
+        const ColumnReader reader(r.model, r.requests[first], r.tables[first], r.plans[first]);
+        try {
+            if (r.temperatures[first]) {
+                ReadTemperatureColumn(r.model, r.requests[first], r.tables[first], r.reading, 1);
+            } else if (end - first == 1) {
+                reader.Read(r.reading, 1);
+            } else {
+                std::vector<SeveralWords::Kind> kinds;
+                for (std::size_t k = first; k < end; ++k)
+                    kinds.push_back({&r.tables[k], r.plans[k].Word});
+                std::size_t failedKind = end - first;
+                std::exception_ptr failure;
+                const std::function<void(std::size_t)> failed = [&](std::size_t i) {
+                    if (i < failedKind) failedKind = i, failure = std::current_exception();
+                };
+                SeveralWords words(std::move(kinds), failed);
+                reader.Read(r.reading, 1, words);
+                if (failure) std::rethrow_exception(failure);
+            }
+        } catch (...) {
+            notice = ReadingNotice(ReadingFailure());
+            break;
+        }
+    }
+    r.in.Keep(-1);
+    if (notice) return notice;
+    for (std::size_t k = 0; k < r.requests.size(); ++k) {
+        const std::vector<std::int16_t>& items = r.requests[k].Vectors;
+        float* out = values.data() + r.offsets[k];
+        for (std::size_t i = 0; i < items.size(); ++i) out[i] = r.tables[k].At(items[i], 1);
+    }
+    return std::nullopt;
+}
+
 std::vector<Outcome> ExtractKinds(const OutputFileModel& model,
                                   std::span<const ExtractionRequest> requests,
                                   std::span<ValueTable> tables, Services& services) {

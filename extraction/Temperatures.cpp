@@ -121,6 +121,11 @@ void Read(const OutputFileModel& model, const ExtractionRequest& request, ValueT
 
 }  // namespace
 
+void ReadTemperatureColumn(const OutputFileModel& model, const ExtractionRequest& request,
+                           ValueTable& table, ColumnReading& reading, std::int32_t t) {
+    TemperatureColumns(model, request, table).Read(reading, t);
+}
+
 Outcome ReadTemperatures(const OutputFileModel& model, const ExtractionRequest& request,
                          ValueTable& table, Services& services) {
     return ReportingFailures(services, [&] { Read(model, request, table, services); });

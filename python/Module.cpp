@@ -16,9 +16,11 @@
 
 #include "common/Failure.h"
 #include "common/Text.h"
+#include "export/ComparisonTable.h"
 #include "export/ExportPlan.h"
 #include "export/PeaksTable.h"
 #include "export/Worksheet.h"
+#include "extraction/Comparison.h"
 #include "extraction/Extraction.h"
 #include "extraction/Peaks.h"
 #include "extraction/Variables.h"
@@ -83,6 +85,71 @@ bool ToLatin1(const py::str& text, std::string& out) {
 
 [[noreturn]] void Refuse(const std::string& latin1Reason) {
     throw py::value_error(Latin1ToUtf8(latin1Reason));
+}
+
+// A result table as (header, values, empty) triples, in the table's order: texts as a list
+// (an empty cell ""), whole numbers as int64, singles as float32 (an empty cell NaN),
+// doubles as float64 and yes/no as bool arrays; `empty` a bool array marking the empty
+// cells of a column that has any, else None.
+py::list TableColumns(const ResultTable& table) {
+    const auto rows = static_cast<py::ssize_t>(table.DataRows());
+    py::list columns;
+    for (std::size_t c = 0; c < table.Header().size(); ++c) {
+        const TableColumn& column = table.Header()[c];
+        py::object values;
+        py::array_t<bool> empty(rows);
+        auto emptyView = empty.mutable_unchecked<1>();
+        bool anyEmpty = false;
+        auto fill = [&](auto array, auto get) {
+            auto view = array.template mutable_unchecked<1>();
+            for (py::ssize_t r = 0; r < rows; ++r) {
+                const TableCell cell = table.Cell(static_cast<std::int32_t>(r), c);
+                emptyView(r) = std::holds_alternative<std::monostate>(cell);
+                anyEmpty = anyEmpty || emptyView(r);
+                view(r) = get(cell);
+            }
+            values = array;
+        };
+        switch (column.Type) {
+            case TableCellType::Text: {
+                py::list texts;
+                for (py::ssize_t r = 0; r < rows; ++r) {
+                    const TableCell cell = table.Cell(static_cast<std::int32_t>(r), c);
+                    const auto* text = std::get_if<std::string>(&cell);
+                    texts.append(Latin1Text(text ? *text : std::string()));
+                }
+                values = texts;
+                break;
+            }
+            case TableCellType::Whole:
+                fill(py::array_t<std::int64_t>(rows), [](const TableCell& cell) {
+                    const auto* value = std::get_if<std::int64_t>(&cell);
+                    return value ? *value : std::int64_t{0};
+                });
+                break;
+            case TableCellType::Single:
+                fill(py::array_t<float>(rows), [](const TableCell& cell) {
+                    const auto* value = std::get_if<float>(&cell);
+                    return value ? *value : std::numeric_limits<float>::quiet_NaN();
+                });
+                break;
+            case TableCellType::Double:
+                fill(py::array_t<double>(rows), [](const TableCell& cell) {
+                    const auto* value = std::get_if<double>(&cell);
+                    return value ? *value : std::numeric_limits<double>::quiet_NaN();
+                });
+                break;
+            case TableCellType::YesNo:
+                fill(py::array_t<bool>(rows), [](const TableCell& cell) {
+                    const auto* value = std::get_if<bool>(&cell);
+                    return value && *value;
+                });
+                break;
+        }
+        columns.append(py::make_tuple(std::string(column.Header), values,
+                                      anyEmpty ? py::object(empty) : py::object(py::none())));
+    }
+    return columns;
 }
 
 // What the Python part passes: every argument already of its type, None where unset.
@@ -300,42 +367,31 @@ public:
         host.RaiseIfFailed(outcome);
 
         const PeaksTable table(*model, plan.Readings, peaks, over);
-        const auto rows = static_cast<py::ssize_t>(table.DataRows());
-        py::list columns;
-        for (std::size_t c = 0; c < table.Header().size(); ++c) {
-            const PeaksColumn& column = table.Header()[c];
-            py::object values;
-            auto fill = [&](auto array, auto get) {
-                auto view = array.template mutable_unchecked<1>();
-                for (py::ssize_t r = 0; r < rows; ++r)
-                    view(r) = get(table.Cell(static_cast<std::int32_t>(r), c));
-                values = array;
-            };
-            switch (column.Type) {
-                case PeaksCellType::Text: {
-                    py::list texts;
-                    for (py::ssize_t r = 0; r < rows; ++r)
-                        texts.append(Latin1Text(
-                            std::get<std::string>(table.Cell(static_cast<std::int32_t>(r), c))));
-                    values = texts;
-                    break;
-                }
-                case PeaksCellType::Whole:
-                    fill(py::array_t<std::int64_t>(rows),
-                         [](const PeaksCell& cell) { return std::get<std::int64_t>(cell); });
-                    break;
-                case PeaksCellType::Single:
-                    fill(py::array_t<float>(rows),
-                         [](const PeaksCell& cell) { return std::get<float>(cell); });
-                    break;
-                case PeaksCellType::Double:
-                    fill(py::array_t<double>(rows),
-                         [](const PeaksCell& cell) { return std::get<double>(cell); });
-                    break;
-            }
-            columns.append(py::make_tuple(std::string(column.Header), values));
-        }
-        return columns;
+        return TableColumns(table);
+    }
+
+    // This listing (A) compared with `other` (B): the table's columns as TableColumns gives
+    // them, whether they agree, and the differences of structure.
+    py::tuple Compare(const Listing& other, const std::vector<py::str>& variables, double relative,
+                      double absolute, py::object progress) const {
+        const auto a = Shared(), b = other.Shared();
+        CompareRequest request;
+        for (const auto& name : variables)
+            request.Variables.push_back(
+                Latin1Argument(name, "variable '%' is offered by neither listing"));
+        request.Within = {relative, absolute};
+        Comparison comparison;
+        if (auto refused = PlanComparison(*a, *b, request, comparison)) Refuse(refused->Reason);
+        Outcome outcome;
+        PythonHost host(std::move(progress), m_threads);
+        host.Run([&](Services& services) {
+            outcome = RunComparison(*a, *b, request, comparison, services);
+        });
+        host.RaiseIfFailed(outcome);
+        py::list structure;
+        for (const auto& line : comparison.Structure) structure.append(Latin1Text(line));
+        return py::make_tuple(TableColumns(ComparisonTable(comparison)), comparison.Agree(),
+                              structure);
     }
 
 private:
@@ -402,5 +458,7 @@ PYBIND11_MODULE(_core, m) {
         .def("export", &Listing::Export, py::arg("output"), py::arg("arguments"),
              py::arg("columns"), py::arg("progress"))
         .def("peaks", &Listing::Peaks, py::arg("arguments"), py::arg("over_steps"),
-             py::arg("progress"));
+             py::arg("progress"))
+        .def("compare", &Listing::Compare, py::arg("other"), py::arg("variables"), py::arg("rtol"),
+             py::arg("atol"), py::arg("progress"));
 }

@@ -28,5 +28,7 @@ int RunInfo(const std::vector<std::string>& args);
 int RunExport(const std::vector<std::string>& args);
 // `peaks FILE [options]`: the largest and smallest values of a request and where they are.
 int RunPeaks(const std::vector<std::string>& args);
+// `compare A B [options]`: two listings value by value; 0 when they agree.
+int RunCompare(const std::vector<std::string>& args);
 
 }  // namespace vx::cli

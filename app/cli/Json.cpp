@@ -18,9 +18,13 @@ void JsonWriter::Single(float value) {
 }
 
 void JsonWriter::String(std::string_view latin1) {
+    Utf8String(Latin1ToUtf8(latin1));
+}
+
+void JsonWriter::Utf8String(std::string_view utf8) {
     Separate();
     m_out += '"';
-    for (char c : Latin1ToUtf8(latin1)) {
+    for (char c : utf8) {
         switch (c) {
             case '"':
                 m_out += "\\\"";

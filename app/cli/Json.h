@@ -32,6 +32,9 @@ public:
     }
     void Key(std::string_view key) override;
     void String(std::string_view latin1) override;
+    // A text that is UTF-8 already (a path as given on the command line).
+    void Utf8String(std::string_view utf8);
+    void Null() { Number("null"); }
     void Number(std::string_view literal) {
         Separate();
         m_out += literal;

@@ -7,6 +7,7 @@
 #include "app/cli/ConsoleServices.h"
 #include "app/cli/ExportOptions.h"
 #include "app/cli/Json.h"
+#include "app/cli/TableOutput.h"
 #include "common/Text.h"
 #include "export/PeaksTable.h"
 #include "export/Worksheet.h"
@@ -23,59 +24,13 @@ int Refuse(const std::string& reason) {
     return kExitUsage;
 }
 
-// One field of the CSV: a text quoted where a comma, a quote or a line end needs it.
-std::string CsvField(const PeaksCell& cell) {
-    if (const auto* whole = std::get_if<std::int64_t>(&cell)) return std::to_string(*whole);
-    if (const auto* single = std::get_if<float>(&cell)) return ShortestText(*single);
-    if (const auto* value = std::get_if<double>(&cell)) return ShortestText(*value);
-    std::string text = Latin1ToUtf8(std::get<std::string>(cell));
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-    std::string quoted = "\"";
-    for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return quoted + "\"";
-}
-
-std::string Csv(const PeaksTable& table) {
-    std::string out;
-    for (const auto& column : table.Header()) {
-        if (!out.empty()) out += ',';
-        out += column.Header;
-    }
-    out += '\n';
-    for (std::int32_t r = 0; r < table.DataRows(); ++r) {
-        for (std::size_t c = 0; c < table.Header().size(); ++c) {
-            if (c) out += ',';
-            out += CsvField(table.Cell(r, c));
-        }
-        out += '\n';
-    }
-    return out;
-}
-
 std::string Json(const PeaksTable& table, const std::string& variable, PeaksOver over) {
     JsonWriter json;
     json.BeginObject();
     json.Key("Variable"), json.String(variable);
     json.Key("Over"), json.String(over == PeaksOver::Steps ? "steps" : "items");
     json.Key("Rows");
-    json.BeginArray();
-    for (std::int32_t r = 0; r < table.DataRows(); ++r) {
-        json.BeginObject();
-        for (std::size_t c = 0; c < table.Header().size(); ++c) {
-            json.Key(table.Header()[c].Key);
-            const PeaksCell cell = table.Cell(r, c);
-            if (const auto* whole = std::get_if<std::int64_t>(&cell))
-                json.Integer(*whole);
-            else if (const auto* single = std::get_if<float>(&cell))
-                json.Single(*single);
-            else if (const auto* value = std::get_if<double>(&cell))
-                json.Number(ShortestText(*value));
-            else
-                json.String(std::get<std::string>(cell));
-        }
-        json.EndObject();
-    }
-    json.EndArray();
+    WriteJsonRows(json, table);
     json.EndObject();
     return json.Text() + "\n";
 }
@@ -118,7 +73,7 @@ int RunPeaks(const std::vector<std::string>& args) {
     const PeaksTable table(model, plan.Readings, peaks, o.Over);
     if (toFile) return ExitStatus(WriteTable(plan.Sheet, table, services));
     const std::string out =
-        o.Json ? Json(table, plan.Readings.front().Variable, o.Over) : Csv(table);
+        o.Json ? Json(table, plan.Readings.front().Variable, o.Over) : CsvText(table);
     std::fwrite(out.data(), 1, out.size(), stdout);
     return std::fflush(stdout) == 0 ? kExitOk : kExitMessage;
 }

@@ -17,7 +17,9 @@ constexpr const char* kUsage =
     "                       [--steps LIST | --times LIST | --all-steps] [--columns | --rows] "
     "[--quiet]\n"
     "       voraxextract-cli peaks FILE [-o OUT [--format xls|xlsx|csv] | --json]\n"
-    "                       [--over steps|items] and the request options of export\n";
+    "                       [--over steps|items] and the request options of export\n"
+    "       voraxextract-cli compare A B [-o OUT [--format xls|xlsx|csv] | --json]\n"
+    "                       [--variable NAME ...] [--rtol R] [--atol T] [--quiet]\n";
 
 // --help adds what the synopsis cannot say.
 constexpr const char* kHelp =
@@ -32,7 +34,14 @@ constexpr const char* kHelp =
     "peaks prints, as CSV on standard output (or --json, or into OUT), the largest and\n"
     "smallest value of each item over the chosen steps and the steps where they stand\n"
     "(--over steps), or of each step over the chosen items with their mean (--over items);\n"
-    "every vector kind asked for in one table.\n";
+    "every vector kind asked for in one table.\n"
+    "\n"
+    "compare reads two listings side by side and compares every value of every variable\n"
+    "and vector kind both offer (or those named with --variable), steps and items matched\n"
+    "by number: a and b agree when |a - b| <= T + R * max(|a|, |b|). It prints a line per\n"
+    "variable and kind (the times first) with the largest differences and where the worst\n"
+    "one stands; differences of structure go to standard error. Exit 0 when the listings\n"
+    "agree, 1 when they do not (or a message was shown), 2 for a usage error.\n";
 
 }  // namespace
 
@@ -46,6 +55,7 @@ int main(int argc, char** argv) {
     if (command == "info") return vx::cli::RunInfo(args);
     if (command == "export") return vx::cli::RunExport(args);
     if (command == "peaks") return vx::cli::RunPeaks(args);
+    if (command == "compare") return vx::cli::RunCompare(args);
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(kUsage, stdout);
         std::fputs(kHelp, stdout);

@@ -22,7 +22,8 @@ Long scans and extractions run without the GIL, call the optional progress callb
 where it is installed, in a notebook too, a line of text otherwise), and stop at their
 next report when Ctrl+C is pressed (KeyboardInterrupt) or the callback raises.
 
-Many listings at once, on Dask: voraxextract.dask.extract_many.
+Two runs value by value: voraxextract.compare(a, b). Many listings at once, on Dask:
+voraxextract.dask.extract_many.
 """
 
 import collections
@@ -36,7 +37,7 @@ from ._errors import (Error, FileAccessError, MissingBlockError, MissingFileErro
                       NotAListingError, ValueTooLargeError, from_failures)
 from ._progress import progress_callback
 
-__all__ = ["open", "Listing", "Variable", "Error", "NotAListingError", "MissingBlockError",
+__all__ = ["open", "compare", "Listing", "Variable", "Error", "NotAListingError", "MissingBlockError",
            "ValueTooLargeError", "MissingFileError", "FileAccessError"]
 
 _INT64 = range(-(2**63), 2**63)
@@ -117,6 +118,19 @@ def _frame(array, times, items, label):
 
     return pandas.DataFrame(array, index=pandas.Index(times, name="Time"),
                             columns=pandas.Index(items, name=label), copy=False)
+
+
+def _table_frame(columns):
+    # A result table of the core: (header, values, empty) triples; a column of whole
+    # numbers with empty cells becomes pandas' nullable Int64.
+    import pandas
+
+    data = {}
+    for header, values, empty in columns:
+        if empty is not None and values.dtype.kind == "i":
+            values = pandas.arrays.IntegerArray(values, empty)
+        data[header] = values
+    return pandas.DataFrame(data)
 
 
 def open(path, progress=None, *, threads=0):  # noqa: A001 - the module's promised name
@@ -275,8 +289,6 @@ class Listing:
         other, with a "Vector" column. Other arguments as for values(); items are passed
         over for "Eigen Values", whose one value per step is item 1.
         """
-        import pandas
-
         if over not in ("steps", "items"):
             raise ValueError(f"over must be 'steps' or 'items', not {over!r}")
         several = isinstance(vector, (list, tuple))
@@ -285,7 +297,7 @@ class Listing:
             arguments.vectors = [_vector_choice(variable, v) for v in vector]
         with _raising_failures(), progress_callback(self._progress_for(progress)) as callback:
             columns = self._core.peaks(arguments, over == "steps", callback)
-        frame = pandas.DataFrame(dict(columns))
+        frame = _table_frame(columns)
         if not several:
             frame = frame.drop(columns="Vector")
         return frame.set_index("Item" if over == "steps" else "Step")
@@ -339,3 +351,51 @@ class Listing:
         arguments = self._arguments(variable, vector, items, steps, times)
         with _raising_failures(), progress_callback(self._progress_for(progress)) as callback:
             return self._core.values(arguments, callback)
+
+
+def compare(a, b, variables=None, rtol=0.0, atol=0.0, *, progress=None):
+    """Compares two listings value by value, as a regression check of one run (b) against
+    another (a), and returns the table as a pandas DataFrame.
+
+    a and b are paths or open Listings. Every variable and vector kind both offer (or the
+    names in `variables`) is compared, steps matched by number (1 to the smaller step
+    count) and items by number (1 to the smaller bound); values x and y agree when
+    |x - y| <= atol + rtol * max(|x|, |y|). A row per variable and kind, after a first row
+    "Times" for the times of the matched steps: "Variable", "Vector", "Items", "Steps",
+    "Max abs diff", "Max rel diff", and where the difference measured against the
+    tolerance is largest: "Item", "Step", "Time", "A", "B"; "Agree" (bool).
+
+    frame.attrs["agree"]: True when every row agrees and the structure does;
+    frame.attrs["structure"]: the differences of structure (analysis type, dimensions,
+    counts, variables or vector kinds offered by one listing only), a text each.
+    A message while either listing is read raises voraxextract.Error (or a subclass); a
+    variable offered by neither raises ValueError.
+    """
+    if isinstance(variables, str):
+        variables = [variables]
+    names = list(variables) if variables is not None else []
+    for name in names:
+        if not isinstance(name, str):
+            raise TypeError(f"variables must be names (str), not {type(name).__name__}")
+    tolerances = {}
+    for label, value in (("rtol", rtol), ("atol", atol)):
+        if isinstance(value, bool) or not isinstance(value, (int, float)):
+            raise TypeError(f"{label} must be a number, not {type(value).__name__}")
+        if not (value >= 0 and value != float("inf")):
+            raise ValueError(f"{label} must be a non-negative finite number, not {value!r}")
+        tolerances[label] = float(value)
+    with contextlib.ExitStack() as opened:
+        listings = []
+        for listing in (a, b):
+            if not isinstance(listing, Listing):
+                listing = opened.enter_context(Listing(listing, progress))
+            listings.append(listing)
+        first, second = listings
+        with _raising_failures(), \
+                progress_callback(first._progress_for(progress)) as callback:
+            columns, agree, structure = first._core.compare(
+                second._core, names, tolerances["rtol"], tolerances["atol"], callback)
+    frame = _table_frame(columns)
+    frame.attrs["agree"] = bool(agree)
+    frame.attrs["structure"] = list(structure)
+    return frame
