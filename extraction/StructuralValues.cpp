@@ -77,7 +77,7 @@ private:
 };
 
 // The values of several vector kinds that are words of the same record lines (the
-// degrees of freedom of a node), each into its own table, the line split once. A kind
+// degrees of freedom of a node), each into its own table, the line walked once. A kind
 // whose word is too large for a single is dropped where it stands, as its own reading
 // would have ended there; `failed(k)` is told, with the failure as the current exception.
 class SeveralWords {
@@ -92,22 +92,46 @@ public:
     SeveralWords(std::vector<Kind> kinds, const std::function<void(std::size_t)>& failed)
         : m_kinds(std::move(kinds)), m_failed(failed) {
         for (const auto& kind : m_kinds) m_words = std::max(m_words, kind.Word + 1);
+        m_kindsOfWord.resize(m_words);
+        for (std::size_t k = 0; k < m_kinds.size(); ++k)
+            m_kindsOfWord[m_kinds[k].Word].push_back(k);
     }
     const ValueTable& Table() const { return *m_kinds.front().Table; }
-    void Convert(std::string_view line, ColumnReading& reading) {
-        SplitWords(line, reading.Words, m_words);
-        for (std::size_t k = 0; k < m_kinds.size(); ++k) {
-            Kind& kind = m_kinds[k];
-            if (!kind.Reading) continue;
-            kind.Has = reading.Words.size() > kind.Word;
-            if (!kind.Has) continue;
-            try {
-                kind.Value = SingleValue(reading.Words[kind.Word]);
-            } catch (const Failure&) {
-                kind.Reading = kind.Has = false;
-                --m_reading;
-                m_failed(k);
+    // Walks the line's words once: a word some kind reads is converted where it stands,
+    // once for all the kinds that read it; the others are passed over.
+    void Convert(std::string_view line, ColumnReading&) {
+        for (auto& kind : m_kinds) kind.Has = false;
+        const char* p = line.data();
+        const char* const end = p + line.size();
+        auto blank = [](char c) { return c == ' ' || c == '\t'; };
+        for (std::size_t w = 0; w < m_words; ++w) {
+            while (p < end && blank(*p)) ++p;
+            if (p == end) break;
+            const char* const start = p;
+            const std::vector<std::size_t>& readers = m_kindsOfWord[w];
+            const bool wanted = std::any_of(readers.begin(), readers.end(),
+                                            [&](std::size_t k) { return m_kinds[k].Reading; });
+            float value = 0;
+            bool plain = wanted && ReadPlainNumber(p, end, value) && (p == end || blank(*p));
+            if (!plain) {
+                p = start;
+                while (p < end && !blank(*p)) ++p;
+                if (!wanted) continue;
+                try {
+                    value =
+                        SingleValue(std::string_view(start, static_cast<std::size_t>(p - start)));
+                } catch (const Failure&) {
+                    for (std::size_t k : readers) {
+                        if (!m_kinds[k].Reading) continue;
+                        m_kinds[k].Reading = false;
+                        --m_reading;
+                        m_failed(k);
+                    }
+                    continue;
+                }
             }
+            for (std::size_t k : readers)
+                if (m_kinds[k].Reading) m_kinds[k].Value = value, m_kinds[k].Has = true;
         }
     }
     void Set(std::int32_t r, std::int32_t t) {
@@ -122,6 +146,7 @@ private:
     const std::function<void(std::size_t)>& m_failed;
     std::size_t m_words = 0;
     std::size_t m_reading = m_kinds.size();
+    std::vector<std::vector<std::size_t>> m_kindsOfWord;  // the kinds that read each word
 };
 
 // Reads one column (one selected step) of the table. Several columns are read at once,

@@ -39,6 +39,10 @@ bool NthWord(std::string_view line, std::size_t n, std::string_view& word) {
 }
 
 float SingleValue(std::string_view text) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    float plain = 0;
+    if (ReadPlainNumber(p, end, plain) && p == end) return plain;
     const DecimalResult number = ScanDecimal<kNumericPrefix>(text);
     if (number.Error == DecimalError::TooLarge) Raise(fail::Overflow);
     return RoundToSingle(number.Value);

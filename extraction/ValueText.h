@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "common/ScanDecimal.h"
 #include "reader/VectorLevel.h"
 
 // The routines the extractions use on every record line, written for speed. Each gives
@@ -13,6 +14,52 @@ namespace vx {
 // Word n (0-based) of a line as SplitWords cuts it (blanks and tabs separate words).
 // False when the line has no word n.
 bool NthWord(std::string_view line, std::size_t n, std::string_view& word);
+
+// The shape of nearly every number a listing prints, such as "-0.71074E+01": a sign, at
+// most 19 digits with one point, an exponent letter (E, e, D or d) with a sign and one to
+// three digits, at `p`. When the general reading would convert such a number on the spot
+// (an exact mantissa and a small power), reads it into the very single SingleValue gives,
+// moves `p` past it and returns true; otherwise returns false, and the general reading
+// must read it. (No such number is too large for a single: at most 2^53 times 10^22.)
+inline bool ReadPlainNumber(const char*& at, const char* end, float& value) {
+    using namespace decimal_detail;
+    auto digitOf = [](char c) {
+        return static_cast<unsigned>(static_cast<unsigned char>(c) - '0');
+    };
+    const char* p = at;
+    bool negative = false;
+    if (p < end && (*p == '-' || *p == '+')) negative = *p++ == '-';
+    std::uint64_t digits = 0;
+    const char* const first = p;
+    for (unsigned d; p < end && (d = digitOf(*p)) < 10; ++p) digits = digits * 10 + d;
+    auto count = p - first;
+    int fraction = 0;
+    if (p < end && *p == '.') {
+        const char* const fractionStart = ++p;
+        for (unsigned d; p < end && (d = digitOf(*p)) < 10; ++p) digits = digits * 10 + d;
+        fraction = static_cast<int>(p - fractionStart);
+        count += fraction;
+    }
+    if (count == 0 || count > 19) return false;
+    int exponent = 0;
+    if (p < end && (*p == 'E' || *p == 'e' || *p == 'D' || *p == 'd')) {
+        bool exponentNegative = false;
+        if (++p < end && (*p == '+' || *p == '-')) exponentNegative = *p++ == '-';
+        const char* const exponentStart = p;
+        for (unsigned d; p < end && p - exponentStart < 3 && (d = digitOf(*p)) < 10; ++p)
+            exponent = exponent * 10 + static_cast<int>(d);
+        if (p == exponentStart || (p < end && digitOf(*p) < 10)) return false;
+        if (exponentNegative) exponent = -exponent;
+    }
+    const int power = exponent - fraction;
+    if (digits > kMaxExactMantissa || power < -kMaxExactPower || power > kMaxExactPower)
+        return false;
+    double v = static_cast<double>(digits);
+    v = power < 0 ? v / kExactPowers[-power] : v * kExactPowers[power];
+    value = static_cast<float>(negative ? -v : v);
+    at = p;
+    return true;
+}
 
 // RoundToSingle(NumericPrefix(text)): the same single and the same overflow failure,
 // with the number's reading compiled into the extraction's loops.
