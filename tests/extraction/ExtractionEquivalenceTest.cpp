@@ -404,6 +404,7 @@ TEST_F(ExtractionEquivalence, SeveralKindsInOneReadingAsEachAlone) {
             for (std::size_t k = 0; k < v.VectorKinds.size(); ++k)
                 requests.push_back({v.Name, v.VectorKinds[k], static_cast<std::int16_t>(k),
                                     Range(1, v.Bound, 3), steps});
+            requests.push_back(requests.front());  // a kind asked for twice reads twice
             for (int threads : {1, 2, 3}) {
                 SCOPED_TRACE(std::string(c.what) + ", " + v.Name + ", " + std::to_string(threads) +
                              " threads");
@@ -416,7 +417,7 @@ TEST_F(ExtractionEquivalence, SeveralKindsInOneReadingAsEachAlone) {
                 const std::int64_t read = BytesRead() - before;
                 EXPECT_TRUE(host.Messages.empty()) << "shown by the caller, in its turn";
                 if (v.Name == "Displacements") {
-                    EXPECT_EQ(std::count_if(outcomes.begin(), outcomes.end(),
+                    EXPECT_EQ(std::count_if(outcomes.begin(), outcomes.end() - 1,
                                             [](const Outcome& o) { return o.Failed(); }),
                               c.failing);
                 }
@@ -429,14 +430,14 @@ TEST_F(ExtractionEquivalence, SeveralKindsInOneReadingAsEachAlone) {
                     const std::int64_t start = BytesRead();
                     EXPECT_EQ(outcomes[k].Notices,
                               ExtractValues(m_model, requests[k], table, its).Notices)
-                        << v.VectorKinds[k];
+                        << requests[k].VectorKind;
                     mostAlone = std::max(mostAlone, BytesRead() - start);
                     ASSERT_EQ(tables[k].Columns(), table.Columns());
                     for (std::int32_t t = 1; t <= table.Columns(); ++t)
                         for (std::int16_t row : requests[k].Vectors)
                             ASSERT_EQ(std::bit_cast<std::uint32_t>(tables[k].At(row, t)),
                                       std::bit_cast<std::uint32_t>(table.At(row, t)))
-                                << v.VectorKinds[k] << " column " << t << " row " << row;
+                                << requests[k].VectorKind << " column " << t << " row " << row;
                 }
                 if (threads == 1) {
                     EXPECT_LT(read, mostAlone * 11 / 10) << "one reading";
