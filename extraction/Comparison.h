@@ -87,4 +87,22 @@ std::optional<CompareRefusal> PlanComparison(const OutputFileModel& a, const Out
 Outcome RunComparison(const OutputFileModel& a, const OutputFileModel& b,
                       const CompareRequest& request, Comparison& comparison, Services& services);
 
+// Two listings compared from their paths, each read once: its scan and the values of its
+// steps in one reading, both listings side by side, the steps compared as both have read
+// them, so that memory does not grow with the steps.
+struct ListingsCompared {
+    OutputFileModel A, B;  // as opening each gives it
+    // The scans' messages, A's then B's, shown as they would be on opening each.
+    Outcome Read;
+    // When neither scan failed: a variable named that neither offers, else the comparison
+    // (its structure and lines) ...
+    std::optional<CompareRefusal> Refused;
+    Comparison Result;
+    // ... and the first failure of each listing's values (A's, then B's) among the lines
+    // and steps compared, not shown: when there is one, the lines are incomplete.
+    std::vector<Notice> Failures;
+};
+Outcome CompareListings(const std::string& a, const std::string& b, const CompareRequest& request,
+                        ListingsCompared& compared, Services& services);
+
 }  // namespace vx

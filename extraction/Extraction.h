@@ -9,6 +9,7 @@
 #include "common/Outcome.h"
 #include "extraction/ExtractionRequest.h"
 #include "extraction/ValueTable.h"
+#include "reader/LineReader.h"
 #include "reader/OutputFileModel.h"
 #include "reader/Services.h"
 
@@ -39,11 +40,14 @@ std::vector<Outcome> ExtractKinds(const OutputFileModel& model,
 // Several requests of one listing (any variables and vector kinds, each with its own
 // items; their selected times are not looked at) read one step at a time through one line
 // reader: each step's bytes are read from the file once for them all, and each request
-// reads its values from them exactly as its own extraction reads that step.
+// reads its values from them exactly as its own extraction reads that step, up to its own
+// first failure (its values are 0 from there on).
 class StepValues {
 public:
+    // `shared`: bytes the reader takes from memory where they are held (a scan just read
+    // them), or null.
     StepValues(const OutputFileModel& model, std::vector<ExtractionRequest> requests,
-               int vectorLevel);
+               int vectorLevel, SharedBytes* shared = nullptr);
     ~StepValues();
     StepValues(const StepValues&) = delete;
     StepValues& operator=(const StepValues&) = delete;
@@ -52,10 +56,15 @@ public:
     std::size_t Count() const;
     // Where request k's values begin among them.
     std::size_t Offset(std::size_t k) const;
-    // Reads step `step` (1-based) of every request into `values` (Count() of them). A
-    // failure ends it: the notice the extraction of the first request in order that fails
-    // would show (the values are then incomplete).
-    std::optional<Notice> Read(std::int16_t step, std::span<float> values);
+
+    // A request's reading that failed: the notice its extraction would show.
+    struct Failed {
+        std::size_t Request;
+        Notice What;
+    };
+    // Reads step `step` (1-based) of every request still read into `values` (Count() of
+    // them). Returns the requests that failed at this step, in order.
+    std::vector<Failed> Read(std::int16_t step, std::span<float> values);
 
 private:
     struct Reading;

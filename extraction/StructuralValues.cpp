@@ -444,6 +444,13 @@ public:
 struct StepValues::Reading {
     Reading(const OutputFileModel& m, std::vector<ExtractionRequest> r, int vectorLevel)
         : model(m), requests(std::move(r)), in(m.FilePath, vectorLevel), reading(in) {}
+    void Fail(std::size_t k, const std::exception_ptr& failure) {
+        if (failed[k]) return;
+        failed[k] = true;
+        const auto notice = ReadingNotice(failure);
+        if (!notice) std::rethrow_exception(failure);
+        failures.push_back({k, *notice});
+    }
     const OutputFileModel& model;
     std::vector<ExtractionRequest> requests;  // each at its own one step: column 1
     std::vector<ValueTable> tables;
@@ -453,15 +460,19 @@ struct StepValues::Reading {
     // with the lines split once: [first, end) each.
     std::vector<std::pair<std::size_t, std::size_t>> groups;
     std::vector<std::size_t> offsets;
+    std::vector<bool> failed;
+    std::vector<Failed> failures;  // of the step read last
     LineReader in;
     ColumnReading reading;
 };
 
 StepValues::StepValues(const OutputFileModel& model, std::vector<ExtractionRequest> requests,
-                       int vectorLevel)
+                       int vectorLevel, SharedBytes* shared)
     : m_reading(std::make_unique<Reading>(model, std::move(requests), vectorLevel)) {
     Reading& r = *m_reading;
+    r.in.Share(shared);
     const std::size_t count = r.requests.size();
+    r.failed.assign(count, false);
     r.tables.resize(count);
     r.plans.resize(count);
     r.temperatures.resize(count);
@@ -498,48 +509,54 @@ std::size_t StepValues::Offset(std::size_t k) const {
     return m_reading->offsets.at(k);
 }
 
-std::optional<Notice> StepValues::Read(std::int16_t step, std::span<float> values) {
+std::vector<StepValues::Failed> StepValues::Read(std::int16_t step, std::span<float> values) {
     Reading& r = *m_reading;
+    r.failures.clear();
     for (std::size_t k = 0; k < r.requests.size(); ++k) {
         r.requests[k].SelectedTimes.front() = step;
         r.tables[k].ClearColumn(1);
     }
     if (step >= 1 && step <= static_cast<std::int32_t>(r.model.Times.size()))
         r.in.Keep(r.model.Times[static_cast<std::size_t>(step - 1)].Position);
-    std::optional<Notice> notice;
     for (const auto& [first, end] : r.groups) {
-        const ColumnReader reader(r.model, r.requests[first], r.tables[first], r.plans[first]);
+        std::vector<std::size_t> kinds;  // the group's requests still read
+        for (std::size_t k = first; k < end; ++k)
+            if (!r.failed[k]) kinds.push_back(k);
+        if (kinds.empty()) continue;
+        const std::size_t k0 = kinds.front();
         try {
-            if (r.temperatures[first]) {
-                ReadTemperatureColumn(r.model, r.requests[first], r.tables[first], r.reading, 1);
+            if (r.temperatures[k0]) {
+                ReadTemperatureColumn(r.model, r.requests[k0], r.tables[k0], r.reading, 1);
             } else if (end - first == 1) {
-                reader.Read(r.reading, 1);
+                ColumnReader(r.model, r.requests[k0], r.tables[k0], r.plans[k0]).Read(r.reading, 1);
             } else {
-                std::vector<SeveralWords::Kind> kinds;
-                for (std::size_t k = first; k < end; ++k)
-                    kinds.push_back({&r.tables[k], r.plans[k].Word});
-                std::size_t failedKind = end - first;
-                std::exception_ptr failure;
+                std::vector<SeveralWords::Kind> words;
+                for (std::size_t k : kinds) words.push_back({&r.tables[k], r.plans[k].Word});
                 const std::function<void(std::size_t)> failed = [&](std::size_t i) {
-                    if (i < failedKind) failedKind = i, failure = std::current_exception();
+                    r.Fail(kinds[i], std::current_exception());
                 };
-                SeveralWords words(std::move(kinds), failed);
-                reader.Read(r.reading, 1, words);
-                if (failure) std::rethrow_exception(failure);
+                SeveralWords several(std::move(words), failed);
+                ColumnReader(r.model, r.requests[k0], r.tables[k0], r.plans[k0])
+                    .Read(r.reading, 1, several);
             }
         } catch (...) {
-            notice = ReadingNotice(ReadingFailure());
-            break;
+            const std::exception_ptr failure = ReadingFailure();
+            for (std::size_t k : kinds) r.Fail(k, failure);
         }
     }
     r.in.Keep(-1);
-    if (notice) return notice;
     for (std::size_t k = 0; k < r.requests.size(); ++k) {
         const std::vector<std::int16_t>& items = r.requests[k].Vectors;
         float* out = values.data() + r.offsets[k];
+        if (r.failed[k]) {
+            std::fill(out, out + items.size(), 0.0f);
+            continue;
+        }
         for (std::size_t i = 0; i < items.size(); ++i) out[i] = r.tables[k].At(items[i], 1);
     }
-    return std::nullopt;
+    std::sort(r.failures.begin(), r.failures.end(),
+              [](const Failed& x, const Failed& y) { return x.Request < y.Request; });
+    return r.failures;
 }
 
 std::vector<Outcome> ExtractKinds(const OutputFileModel& model,

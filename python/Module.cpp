@@ -256,6 +256,42 @@ std::vector<float> TakeInRequestOrder(ValueTable& table, const ExtractionRequest
     return inOrder ? table.TakeValues() : std::vector<float>{};
 }
 
+// A comparison's request from the module's arguments.
+CompareRequest CompareRequestOf(const std::vector<py::str>& variables, double relative,
+                                double absolute) {
+    CompareRequest request;
+    for (const auto& name : variables)
+        request.Variables.push_back(
+            Latin1Argument(name, "variable '%' is offered by neither listing"));
+    request.Within = {relative, absolute};
+    return request;
+}
+
+// A comparison as the Python part takes it: the table's columns, whether the listings
+// agree, and the differences of structure.
+py::tuple ComparisonResult(const Comparison& comparison) {
+    py::list structure;
+    for (const auto& line : comparison.Structure) structure.append(Latin1Text(line));
+    return py::make_tuple(TableColumns(ComparisonTable(comparison)), comparison.Agree(), structure);
+}
+
+// Two listings compared from their paths, each read once (scan and values together).
+py::tuple ComparePaths(const py::bytes& a, const py::bytes& b,
+                       const std::vector<py::str>& variables, double relative, double absolute,
+                       py::object progress, int threads) {
+    const CompareRequest request = CompareRequestOf(variables, relative, absolute);
+    ListingsCompared compared;
+    Outcome read;
+    PythonHost host(std::move(progress), threads);
+    host.Run([&](Services& services) {
+        read = CompareListings(std::string(a), std::string(b), request, compared, services);
+    });
+    host.RaiseIfFailed(read);
+    if (compared.Refused) Refuse(compared.Refused->Reason);
+    host.RaiseIfFailed(Outcome{compared.Failures, false});
+    return ComparisonResult(compared.Result);
+}
+
 class Listing {
 public:
     // `threads`: what each reading of the listing runs on (0: one per processor, at most
@@ -388,10 +424,7 @@ public:
             outcome = RunComparison(*a, *b, request, comparison, services);
         });
         host.RaiseIfFailed(outcome);
-        py::list structure;
-        for (const auto& line : comparison.Structure) structure.append(Latin1Text(line));
-        return py::make_tuple(TableColumns(ComparisonTable(comparison)), comparison.Agree(),
-                              structure);
+        return ComparisonResult(comparison);
     }
 
 private:
@@ -445,6 +478,9 @@ PYBIND11_MODULE(_core, m) {
         .def_readwrite("items", &Arguments::Items)
         .def_readwrite("steps", &Arguments::Steps)
         .def_readwrite("times", &Arguments::Times);
+
+    m.def("compare_paths", &ComparePaths, py::arg("a"), py::arg("b"), py::arg("variables"),
+          py::arg("rtol"), py::arg("atol"), py::arg("progress"), py::arg("threads"));
 
     py::class_<Listing>(m, "Listing")
         .def(py::init<const py::bytes&, py::object, int>(), py::arg("path"), py::arg("progress"),

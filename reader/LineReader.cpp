@@ -218,6 +218,42 @@ const char* FindLineEnds(const char* p, const char* end, std::int64_t wanted, st
 
 }  // namespace
 
+std::size_t SharedBytes::Take(char* into, std::size_t want, std::int64_t offset) const {
+    if (m_start < 0 || offset < Start() || offset >= End()) return 0;
+    const auto from = static_cast<std::size_t>(offset - m_start);
+    const std::size_t count = std::min(want, m_bytes.size() - from);
+    std::memcpy(into, m_bytes.data() + from, count);
+    return count;
+}
+
+void SharedBytes::Offer(std::int64_t offset, const char* bytes, std::size_t count) {
+    if (m_start < 0 || Held() == 0) {
+        m_bytes.clear();
+        m_dropped = 0;
+        m_start = offset;
+    } else if (offset != End()) {
+        return;
+    }
+    if (count > m_most) return;
+    if (Held() + count > m_most) Drop(Held() + count - m_most);
+    m_bytes.append(bytes, count);
+}
+
+void SharedBytes::Release(std::int64_t offset) {
+    if (m_start >= 0 && offset > Start())
+        Drop(static_cast<std::size_t>(std::min(offset, End()) - Start()));
+}
+
+void SharedBytes::Drop(std::size_t count) {
+    m_dropped += count;
+    // The bytes gone are let go of once they are as many as those held.
+    if (m_dropped >= Held()) {
+        m_bytes.erase(0, m_dropped);
+        m_start += static_cast<std::int64_t>(m_dropped);
+        m_dropped = 0;
+    }
+}
+
 LineReader::LineReader(const std::filesystem::path& path, int vectorLevel)
     : m_vectorLevel(UsableVectorLevel(vectorLevel)) {
     // O_NONBLOCK keeps a FIFO from hanging the open; only regular files are accepted.
@@ -292,10 +328,18 @@ bool LineReader::Fill() {
     // look at a long line again after each read cost no more than reading it.
     const std::size_t want =
         std::min(m_buffer.Capacity() - m_end, std::max(kReadSize, m_end - m_begin));
+    const std::int64_t at = m_bufferOffset + static_cast<std::int64_t>(m_end);
+    if (m_shared) {
+        if (const std::size_t taken = m_shared->Take(m_buffer.get() + m_end, want, at)) {
+            m_end += taken;
+            return true;
+        }
+    }
     for (;;) {
-        ssize_t got = ::pread(m_fd, m_buffer.get() + m_end, want,
-                              m_bufferOffset + static_cast<std::int64_t>(m_end));
+        ssize_t got = ::pread(m_fd, m_buffer.get() + m_end, want, at);
         if (got > 0) {
+            if (m_shared)
+                m_shared->Offer(at, m_buffer.get() + m_end, static_cast<std::size_t>(got));
             m_end += static_cast<std::size_t>(got);
             return true;
         }

@@ -2,12 +2,41 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <string_view>
 #include <type_traits>
 
 #include "reader/VectorLevel.h"
 
 namespace vx {
+
+// Bytes of one file that several line readers of it share, all on one thread: what one
+// reader reads from the file is kept, and another that wants those bytes takes them from
+// here instead of reading the file again. It holds one stretch, the bytes read last from a
+// mark its owner moves on (Release), at most `most` bytes (past that the oldest go, and a
+// reader that wants them reads the file).
+class SharedBytes {
+public:
+    explicit SharedBytes(std::size_t most = std::size_t{64} << 20) : m_most(most) {}
+    // Copies up to `want` of the bytes held from `offset` on into `into`; 0 when it holds
+    // none at `offset`.
+    std::size_t Take(char* into, std::size_t want, std::int64_t offset) const;
+    // Bytes just read from the file at `offset`: kept when they go on from the ones held.
+    void Offer(std::int64_t offset, const char* bytes, std::size_t count);
+    // The bytes before `offset` are wanted no more.
+    void Release(std::int64_t offset);
+    std::size_t Held() const { return m_bytes.size() - m_dropped; }
+
+private:
+    std::int64_t Start() const { return m_start + static_cast<std::int64_t>(m_dropped); }
+    std::int64_t End() const { return m_start + static_cast<std::int64_t>(m_bytes.size()); }
+    void Drop(std::size_t count);
+
+    std::size_t m_most;
+    std::string m_bytes;  // from file offset m_start; the first m_dropped are gone
+    std::size_t m_dropped = 0;
+    std::int64_t m_start = -1;  // -1: nothing held yet
+};
 
 // Sequential, read-only line access to a listing with byte positions and seek.
 //
@@ -82,6 +111,10 @@ public:
     using Visitor = void (*)(void* context, std::string_view bytes);
     std::int64_t SkipLines(std::int64_t count, Visitor visit, void* context);
 
+    // Takes the bytes it reads from `shared` where it holds them, and offers it those it
+    // reads from the file. (Null: none shared.)
+    void Share(SharedBytes* shared) { m_shared = shared; }
+
     // Keeps the bytes from `position` on in memory, so that seeking back to any of them
     // reads nothing from the file again: several readings of one stretch (one time step
     // read for several vector kinds) read its bytes once. Up to kMostKeptBytes are kept;
@@ -132,6 +165,7 @@ private:
     bool m_eof = false;               // the file gave no more bytes at m_bufferOffset + m_end
     std::int64_t m_lineStart = 0;     // offset of the last line returned
     std::int64_t m_keepFrom = -1;     // bytes from this offset on stay held (-1: none)
+    SharedBytes* m_shared = nullptr;
 };
 
 }  // namespace vx

@@ -62,7 +62,8 @@ void ReadHeader(OutputFileModel& model) {
         model.AnalysisType = AnalysisDynamic;
 }
 
-void ReadAndScan(OutputFileModel& model, Services& services, Outcome& outcome) {
+void ReadAndScan(OutputFileModel& model, Services& services, Outcome& outcome,
+                 ScanObserver* observer) {
     if (!model.FilePath.empty()) {
         try {
             ReadHeader(model);
@@ -81,7 +82,7 @@ void ReadAndScan(OutputFileModel& model, Services& services, Outcome& outcome) {
         case AnalysisStatic:
         case AnalysisDynamic:
             try {
-                ScanStructuralFile(model, services);
+                ScanStructuralFile(model, services, observer);
             } catch (const Failure& failure) {
                 ShowReadFileError(services, outcome, failure);
             } catch (const std::bad_alloc&) {
@@ -98,9 +99,13 @@ void ReadAndScan(OutputFileModel& model, Services& services, Outcome& outcome) {
 }  // namespace
 
 Outcome ReadOutputFile(OutputFileModel& model, Services& services) {
+    return ReadOutputFile(model, services, nullptr);
+}
+
+Outcome ReadOutputFile(OutputFileModel& model, Services& services, ScanObserver* observer) {
     Outcome outcome;
     try {
-        ReadAndScan(model, services, outcome);
+        ReadAndScan(model, services, outcome, observer);
     } catch (const ScanStopped&) {
         // The window that asked for the reading has gone: nobody is left to tell.
         outcome.Stopped = true;

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <cstddef>
+#include <vector>
+
 #include "common/Outcome.h"
+#include "reader/LineReader.h"
 #include "reader/OutputFileModel.h"
 #include "reader/Services.h"
 
@@ -14,10 +18,31 @@ namespace vx {
 // time step indexed; the outcome then says it was stopped.
 Outcome ReadOutputFile(OutputFileModel& model, Services& services);
 
+// Follows a structural scan step by step, so that each step's values can be read from the
+// bytes the scan has just read: one reading of the listing for both.
+class ScanObserver {
+public:
+    virtual ~ScanObserver() = default;
+    // Shared with the scan's reader, which leaves the bytes it reads there.
+    virtual SharedBytes& Bytes() = 0;
+    // Steps 1 to `complete` are complete: the scan has found the time line after the last
+    // of them, or has come to the end. `model` holds the input echo's counts and the first
+    // step's blocks (what decides the variables offered); `times`, the steps found so far.
+    // Called on the scan's thread, in step order; must not throw.
+    virtual void StepsComplete(const OutputFileModel& model, const std::vector<TimeStep>& times,
+                               std::size_t complete) = 0;
+};
+
+// The same reading, followed by `observer`. The model and the outcome are exactly those
+// of the reading without it; only a structural scan is followed (a thermal one calls the
+// observer never).
+Outcome ReadOutputFile(OutputFileModel& model, Services& services, ScanObserver* observer);
+
 // The scans themselves, as ReadOutputFile runs them. The structural scan passes its
 // failures on (ReadOutputFile reports them); the thermal scan shows its missing
 // landmarks and ends its read failures quietly. Both throw ScanStopped when told to stop.
-void ScanStructuralFile(OutputFileModel& model, Services& services);
+void ScanStructuralFile(OutputFileModel& model, Services& services,
+                        ScanObserver* observer = nullptr);
 void ScanThermalFile(OutputFileModel& model, Services& services, Outcome& outcome);
 
 }  // namespace vx

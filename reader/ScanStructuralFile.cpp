@@ -1,3 +1,5 @@
+#include <optional>
+
 #include "common/Failure.h"
 #include "reader/LineReader.h"
 #include "reader/Markers.h"
@@ -107,15 +109,37 @@ void ReadFirstStepBlocks(OutputFileModel& model) {
 
 }  // namespace
 
-void ScanStructuralFile(OutputFileModel& model, Services& services) {
+void ScanStructuralFile(OutputFileModel& model, Services& services, ScanObserver* observer) {
     {
         LineReader in(model.FilePath, services.Reading.VectorLevel);
+        if (observer) in.Share(&observer->Bytes());
         ScanProgress progress(services.Progress, in.Size(), services.StopScan);
         progress.Report(in.Position(), kReadingInput);
         ReadInputEcho(in, model, progress);
-        IndexTimeSteps(in, model, progress, services.Reading);
+        StepsFound found;
+        // What the observer is told: the model with the first step's blocks, read as soon
+        // as that step is complete (into a copy: the model itself gets them at the end, in
+        // their turn, as without an observer).
+        std::optional<OutputFileModel> first;
+        bool following = observer != nullptr;
+        if (observer)
+            found = [&](const std::vector<TimeStep>& times) {
+                if (!following || times.size() < 2) return;
+                if (!first) {
+                    try {
+                        first = model;
+                        ReadFirstStepBlocks(*first);
+                    } catch (...) {
+                        following = false;  // the scan meets this failure at the end
+                        return;
+                    }
+                }
+                observer->StepsComplete(*first, times, times.size() - 1);
+            };
+        IndexTimeSteps(in, model, progress, services.Reading, found);
     }
     ReadFirstStepBlocks(model);
+    if (observer) observer->StepsComplete(model, model.Times, model.Times.size());
 }
 
 }  // namespace vx

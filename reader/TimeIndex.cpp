@@ -31,15 +31,19 @@ void Append(std::vector<TimeStep>& times, const TimeStep& step) {
     if (times.size() + 1 > static_cast<std::size_t>(INT16_MAX)) Raise(fail::Overflow);
 }
 
-void IndexInOrder(LineReader& in, std::vector<TimeStep>& times, ScanProgress& progress) {
+void IndexInOrder(LineReader& in, std::vector<TimeStep>& times, ScanProgress& progress,
+                  const StepsFound& found) {
     WordList words;
     std::string_view line;
     while (!in.AtEnd()) {
-        LineReader::Search found;
-        while ((found = in.ReadLineContaining(marker::TimeLine, line, kSearchBudget)) ==
+        LineReader::Search search;
+        while ((search = in.ReadLineContaining(marker::TimeLine, line, kSearchBudget)) ==
                LineReader::Search::Paused)
             progress.Pause(in.Position(), kReadingTimes);
-        if (found == LineReader::Search::Found) Append(times, StepOf(line, in.Position(), words));
+        if (search == LineReader::Search::Found) {
+            Append(times, StepOf(line, in.Position(), words));
+            if (found) found(times);
+        }
         progress.Tick(in.Position(), kReadingTimes);
     }
 }
@@ -171,16 +175,16 @@ void IndexInPieces(LineReader& in, const std::string& path, int threads, std::in
 }  // namespace
 
 void IndexTimeSteps(LineReader& in, OutputFileModel& model, ScanProgress& progress,
-                    const ReadingOptions& options) {
+                    const ReadingOptions& options, const StepsFound& found) {
     std::vector<TimeStep> times;
     const int threads = ReadingThreads(options);
     const std::int64_t pieceBytes = options.TimeIndexPieceBytes > 0
                                         ? options.TimeIndexPieceBytes
                                         : ReadingOptions{}.TimeIndexPieceBytes;
-    if (threads > 1 && in.Size() - in.Position() > 2 * pieceBytes)
+    if (!found && threads > 1 && in.Size() - in.Position() > 2 * pieceBytes)
         IndexInPieces(in, model.FilePath, threads, pieceBytes, times, progress);
     else
-        IndexInOrder(in, times, progress);
+        IndexInOrder(in, times, progress, found);
     progress.Tick(in.Position(), kReadingTimes);
     model.TimeCount = static_cast<std::int16_t>(times.size());
     model.Times = std::move(times);

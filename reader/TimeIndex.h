@@ -1,5 +1,8 @@
 #pragma once
 
+#include <functional>
+#include <vector>
+
 #include "reader/LineReader.h"
 #include "reader/OutputFileModel.h"
 #include "reader/ScanProgress.h"
@@ -14,7 +17,11 @@ namespace vx {
 // On a large file the index is made by several threads (options.Threads), each taking
 // the next piece of the file (options.TimeIndexPieceBytes) in turn; the outcome is that
 // of one reading from front to back.
+//
+// With `found`, the index is made in one reading from front to back, and `found` is
+// told of every step as it is found, with the steps found so far.
+using StepsFound = std::function<void(const std::vector<TimeStep>& times)>;
 void IndexTimeSteps(LineReader& in, OutputFileModel& model, ScanProgress& progress,
-                    const ReadingOptions& options);
+                    const ReadingOptions& options, const StepsFound& found = {});
 
 }  // namespace vx

@@ -131,24 +131,23 @@ int RunCompare(const std::vector<std::string>& args) {
             return Refuse("variable '" + name + "' is offered by neither listing");
 
     ConsoleServices console(/*echoMessages=*/true, /*showProgress=*/!o.Quiet);
-    OutputFileModel a, b;
-    Outcome outcome = console.ReadListing(o.Files[0], a);
-    outcome.Append(console.ReadListing(o.Files[1], b));
     auto services = console.Get();
-
-    // A message while a listing was read: nothing would rest on the whole of it.
-    if (outcome.Failed()) return ExitStatus(outcome);
-    Comparison comparison;
-    if (auto refused = PlanComparison(a, b, o.Request, comparison)) return Refuse(refused->Reason);
-    for (const auto& line : comparison.Structure)
-        std::fputs(Latin1ToUtf8(line + "\n").c_str(), stderr);
-
-    outcome.Append(RunComparison(a, b, o.Request, comparison, services));
+    // Each listing read once, both at a time: the scan and the values in one reading.
+    ListingsCompared both;
+    const Outcome read = CompareListings(o.Files[0], o.Files[1], o.Request, both, services);
     console.ClearProgress();
-    if (outcome.Stopped) {
+    if (read.Stopped) {
         std::fputs("voraxextract-cli compare: interrupted; nothing was written\n", stderr);
         return kExitMessage;
     }
+    // A message while a listing was read: nothing would rest on the whole of it.
+    if (read.Failed()) return ExitStatus(read);
+    if (both.Refused) return Refuse(both.Refused->Reason);
+    const Comparison& comparison = both.Result;
+    for (const auto& line : comparison.Structure)
+        std::fputs(Latin1ToUtf8(line + "\n").c_str(), stderr);
+    Outcome outcome;
+    for (auto& failure : both.Failures) services.Report(outcome, std::move(failure));
     if (outcome.Failed()) return ExitStatus(outcome);
 
     const ComparisonTable table(comparison);

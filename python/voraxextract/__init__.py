@@ -384,17 +384,21 @@ def compare(a, b, variables=None, rtol=0.0, atol=0.0, *, progress=None):
         if not (value >= 0 and value != float("inf")):
             raise ValueError(f"{label} must be a non-negative finite number, not {value!r}")
         tolerances[label] = float(value)
-    with contextlib.ExitStack() as opened:
-        listings = []
-        for listing in (a, b):
-            if not isinstance(listing, Listing):
-                listing = opened.enter_context(Listing(listing, progress))
-            listings.append(listing)
-        first, second = listings
-        with _raising_failures(), \
-                progress_callback(first._progress_for(progress)) as callback:
-            columns, agree, structure = first._core.compare(
-                second._core, names, tolerances["rtol"], tolerances["atol"], callback)
+    if isinstance(a, Listing) and isinstance(b, Listing):
+        with _raising_failures(), progress_callback(a._progress_for(progress)) as callback:
+            columns, agree, structure = a._core.compare(
+                b._core, names, tolerances["rtol"], tolerances["atol"], callback)
+    elif isinstance(a, Listing) or isinstance(b, Listing):
+        with contextlib.ExitStack() as opened:
+            first, second = (x if isinstance(x, Listing)
+                             else opened.enter_context(Listing(x, progress)) for x in (a, b))
+            return compare(first, second, names, rtol, atol, progress=progress)
+    else:
+        # Two paths: each listing read once, its scan and its values in one reading.
+        paths = [os.fsencode(os.fspath(x)) for x in (a, b)]
+        with _raising_failures(), progress_callback(_checked_progress(progress)) as callback:
+            columns, agree, structure = _core.compare_paths(
+                paths[0], paths[1], names, tolerances["rtol"], tolerances["atol"], callback, 0)
     frame = _table_frame(columns)
     frame.attrs["agree"] = bool(agree)
     frame.attrs["structure"] = list(structure)

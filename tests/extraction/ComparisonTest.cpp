@@ -113,6 +113,31 @@ Compared CompareModels(const OutputFileModel& a, const OutputFileModel& b,
     return c;
 }
 
+// The same comparison from the paths: each listing read once, scan and values together.
+ListingsCompared CompareFiles(const std::filesystem::path& a, const std::filesystem::path& b,
+                              const CompareRequest& request = {}) {
+    ListingsCompared c;
+    test::FakeServices host;
+    auto services = host.Get();
+    const Outcome read = CompareListings(a.string(), b.string(), request, c, services);
+    EXPECT_EQ(read.Notices, host.Messages);
+    EXPECT_EQ(read.Notices, c.Read.Notices);
+    return c;
+}
+
+// Both ways of comparing give the same lines to the last field.
+void ExpectSameComparison(const Comparison& got, const Comparison& want, const std::string& what) {
+    EXPECT_EQ(got.Structure, want.Structure) << what;
+    ASSERT_EQ(got.Lines.size(), want.Lines.size()) << what;
+    for (std::size_t l = 0; l < got.Lines.size(); ++l) {
+        EXPECT_EQ(got.Lines[l].Variable, want.Lines[l].Variable) << what;
+        EXPECT_EQ(got.Lines[l].Vector, want.Lines[l].Vector) << what;
+        EXPECT_EQ(got.Lines[l].Items, want.Lines[l].Items) << what;
+        EXPECT_EQ(got.Lines[l].Steps, want.Lines[l].Steps) << what;
+        ExpectSame(got.Lines[l].Found, want.Lines[l].Found, what + ": " + got.Lines[l].Variable);
+    }
+}
+
 std::string Bytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
@@ -187,8 +212,11 @@ TEST(Comparison, ValuesChangedAtTheEndsOfEveryLineAreFoundAndPlaced) {
                 std::vector<Differences> witness;
                 for (const auto& other : same.Result.Lines)
                     witness.push_back(Witness(a.Model, b.Model, other, {}));
+                const ListingsCompared once = CompareFiles(pathA, pathB);
+                EXPECT_TRUE(once.Failures.empty()) << what;
                 for (int threads : {1, 2}) {
                     const Compared got = CompareModels(a.Model, b.Model, {}, threads);
+                    ExpectSameComparison(once.Result, got.Result, what + " (read once)");
                     ASSERT_FALSE(got.Run.Failed()) << what;
                     EXPECT_FALSE(got.Result.Agree()) << what;
                     EXPECT_TRUE(got.Result.Structure.empty()) << what;
@@ -263,6 +291,7 @@ TEST(Comparison, DifferencesOfStructureAreNamedAndTheRestCompared) {
     EXPECT_EQ(c.Result.Structure, (std::vector<std::string>{"NodeCount: 13 in A, 15 in B",
                                                             "TimeCount: 5 in A, 3 in B"}));
     EXPECT_FALSE(c.Result.Agree());
+    ExpectSameComparison(CompareFiles(pathA, pathB).Result, c.Result, "read once");
     for (const auto& line : c.Result.Lines) {
         EXPECT_EQ(line.Steps, 3);
         if (line.Variable == var::Displacements) {
@@ -364,6 +393,44 @@ TEST(Comparison, AListingCutInItsLastStepEndsInItsMessage) {
     ASSERT_EQ(c.Shown.size(), 1u);
     EXPECT_EQ(c.Shown.front().Text, "62: Input past end of file");
     EXPECT_EQ(c.Run.Notices, c.Shown);
+    // Read once: the same failure, kept for the caller to show after the structure.
+    const ListingsCompared once = CompareFiles(pathA, pathB);
+    EXPECT_FALSE(once.Read.Failed());
+    EXPECT_EQ(once.Result.Structure, c.Result.Structure);
+    EXPECT_EQ(once.Failures, c.Shown);
+    // A scan that fails on either side: its message, as opening the listing shows it.
+    Write(pathB, "no listing\n");
+    const ListingsCompared notListing = CompareFiles(pathB, pathA);
+    ASSERT_EQ(notListing.Read.Notices.size(), 1u);
+    EXPECT_EQ(notListing.Read.Notices.front().Text, "Read File Error 62: Input past end of file");
+}
+
+// Read once is read once: the bytes both listings hold, and little more.
+TEST(Comparison, EachListingIsReadOnce) {
+    test::TempDir dir;
+    auto spec = test::EveryBlockSpec(3);
+    spec.targetBytes = std::int64_t{24} << 20;
+    const auto pathA = dir.Path() / "a.out", pathB = dir.Path() / "b.out";
+    test::Generate(spec, pathA);
+    spec.seed = 2;
+    test::Generate(spec, pathB);
+    const auto sizes =
+        static_cast<double>(std::filesystem::file_size(pathA) + std::filesystem::file_size(pathB));
+    auto bytesRead = [] {
+        std::ifstream io("/proc/self/io");
+        std::string key;
+        std::int64_t value = 0;
+        while (io >> key >> value)
+            if (key == "rchar:") return value;
+        return std::int64_t{-1};
+    };
+    const std::int64_t before = bytesRead();
+    if (before < 0) GTEST_SKIP() << "no /proc/self/io here";
+    const ListingsCompared c = CompareFiles(pathA, pathB);
+    const auto read = static_cast<double>(bytesRead() - before);
+    EXPECT_FALSE(c.Result.Agree());
+    EXPECT_GT(c.Result.Lines.size(), 50u);
+    EXPECT_LE(read, 1.05 * sizes) << read / sizes;
 }
 
 }  // namespace

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "common/Outcome.h"
+#include "extraction/Extraction.h"
+#include "extraction/ExtractionRequest.h"
+#include "reader/Reader.h"
+
+// One reading of a listing for a request known before it is opened: the scan, and the
+// values of each step read from the bytes the scan has just read, handed over step after
+// step as the scan goes. The model and the scan's messages are exactly those of opening
+// the listing; each step's values exactly those of the extraction of that step.
+namespace vx {
+
+class ListingPass final : public ScanObserver {
+public:
+    // What to read, chosen once the listing's counts and first step are known: the model
+    // as the scan has it then (no time steps yet). Called once, on the pass's thread.
+    using Choose = std::function<std::vector<ExtractionRequest>(const OutputFileModel& model)>;
+    // Each step's values, in step order, laid out as StepValues lays them out: false when
+    // no more values are wanted (the scan goes on to its end).
+    using Deliver = std::function<bool(std::int16_t step, std::span<const float> values)>;
+
+    ListingPass(Choose choose, Deliver deliver)
+        : m_choose(std::move(choose)), m_deliver(std::move(deliver)) {}
+
+    // Reads the listing at model.FilePath as ReadOutputFile does (the model Reset() first)
+    // and delivers the values of every step. The steps the scan did not hand over as it
+    // went (those of a thermal listing) are read after it, from the file. Returns the
+    // scan's outcome; failures of the values are kept (Failures), not shown.
+    Outcome Run(OutputFileModel& model, Services& services);
+
+    // The model the requests were chosen by, and the requests (empty before the first step).
+    const OutputFileModel& Chosen() const { return m_model; }
+    const std::vector<ExtractionRequest>& Requests() const { return m_requests; }
+    std::size_t Offset(std::size_t k) const { return m_values ? m_values->Offset(k) : 0; }
+    // Every request's first failure and its step, in the order they arose.
+    struct Failed {
+        std::int16_t Step;
+        std::size_t Request;
+        Notice What;
+    };
+    const std::vector<Failed>& Failures() const { return m_failures; }
+
+    SharedBytes& Bytes() override { return m_shared; }
+    void StepsComplete(const OutputFileModel& model, const std::vector<TimeStep>& times,
+                       std::size_t complete) override;
+
+private:
+    // Chooses the requests by `model` the first time; false when they cannot be read.
+    bool Start(const OutputFileModel& model);
+    void ReadStep(std::int16_t step);
+
+    Choose m_choose;
+    Deliver m_deliver;
+    SharedBytes m_shared;
+    OutputFileModel m_model;  // the counts and first step's blocks, steps as they are found
+    std::vector<ExtractionRequest> m_requests;
+    std::optional<StepValues> m_values;
+    std::vector<float> m_step;
+    std::vector<Failed> m_failures;
+    std::size_t m_delivered = 0;
+    bool m_started = false, m_wanted = true;
+    int m_vectorLevel = 0;
+};
+
+}  // namespace vx
