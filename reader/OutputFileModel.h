@@ -23,6 +23,21 @@ enum AnalysisKind : std::int16_t {
     AnalysisDynamic = 4,
 };
 
+// Where a reading of the listing stopped and which file it read: a listing that grows is
+// read on from there (RefreshOutputFile), one that shrank or was replaced is read again.
+struct ScanMark {
+    std::int64_t Size = 0;           // the bytes the scan read: the file up to its end then
+    std::int64_t LastLineStart = 0;  // where the last line of them starts: reading goes on there
+    std::uint64_t Device = 0, Inode = 0;
+    std::uint64_t Head = 0;  // a hash of the first bytes of the file (up to kHeadBytes)
+    // The first step's blocks were read up to the next step's, not to the end of the file.
+    bool FirstStepSettled = false;
+    // Counts and first step settled, no message: what is added later cannot change them.
+    bool Resumable = false;
+    static constexpr std::int64_t kHeadBytes = 4096;
+    bool operator==(const ScanMark&) const = default;
+};
+
 // What the reader learned about the one open listing. The readers are its only
 // writers; the window and the extraction read it. Text fields hold the listing's own
 // Latin-1 bytes. Lists are 0-based here: time step i is Times[i - 1].
@@ -58,6 +73,8 @@ struct OutputFileModel {
     std::vector<std::string> StressPoints;
     std::int16_t TangentPointCount = 0;
     std::vector<std::string> TangentPoints;
+
+    ScanMark Mark;
 
     bool operator==(const OutputFileModel&) const = default;
 

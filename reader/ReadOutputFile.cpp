@@ -110,6 +110,7 @@ Outcome ReadOutputFile(OutputFileModel& model, Services& services, ScanObserver*
         // The window that asked for the reading has gone: nobody is left to tell.
         outcome.Stopped = true;
     }
+    MarkReading(model, outcome);
     return outcome;
 }
 

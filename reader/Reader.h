@@ -38,6 +38,24 @@ public:
 // observer never).
 Outcome ReadOutputFile(OutputFileModel& model, Services& services, ScanObserver* observer);
 
+// A listing that may have changed since it was read (by ReadOutputFile or this): when it
+// only grew, the time steps are looked for in what was added, from the start of the last
+// line read on (what may have been cut short), so that the model is exactly the one a
+// reading of the whole listing as it stands would give; when it shrank, was replaced (another
+// file, other first bytes), or cannot be read on (its counts or first step were not settled,
+// the last reading showed a message), it is read again from the start.
+struct Refreshed {
+    Outcome Read;      // the messages of a reading from the start
+    int NewSteps = 0;  // time steps added (negative when a new reading found fewer)
+    bool FromStart = false;
+    bool Replaced = false;  // shrank or another file: read again from the start
+    bool Gone = false;      // the file cannot be opened now: the model is left as it was
+};
+Refreshed RefreshOutputFile(OutputFileModel& model, Services& services);
+
+// Records in model.Mark what a reading needs to go on later; ReadOutputFile calls it.
+void MarkReading(OutputFileModel& model, const Outcome& outcome);
+
 // The scans themselves, as ReadOutputFile runs them. The structural scan passes its
 // failures on (ReadOutputFile reports them); the thermal scan shows its missing
 // landmarks and ends its read failures quietly. Both throw ScanStopped when told to stop.

@@ -88,6 +88,7 @@ void ReadFirstStepBlocks(OutputFileModel& model) {
     if (!in.AtEnd()) line = in.ReadLine();  // the step's time line
     while (!IsExactly(line, marker::Convergence) && !in.AtEnd()) {
         line = in.ReadLine();
+        model.Mark.FirstStepSettled = IsExactly(line, marker::Convergence);
         if (IsExactly(line, marker::TotalDisplacements)) model.HasDisplacements = true;
         if (IsExactly(line, marker::BeamForces)) model.HasBeamForces = true;
         if (Contains(line, marker::BeamStresses)) {

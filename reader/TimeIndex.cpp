@@ -188,6 +188,19 @@ void IndexTimeSteps(LineReader& in, OutputFileModel& model, ScanProgress& progre
     progress.Tick(in.Position(), kReadingTimes);
     model.TimeCount = static_cast<std::int16_t>(times.size());
     model.Times = std::move(times);
+    model.Mark.Size = in.Position();
+}
+
+void ResumeTimeIndex(LineReader& in, OutputFileModel& model, ScanProgress& progress) {
+    std::vector<TimeStep> times = std::move(model.Times);
+    const std::int64_t from = in.Position();
+    // The steps whose time line starts where the reading goes on are found again.
+    while (!times.empty() && times.back().Position > from) times.pop_back();
+    IndexInOrder(in, times, progress, {});
+    progress.Tick(in.Position(), kReadingTimes);
+    model.TimeCount = static_cast<std::int16_t>(times.size());
+    model.Times = std::move(times);
+    model.Mark.Size = in.Position();
 }
 
 }  // namespace vx

@@ -24,4 +24,9 @@ using StepsFound = std::function<void(const std::vector<TimeStep>& times)>;
 void IndexTimeSteps(LineReader& in, OutputFileModel& model, ScanProgress& progress,
                     const ReadingOptions& options, const StepsFound& found = {});
 
+// Goes on with the index of `model` from the reader's position, a line start: the steps
+// whose time line starts there or later are dropped and found again, with those after.
+// Reads in one reading from front to back.
+void ResumeTimeIndex(LineReader& in, OutputFileModel& model, ScanProgress& progress);
+
 }  // namespace vx
