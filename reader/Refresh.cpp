@@ -50,19 +50,21 @@ struct FileNow {
     std::uint64_t Head = 0;
 };
 
-FileNow Look(const std::string& path, std::int64_t head) {
+// `unless`: the size at which the first bytes are not read (nothing changed).
+FileNow Look(const std::string& path, std::int64_t head, std::int64_t unless = -1) {
     FileNow now;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return now;
     struct stat st {};
     std::string bytes;
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-        ReadAt(fd, 0, static_cast<std::size_t>(std::max<std::int64_t>(head, 0)), bytes)) {
+        (st.st_size == unless ||
+         ReadAt(fd, 0, static_cast<std::size_t>(std::max<std::int64_t>(head, 0)), bytes))) {
         now.Readable = true;
         now.Device = st.st_dev;
         now.Inode = st.st_ino;
         now.Size = st.st_size;
-        now.Head = Hash(bytes);
+        now.Head = st.st_size == unless ? 0 : Hash(bytes);
     }
     ::close(fd);
     return now;
@@ -120,14 +122,17 @@ void MarkReading(OutputFileModel& model, const Outcome& outcome) {
 Refreshed RefreshOutputFile(OutputFileModel& model, Services& services) {
     Refreshed result;
     const ScanMark before = model.Mark;
-    const FileNow now = Look(model.FilePath, std::min(before.Size, ScanMark::kHeadBytes));
+    const FileNow now =
+        Look(model.FilePath, std::min(before.Size, ScanMark::kHeadBytes), before.Size);
     if (!now.Readable) {
         result.Gone = true;
         return result;
     }
+    // The same size and file: nothing was added (its first bytes are not even read).
+    if (now.Device == before.Device && now.Inode == before.Inode && now.Size == before.Size)
+        return result;
     const bool same = now.Device == before.Device && now.Inode == before.Inode &&
-                      now.Size >= before.Size && now.Head == before.Head;
-    if (same && now.Size == before.Size) return result;
+                      now.Size > before.Size && now.Head == before.Head;
     const std::int16_t steps = model.TimeCount;
     result.Replaced = !same;
     if (same && before.Resumable) {

@@ -30,5 +30,8 @@ int RunExport(const std::vector<std::string>& args);
 int RunPeaks(const std::vector<std::string>& args);
 // `compare A B [options]`: two listings value by value; 0 when they agree.
 int RunCompare(const std::vector<std::string>& args);
+// `follow FILE [options]`: each step's values as the step is completed in a listing still
+// being written.
+int RunFollow(const std::vector<std::string>& args);
 
 }  // namespace vx::cli

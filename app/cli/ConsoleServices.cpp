@@ -61,6 +61,10 @@ void ConsoleServices::UpdateProgress(float sngPercent, std::string_view szText) 
     m_barShown = true;
 }
 
+bool ConsoleServices::Interrupted() const {
+    return g_interrupted != 0;
+}
+
 void ConsoleServices::ClearProgress() {
     if (!m_barShown) return;
     std::fputs("\r\x1b[K", stderr);

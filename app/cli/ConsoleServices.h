@@ -25,6 +25,9 @@ public:
     void Show(const Notice& notice) override;
     void UpdateProgress(float sngPercent, std::string_view szText) override;
 
+    // Whether Ctrl+C was pressed since the services were made.
+    bool Interrupted() const;
+
     // Removes the progress bar from the terminal.
     void ClearProgress();
 

@@ -3,13 +3,17 @@
 #include <optional>
 
 #include "export/ItemList.h"
+#include "reader/TextRoutines.h"
 
 namespace vx::cli {
 
 namespace {
 
+enum class Command { Export, Peaks, Follow };
+
 bool ParseArgs(const std::vector<std::string>& args, ExportOptions& o, std::string& error,
-               bool peaks) {
+               Command command) {
+    const bool peaks = command == Command::Peaks, follow = command == Command::Follow;
     ExportRequest& r = o.Request;
     ItemRange range;
     bool hasRange = false;  // --from, --to or --step given
@@ -37,7 +41,22 @@ bool ParseArgs(const std::vector<std::string>& args, ExportOptions& o, std::stri
             return true;
         };
         std::string v;
-        if (a == "-o" || a == "--output") {
+        if (follow &&
+            (a == "-o" || a == "--output" || a == "--format" || a == "--steps" || a == "--times" ||
+             a == "--all-steps" || a == "--all-vectors" || a == "--columns" || a == "--rows")) {
+            error = a + " does not apply to follow: it prints every step of one vector kind";
+            return false;
+        } else if (follow && a == "--from-now") {
+            o.FromNow = true;
+        } else if (follow && a == "--until-idle") {
+            if (!value(v)) return false;
+            const std::optional<double> seconds = ParseNumber(v);
+            if (!seconds || !(*seconds >= 0) || *seconds > 1e9) {
+                error = "--until-idle takes a number of seconds, not '" + v + "'";
+                return false;
+            }
+            o.UntilIdle = *seconds;
+        } else if (a == "-o" || a == "--output") {
             if (!value(r.Sheet.Path)) return false;
         } else if (a == "--variable") {
             if (!value(v)) return false;
@@ -105,7 +124,7 @@ bool ParseArgs(const std::vector<std::string>& args, ExportOptions& o, std::stri
     }
     if (o.File.empty())
         error = "no listing given";
-    else if (!peaks && r.Sheet.Path.empty())
+    else if (!peaks && !follow && r.Sheet.Path.empty())
         error = "no output file given (-o OUT)";
     else if (o.Json && !r.Sheet.Path.empty())
         error = "--json prints the table; it cannot be given with -o";
@@ -113,6 +132,8 @@ bool ParseArgs(const std::vector<std::string>& args, ExportOptions& o, std::stri
         error = "--items cannot be given with --from, --to or --step";
     else if (r.EveryVectorKind && (!vectors.empty() || vectorIndex))
         error = "--all-vectors cannot be given with --vector or --vector-index";
+    else if (follow && vectors.size() > 1)
+        error = "follow prints one vector kind; give --vector once";
     else if (vectors.size() > 1 && vectorIndex)
         error = "--vector-index names one vector kind; give it with one --vector at most";
     if (!error.empty()) return false;
@@ -132,11 +153,15 @@ bool ParseArgs(const std::vector<std::string>& args, ExportOptions& o, std::stri
 }  // namespace
 
 bool ParseExportArgs(const std::vector<std::string>& args, ExportOptions& o, std::string& error) {
-    return ParseArgs(args, o, error, false);
+    return ParseArgs(args, o, error, Command::Export);
 }
 
 bool ParsePeaksArgs(const std::vector<std::string>& args, ExportOptions& o, std::string& error) {
-    return ParseArgs(args, o, error, true);
+    return ParseArgs(args, o, error, Command::Peaks);
+}
+
+bool ParseFollowArgs(const std::vector<std::string>& args, ExportOptions& o, std::string& error) {
+    return ParseArgs(args, o, error, Command::Follow);
 }
 
 }  // namespace vx::cli

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ struct ExportOptions {
     // peaks only
     PeaksOver Over = PeaksOver::Steps;
     bool Json = false;
+    // follow only
+    bool FromNow = false;
+    std::optional<double> UntilIdle;  // seconds
 };
 
 // Reads the arguments that follow `export`. False, with the reason, for a usage error:
@@ -30,5 +34,10 @@ bool ParseExportArgs(const std::vector<std::string>& args, ExportOptions& option
 // options of peaks, and --json does not go with an output file.
 bool ParsePeaksArgs(const std::vector<std::string>& args, ExportOptions& options,
                     std::string& error);
+
+// The same for `follow`: the request options that choose one vector kind and the items,
+// --from-now and --until-idle; no output file, no time steps (every step is printed).
+bool ParseFollowArgs(const std::vector<std::string>& args, ExportOptions& options,
+                     std::string& error);
 
 }  // namespace vx::cli

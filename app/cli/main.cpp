@@ -19,7 +19,10 @@ constexpr const char* kUsage =
     "       voraxextract-cli peaks FILE [-o OUT [--format xls|xlsx|csv] | --json]\n"
     "                       [--over steps|items] and the request options of export\n"
     "       voraxextract-cli compare A B [-o OUT [--format xls|xlsx|csv] | --json]\n"
-    "                       [--variable NAME ...] [--rtol R] [--atol T] [--quiet]\n";
+    "                       [--variable NAME ...] [--rtol R] [--atol T] [--quiet]\n"
+    "       voraxextract-cli follow FILE [--from-now] [--until-idle SECONDS] [--variable NAME]\n"
+    "                       [--vector KIND | --vector-index K] [--from TEXT] [--to TEXT]\n"
+    "                       [--step TEXT] | [--items LIST] [--quiet]\n";
 
 // --help adds what the synopsis cannot say.
 constexpr const char* kHelp =
@@ -41,7 +44,12 @@ constexpr const char* kHelp =
     "by number: a and b agree when |a - b| <= T + R * max(|a|, |b|). It prints a line per\n"
     "variable and kind (the times first) with the largest differences and where the worst\n"
     "one stands; differences of structure go to standard error. Exit 0 when the listings\n"
-    "agree, 1 when they do not (or a message was shown), 2 for a usage error.\n";
+    "agree, 1 when they do not (or a message was shown), 2 for a usage error.\n"
+    "\n"
+    "follow prints, like tail -f, a CSV line of each step's values (Step,Time,items...) as\n"
+    "the step is completed in a listing VORAX is still writing: when the next step's time\n"
+    "line is written, or when the listing has not grown for --until-idle seconds (then it\n"
+    "ends). --from-now starts with the first step completed after it starts; Ctrl+C ends it.\n";
 
 }  // namespace
 
@@ -56,6 +64,7 @@ int main(int argc, char** argv) {
     if (command == "export") return vx::cli::RunExport(args);
     if (command == "peaks") return vx::cli::RunPeaks(args);
     if (command == "compare") return vx::cli::RunCompare(args);
+    if (command == "follow") return vx::cli::RunFollow(args);
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(kUsage, stdout);
         std::fputs(kHelp, stdout);
