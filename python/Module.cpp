@@ -406,6 +406,21 @@ public:
         return TableColumns(table);
     }
 
+    // Reads what was added to the listing since it was read: (steps added, whether it grew,
+    // whether it was read again from the start, whether it was replaced). Calls under way
+    // keep the model they started with.
+    py::tuple Refresh(py::object progress) {
+        const auto current = Shared();
+        auto model = std::make_shared<OutputFileModel>(*current);
+        Refreshed refreshed;
+        PythonHost host(std::move(progress), m_threads);
+        host.Run([&](Services& services) { refreshed = RefreshOutputFile(*model, services); });
+        host.RaiseIfFailed(refreshed.Read);
+        const bool grew = model->Mark.Size != current->Mark.Size || refreshed.Replaced;
+        if (!refreshed.Gone) m_model = std::move(model);
+        return py::make_tuple(refreshed.NewSteps, grew, refreshed.FromStart, refreshed.Replaced);
+    }
+
     // This listing (A) compared with `other` (B): the table's columns as TableColumns gives
     // them, whether they agree, and the differences of structure.
     py::tuple Compare(const Listing& other, const std::vector<py::str>& variables, double relative,
@@ -495,6 +510,7 @@ PYBIND11_MODULE(_core, m) {
              py::arg("columns"), py::arg("progress"))
         .def("peaks", &Listing::Peaks, py::arg("arguments"), py::arg("over_steps"),
              py::arg("progress"))
+        .def("refresh", &Listing::Refresh, py::arg("progress"))
         .def("compare", &Listing::Compare, py::arg("other"), py::arg("variables"), py::arg("rtol"),
              py::arg("atol"), py::arg("progress"));
 }

@@ -37,10 +37,14 @@ from ._errors import (Error, FileAccessError, MissingBlockError, MissingFileErro
                       NotAListingError, ValueTooLargeError, from_failures)
 from ._progress import progress_callback
 
-__all__ = ["open", "compare", "Listing", "Variable", "Error", "NotAListingError", "MissingBlockError",
+__all__ = ["open", "compare", "Listing", "ListingReplacedWarning", "Variable", "Error", "NotAListingError", "MissingBlockError",
            "ValueTooLargeError", "MissingFileError", "FileAccessError"]
 
 _INT64 = range(-(2**63), 2**63)
+
+
+class ListingReplacedWarning(UserWarning):
+    """A listing being followed was replaced or shortened and was read again from the start."""
 
 
 class Variable(collections.namedtuple("Variable", "name range vector_kinds bound")):
@@ -171,6 +175,10 @@ class Listing:
             raise ValueError(f"threads {threads} is not a count from 0 to 256")
         with _raising_failures(), progress_callback(self._progress) as callback:
             self._core = _core.Listing(os.fsencode(self._path), callback, threads)
+        self._learn()
+
+    def _learn(self):
+        # What the scan found, as the requests and frames use it.
         self._offered = {}
         for name, range_, kinds, bound, needs_range, label in self._core.variables():
             self._offered[name] = (Variable(name, range_, tuple(kinds), bound), label)
@@ -301,6 +309,59 @@ class Listing:
         if not several:
             frame = frame.drop(columns="Vector")
         return frame.set_index("Item" if over == "steps" else "Step")
+
+    # --- a listing still being written ---------------------------------------------------
+
+    def refresh(self, *, progress=None):
+        """Reads what was added to the listing since it was read and returns the number of
+        new time steps; times, summary and later requests include them.
+
+        Only the added bytes are read (from the start of the last line read, which may have
+        been cut short). A listing that shrank or was replaced (a rerun writing a new
+        listing under the same name) is read again from the start, with a warning
+        (voraxextract.ListingReplacedWarning); the number is then the change in steps.
+        """
+        import warnings
+
+        with _raising_failures(), progress_callback(self._progress_for(progress)) as callback:
+            added, grew, _, replaced = self._core.refresh(callback)
+        self._grew = grew
+        if grew:
+            self._learn()
+        if replaced:
+            warnings.warn(f"{self._path}: the listing was replaced or shortened; it was read "
+                          "again from the start", ListingReplacedWarning, stacklevel=2)
+        return added
+
+    def follow(self, variable, vector=None, items=None, idle=None, *, from_now=False,
+               poll=0.2):
+        """Yields (step, time, values) for each step of a listing still being written, as
+        the step is completed: when the next step's time line has been written, or, with
+        `idle` (seconds), when the listing has not grown for that long — then the last step
+        is yielded as complete and the generator ends. values is a float32 array of the
+        items (as values() gives one step). from_now: start with the first step completed
+        after the call; poll: seconds between looks at the listing.
+        """
+        import time as clock
+
+        step = max(len(self._time_index), 1) if from_now else 1
+        last_growth = clock.monotonic()
+        while True:
+            ending = idle is not None and clock.monotonic() - last_growth >= idle
+            last = len(self._time_index) if ending else len(self._time_index) - 1
+            while step <= last:
+                array = self.values(variable, vector, items, steps=[step])
+                yield step, float(self.times[step - 1]), array[0]
+                step += 1
+            if ending:
+                return
+            clock.sleep(poll)
+            before = len(self._time_index)
+            self.refresh()
+            if self._grew:
+                last_growth = clock.monotonic()
+            if len(self._time_index) < before:
+                step = 1
 
     def close(self):
         """Ends the use of the listing; any later request raises ValueError."""
