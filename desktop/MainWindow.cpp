@@ -149,6 +149,17 @@ MainWindow::MainWindow(DesktopServices services, QWidget* parent)
         if (auto task = std::move(m_afterPause)) task();
     });
     m_form = std::make_unique<FrmExtract>(*m_platform);
+    // The events of a file being written come by the hundred: one look for them all.
+    m_growthSoon.setSingleShot(true);
+    m_growthSoon.setInterval(250);
+    connect(&m_growthSoon, &QTimer::timeout, this, [this] { ListingMayHaveChanged(); });
+    connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, [this] {
+        if (!m_growthSoon.isActive()) m_growthSoon.start();
+    });
+    // Two seconds between looks where no event comes: a look is one stat of the file.
+    m_growthPoll.setInterval(2000);
+    connect(&m_growthPoll, &QTimer::timeout, this, [this] { ListingMayHaveChanged(); });
+    m_growthPoll.start();
 
     BuildWidgets();
     Connect();
@@ -447,7 +458,25 @@ void MainWindow::Refresh() {
         ShowList(m_selected, f.lstSelected);
     }
     m_panel1->setText(Q(f.sbMain.Panel1));
+    m_panel2->setText(Q(f.sbMain.Panel2));
     m_refreshing = false;
+}
+
+// --- a listing still being written ------------------------------------------------------
+
+void MainWindow::WatchListing() {
+    const QString path = QString::fromStdString(m_form->FileModel().FilePath);
+    const QStringList watched = m_watcher.files();
+    if (watched.size() == 1 && watched.front() == path) return;
+    if (!watched.isEmpty()) m_watcher.removePaths(watched);
+    if (!path.isEmpty()) m_watcher.addPath(path);
+}
+
+void MainWindow::ListingMayHaveChanged() {
+    if (m_refreshing) return;
+    if (m_form->ListingChanged()) Refresh();
+    // A listing opened since, or written over by a rename (another file): watch it.
+    WatchListing();
 }
 
 // --- size and placement --------------------------------------------------------------

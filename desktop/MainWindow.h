@@ -3,6 +3,7 @@
 #include <map>
 #include <memory>
 
+#include <QFileSystemWatcher>
 #include <QLabel>
 #include <QTimer>
 #include <QWidget>
@@ -117,6 +118,13 @@ private:
     FileDialogs* m_plotDialogs = nullptr;  // a test's own, else the plot window's
     MessageBoxes* m_plotBoxes = nullptr;
     QTimer m_pause;
+    // A listing still being written: its file watched, and looked at every few seconds
+    // where the file system tells nothing (network drives).
+    QFileSystemWatcher m_watcher;
+    QTimer m_growthPoll;
+    QTimer m_growthSoon;
+    void WatchListing();
+    void ListingMayHaveChanged();
     std::function<void()> m_afterPause;
 
     std::map<Control*, QWidget*> m_widgets;

@@ -71,6 +71,12 @@ private:
     std::unique_ptr<Reading> m_reading;
 };
 
+// Whether step `step` holds every block the listing's first step holds (every variable and
+// vector kind offered), each with every record line the counts call for, the last of them
+// ended: a step VORAX has finished writing, even when no later step has begun. A step
+// followed by another's time line is complete.
+bool StepIsComplete(const OutputFileModel& model, std::int16_t step);
+
 // Reads one structural result variable for every selected time step into `table`:
 // for each step one seek to its position, a search for the variable's block header,
 // then the whole block, record line after record line (row r = the r-th record; the

@@ -13,6 +13,7 @@
 #include "extraction/ValueText.h"
 #include "extraction/Variables.h"
 #include "reader/LineReader.h"
+#include "reader/Markers.h"
 #include "reader/TextRoutines.h"
 
 namespace vx {
@@ -557,6 +558,52 @@ std::vector<StepValues::Failed> StepValues::Read(std::int16_t step, std::span<fl
     std::sort(r.failures.begin(), r.failures.end(),
               [](const Failed& x, const Failed& y) { return x.Request < y.Request; });
     return r.failures;
+}
+
+bool StepIsComplete(const OutputFileModel& model, std::int16_t step) {
+    if (step < 1 || step > static_cast<std::int32_t>(model.Times.size())) return false;
+    if (step < static_cast<std::int32_t>(model.Times.size())) return true;
+    const std::int64_t start = model.Times[static_cast<std::size_t>(step - 1)].Position;
+    try {
+        LineReader in(model.FilePath);
+        std::string_view line;
+        // Reads `count` more lines; false when the file ends before the last is ended.
+        auto lines = [&](std::int64_t count) {
+            for (std::int64_t i = 0; i < count; ++i) {
+                if (in.AtEnd()) return false;
+                line = in.ReadLine();
+            }
+            return in.Position() > in.LineStart() + static_cast<std::int64_t>(line.size());
+        };
+        for (const OfferedVariable& offered : OfferedVariables(model)) {
+            const std::size_t kinds = std::max<std::size_t>(offered.VectorKinds.size(), 1);
+            for (std::size_t k = 0; k < kinds; ++k) {
+                in.Seek(start);
+                if (offered.Row->Layout == BlockLayout::TemperatureTable) {
+                    const std::int64_t nodes = model.NodeCount;
+                    if (in.ReadLineContaining(marker::TemperatureHeader, line) !=
+                            LineReader::Search::Found ||
+                        !lines((nodes + 4) / 5))
+                        return false;
+                    continue;
+                }
+                ExtractionRequest request{
+                    offered.Name, "", static_cast<std::int16_t>(k), {}, {step}};
+                ReadingPlan plan;
+                if (!MakePlan(model, request, plan)) continue;
+                for (std::int32_t block = 0; block <= plan.BlocksToSkip; ++block)
+                    if (in.ReadLineContaining(plan.Header, line) != LineReader::Search::Found)
+                        return false;
+                const std::int64_t records = plan.Pairs ? (plan.Rows + 4) / 5 : plan.Rows;
+                const std::int64_t after =
+                    plan.Lead + (records > 0 ? (records - 1) * plan.Stride : 0);
+                if (!lines(after)) return false;
+            }
+        }
+        return true;
+    } catch (...) {
+        return false;
+    }
 }
 
 std::vector<Outcome> ExtractKinds(const OutputFileModel& model,

@@ -110,8 +110,10 @@ public:
 class StatusBar : public Control {
 public:
     using Control::Control;
-    // Panel 1 holds the status text; panel 2 hosts the progress bar.
+    // Panel 1 holds the status text; panel 2 hosts the progress bar, and between operations
+    // tells that the listing is still being written and when it last grew.
     std::string Panel1;
+    std::string Panel2;
 };
 
 }  // namespace vx

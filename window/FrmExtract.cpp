@@ -1,10 +1,12 @@
 #include "window/FrmExtract.h"
 
+#include <ctime>
 #include <filesystem>
 
 #include "common/Paths.h"
 #include "common/Text.h"
 #include "export/Worksheet.h"
+#include "extraction/Extraction.h"
 #include "extraction/Variables.h"
 #include "reader/FileSummary.h"
 #include "reader/Reader.h"
@@ -299,6 +301,50 @@ void FrmExtract::OpenListing(const FileDialogChoice& choice) {
     }
 }
 
+bool FrmExtract::ListingChanged() {
+    if (Busy() || m_unloaded || m_model.FilePath.empty()) return false;
+    BusyScope busy(m_busy);
+    const std::int16_t before = m_model.TimeCount;
+    Refreshed refreshed;
+    {
+        // Read in the background: the status bar and the progress bar stay as they are.
+        class Quiet : public ProgressService {
+        public:
+            void UpdateProgress(float, std::string_view) override {}
+        } quiet;
+        Services services{*this, quiet, AbortRequested, m_unloaded};
+        refreshed = RefreshOutputFile(m_model, services);
+    }
+    if (m_unloaded || refreshed.Gone) return false;
+    const std::time_t now = std::time(nullptr);
+    char when[16] = "";
+    std::strftime(when, sizeof when, "%H:%M:%S", std::localtime(&now));
+    if (refreshed.FromStart) {
+        // Another listing now, or one read again: as on opening it.
+        FillAvailable();
+        ShowVariables();
+        ShowSummary();
+        lstSelected.Clear();
+        lstHidden.Clear();
+        SetSaveEnabled(false);
+        m_stepsAdded = 0;
+        sbMain.Panel2 = refreshed.Replaced ? std::string("Listing replaced, read again at ") + when
+                                           : std::string("Read again at ") + when;
+        return true;
+    }
+    if (m_model.TimeCount == before && m_offeredSteps >= m_model.TimeCount) return false;
+    // The steps VORAX has finished: all but the last, and the last once its blocks are whole.
+    std::int32_t complete = m_model.TimeCount - 1;
+    if (StepIsComplete(m_model, m_model.TimeCount)) complete = m_model.TimeCount;
+    for (std::int32_t step = m_offeredSteps + 1; step <= complete; ++step)
+        lstAvailable.AddItem(TimeText(m_model.Times[static_cast<std::size_t>(step - 1)].Time));
+    m_stepsAdded += std::max(0, complete - m_offeredSteps);
+    m_offeredSteps = std::max(m_offeredSteps, complete);
+    ShowSummary();
+    sbMain.Panel2 = "Growing: " + std::to_string(m_stepsAdded) + " steps added, last at " + when;
+    return true;
+}
+
 void FrmExtract::ResetFileModel() {
     m_model.Reset();
 }
@@ -309,6 +355,8 @@ void FrmExtract::FillAvailable() {
     for (std::int16_t i = 1; i <= m_model.TimeCount; ++i)
         lstAvailable.AddItem(TimeText(m_model.Times[static_cast<std::size_t>(i - 1)].Time));
     SetRedraw(lstAvailable, true);
+    m_offeredSteps = m_model.TimeCount;
+    sbMain.Panel2.clear();
 }
 
 void FrmExtract::ShowSummary() {

@@ -131,6 +131,18 @@ public:
     // puts it (share/voraxextract beside the program's bin folder) when only it is there.
     std::string HelpFile();
 
+    // --- a listing still being written -------------------------------------------------
+    // Looks at the open listing again: the view calls it when the file changes, and every
+    // few seconds where the file system tells nothing. The steps completed since it was
+    // read are added to the Available list and the summary's counts follow; the Selected
+    // list, the selection, the variable, the range and the layout stay as they are. A
+    // listing that was replaced or shortened is read again, as on opening. Nothing happens
+    // while a file is read or an export runs: the next look after it catches up. True when
+    // anything the window shows changed.
+    bool ListingChanged();
+    // The steps the Available list offers.
+    std::int32_t OfferedSteps() const { return m_offeredSteps; }
+
     // --- event handlers ------------------------------------------------------------
     void Form_Load();
     void Form_Resize(int panel2Left, int innerWidth, bool minimized);
@@ -220,6 +232,8 @@ private:
     ValueTable m_table;
     int m_busy = 0;
     bool m_unloaded = false;
+    std::int32_t m_offeredSteps = 0;
+    std::int32_t m_stepsAdded = 0;
     FrmPlot m_plot;
 };
 

@@ -47,7 +47,7 @@ TEST_F(CliRequest, RequestsTheWindowWouldRefuseExitTwoAndWriteNothing) {
          "Read File Error 53: File not found\n",
          2},
         {{"info"}, "usage"},
-        {{"frobnicate"}, "unknown command", 10},
+        {{"frobnicate"}, "unknown command", 13},
         {{"--bogus"}, "unknown option"},
         {{"--variable", "Temperature", "--all-steps"}, "not offered"},
         {{"--variable", "Displacements", "--vector", "DOF9", "--all-steps"}, "does not exist"},

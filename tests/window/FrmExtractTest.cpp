@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 
 #include "tests/support/Listings.h"
@@ -197,6 +198,71 @@ TEST_F(WindowTest, OpeningAListingFillsTimesVariablesAndSummary) {
     EXPECT_EQ(form.lblAnalysis.Text(), "Temperature");
     EXPECT_EQ(form.lblBeams.Text(), "");
     EXPECT_FALSE(form.lblSummary[6].Enabled());
+    EXPECT_TRUE(m_fake.Boxes.empty());
+}
+
+// A listing still being written: each look adds the steps completed since (the last one
+// once its blocks are whole) and leaves the user's choices; a replaced listing is read
+// again as on opening; nothing happens while an export runs.
+TEST_F(WindowTest, AGrowingListingAddsItsCompletedStepsAndKeepsTheChoices) {
+    auto spec = test::EveryBlockSpec(3);
+    spec.steps = 7;
+    const auto whole = test::Generate(spec, m_dir.Path() / "whole.out");
+    std::ifstream in(whole, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    const auto live = m_dir.Path() / "live.out";
+    auto writeUpTo = [&](std::size_t size) {
+        std::ofstream(live, std::ios::binary | std::ios::trunc)
+            .write(bytes.data(), static_cast<std::streamsize>(size));
+    };
+    // Open it cut inside step 4: the window offers the four steps found, as it always has.
+    std::size_t step5 = 0;
+    for (int i = 0; i < 5; ++i) step5 = bytes.find("TIME =", step5 + 1);
+    const std::size_t step4 = bytes.rfind("TIME =", step5 - 1);
+    writeUpTo(step4 + 400);
+    Open(live.string());
+    ASSERT_EQ(form.lstAvailable.ListCount(), 4);
+    DoubleClick(1);
+    ChooseVariable("Beam Axial Force");
+    Range("2", "3", "1");
+    const Texts selected = form.lstSelected.Items();
+    const std::string vector = form.cboVectors.Text();
+    ASSERT_TRUE(SaveAndPlot());
+    EXPECT_FALSE(form.ListingChanged()) << "nothing was added";
+
+    // Steps 5 and 6 begin: steps up to 5 are complete, 6 is not yet whole.
+    const std::size_t step6 = bytes.find("TIME =", step5 + 1);
+    writeUpTo(step6 + 300);
+    EXPECT_TRUE(form.ListingChanged());
+    EXPECT_EQ(form.lstAvailable.Items(), (Texts{"60", "120", "180", "240", "300"}));
+    EXPECT_EQ(form.OfferedSteps(), 5);
+    EXPECT_EQ(form.FileModel().TimeCount, 6);
+    EXPECT_EQ(form.lstSelected.Items(), selected);
+    EXPECT_EQ(form.cboVariables.Text(), "Beam Axial Force");
+    EXPECT_EQ(form.cboVectors.Text(), vector);
+    EXPECT_EQ(form.txtVectors[0].Text(), "2");
+    EXPECT_TRUE(SaveAndPlot());
+    EXPECT_TRUE(form.sbMain.Panel2.starts_with("Growing: 1 steps added, last at "))
+        << form.sbMain.Panel2;
+    EXPECT_EQ(form.sbMain.Panel1, "live.out");
+    // The whole listing: the last step is whole, though no step follows it.
+    writeUpTo(bytes.size());
+    EXPECT_TRUE(form.ListingChanged());
+    EXPECT_EQ(form.lstAvailable.ListCount(), 7);
+
+    // Nothing is looked at while an export runs.
+    m_fake.OnDoEvents = [&] {
+        writeUpTo(step4 + 400);
+        EXPECT_FALSE(form.ListingChanged());
+    };
+    Save(m_dir.Path() / "forces.xls");
+    m_fake.OnDoEvents = nullptr;
+    // Then: shorter, so read again as on opening, the choices of the old one dropped.
+    EXPECT_TRUE(form.ListingChanged());
+    EXPECT_EQ(form.lstAvailable.ListCount(), 4);
+    EXPECT_EQ(form.lstSelected.ListCount(), 0);
+    EXPECT_TRUE(form.sbMain.Panel2.starts_with("Listing replaced, read again at "))
+        << form.sbMain.Panel2;
     EXPECT_TRUE(m_fake.Boxes.empty());
 }
 
