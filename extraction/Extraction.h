@@ -77,6 +77,19 @@ private:
 // followed by another's time line is complete.
 bool StepIsComplete(const OutputFileModel& model, std::int16_t step);
 
+// A request that reaches into a step cut short (the last step, not complete): the step and
+// the first item of the request, in its order, whose record that step does not hold whole.
+struct CutShort {
+    std::int16_t Step = 0;
+    std::int16_t Item = 0;
+};
+std::optional<CutShort> RequestCutShort(const OutputFileModel& model,
+                                        const ExtractionRequest& request);
+// What a door warns of it: "step 7 (time 420) is not complete in the listing: Node 12 of it
+// is not written yet (nor what follows)".
+std::string CutShortText(const OutputFileModel& model, const ExtractionRequest& request,
+                         const CutShort& cut);
+
 // Reads one structural result variable for every selected time step into `table`:
 // for each step one seek to its position, a search for the variable's block header,
 // then the whole block, record line after record line (row r = the r-th record; the

@@ -606,6 +606,67 @@ bool StepIsComplete(const OutputFileModel& model, std::int16_t step) {
     }
 }
 
+std::optional<CutShort> RequestCutShort(const OutputFileModel& model,
+                                        const ExtractionRequest& request) {
+    const auto last = static_cast<std::int16_t>(model.Times.size());
+    if (last < 1 || request.Vectors.empty() ||
+        std::find(request.SelectedTimes.begin(), request.SelectedTimes.end(), last) ==
+            request.SelectedTimes.end() ||
+        StepIsComplete(model, last))
+        return std::nullopt;
+    // The lines after the block's header that are there and ended, up to `wanted`.
+    std::int64_t ended = -1;  // -1: no header
+    std::function<std::int64_t(std::int16_t)> lineOf;
+    try {
+        LineReader in(model.FilePath);
+        in.Seek(model.Times[static_cast<std::size_t>(last - 1)].Position);
+        std::string_view line;
+        // After the header `line`: how many of the `wanted` lines after it are there and
+        // ended (-1 when not even the header is).
+        auto count = [&](std::int64_t wanted) {
+            auto endedNow = [&] {
+                return in.Position() > in.LineStart() + static_cast<std::int64_t>(line.size());
+            };
+            ended = endedNow() ? 0 : -1;
+            while (ended >= 0 && ended < wanted && !in.AtEnd()) {
+                line = in.ReadLine();
+                if (!endedNow()) break;
+                ++ended;
+            }
+        };
+        ReadingPlan plan;
+        if (MakePlan(model, request, plan)) {
+            bool found = true;
+            for (std::int32_t block = 0; block <= plan.BlocksToSkip && found; ++block)
+                found = in.ReadLineContaining(plan.Header, line) == LineReader::Search::Found;
+            lineOf = [plan](std::int16_t item) {
+                const std::int64_t record = plan.Pairs ? (item - 1) / 5 + 1 : item;
+                return plan.Lead + (record - 1) * plan.Stride;
+            };
+            if (found)
+                count(lineOf(
+                    static_cast<std::int16_t>(std::min<std::int32_t>(plan.Rows, INT16_MAX))));
+        } else if (in.ReadLineContaining(marker::TemperatureHeader, line) ==
+                   LineReader::Search::Found) {
+            lineOf = [](std::int16_t item) { return std::int64_t{(item - 1) / 5 + 1}; };
+            count((model.NodeCount + 4) / 5);
+        }
+    } catch (...) {
+        ended = -1;
+    }
+    for (std::int16_t item : request.Vectors)
+        if (ended < 0 || !lineOf || lineOf(item) > ended) return CutShort{last, item};
+    return std::nullopt;
+}
+
+std::string CutShortText(const OutputFileModel& model, const ExtractionRequest& request,
+                         const CutShort& cut) {
+    const float time = model.Times.at(static_cast<std::size_t>(cut.Step - 1)).Time;
+    return "step " + std::to_string(cut.Step) + " (time " + ShortestText(time) +
+           ") is not complete in the listing: " + VectorLabel(request.Variable, cut.Item) +
+           " of it is not written yet (nor what follows)";
+}
+
 std::vector<Outcome> ExtractKinds(const OutputFileModel& model,
                                   std::span<const ExtractionRequest> requests,
                                   std::span<ValueTable> tables, Services& services) {

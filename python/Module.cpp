@@ -256,6 +256,12 @@ std::vector<float> TakeInRequestOrder(ValueTable& table, const ExtractionRequest
     return inOrder ? table.TakeValues() : std::vector<float>{};
 }
 
+// The warning of a request that reaches into a step cut short.
+py::object& IncompleteStepWarning() {
+    static py::object category;
+    return category;
+}
+
 // A comparison's request from the module's arguments.
 CompareRequest CompareRequestOf(const std::vector<py::str>& variables, double relative,
                                 double absolute) {
@@ -462,7 +468,17 @@ private:
         Planned planned = PlanExport(model, request);
         if (const auto* refused = std::get_if<Refusal>(&planned))
             Refuse(ModuleReason(*refused, arguments, model));
-        return std::get<ExportPlan>(std::move(planned));
+        ExportPlan plan = std::get<ExportPlan>(std::move(planned));
+        // A reading that reaches into a step cut short: warned of, read all the same.
+        for (const ExtractionRequest& reading : plan.Readings) {
+            if (const auto cut = RequestCutShort(model, reading)) {
+                const std::string text = Latin1ToUtf8(CutShortText(model, reading, *cut));
+                if (PyErr_WarnEx(IncompleteStepWarning().ptr(), text.c_str(), 2) != 0)
+                    throw py::error_already_set();
+                break;
+            }
+        }
+        return plan;
     }
 
     int m_threads;
@@ -480,6 +496,9 @@ PYBIND11_MODULE(_core, m) {
         PyErr_NewException("voraxextract._core.Failed", PyExc_Exception, nullptr));
     SetFailedType(failed);
     m.attr("Failed") = failed;
+    IncompleteStepWarning() = py::reinterpret_steal<py::object>(
+        PyErr_NewException("voraxextract._core.IncompleteStepWarning", PyExc_UserWarning, nullptr));
+    m.attr("IncompleteStepWarning") = IncompleteStepWarning();
     py::list kinds;
     for (vx::FailureKind kind : vx::kFailureKinds) kinds.append(std::string(vx::KindName(kind)));
     m.attr("FAILURE_KINDS") = kinds;

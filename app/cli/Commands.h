@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,10 @@ int ExitStatus(const Outcome& outcome);
 // keep Save disabled after "Save would stay disabled: ", and the tool's options named
 // where the reason is about them. `format`: the format the request asks for.
 std::string RefusalText(const Refusal& refusal, SheetFormat format);
+
+// Warns on standard error, once, when a reading reaches into a step cut short (the last
+// step of a listing still being written); the exit status stays as it is.
+void WarnIfCutShort(const OutputFileModel& model, std::span<const ExtractionRequest> readings);
 
 // `info FILE [--json]` and `export FILE -o OUT [options]`; arguments after the command
 // name. Each returns the exit status.

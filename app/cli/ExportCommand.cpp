@@ -8,6 +8,7 @@
 #include "app/cli/ExportOptions.h"
 #include "common/Text.h"
 #include "export/Worksheet.h"
+#include "extraction/Extraction.h"
 
 namespace vx::cli {
 
@@ -59,6 +60,17 @@ std::string RefusalText(const Refusal& refusal, SheetFormat format) {
     }
 }
 
+void WarnIfCutShort(const OutputFileModel& model, std::span<const ExtractionRequest> readings) {
+    for (const ExtractionRequest& reading : readings) {
+        if (const auto cut = RequestCutShort(model, reading)) {
+            const std::string line =
+                "voraxextract-cli: warning: " + CutShortText(model, reading, *cut) + "\n";
+            std::fputs(Latin1ToUtf8(line).c_str(), stderr);
+            return;
+        }
+    }
+}
+
 int RunExport(const std::vector<std::string>& args) {
     ExportOptions o;
     std::string error;
@@ -77,6 +89,7 @@ int RunExport(const std::vector<std::string>& args) {
     if (const auto* refused = std::get_if<Refusal>(&planned))
         return Refuse(RefusalText(*refused, format));
 
+    WarnIfCutShort(model, std::get<ExportPlan>(planned).Readings);
     ValueTable table;
     outcome.Append(RunExport(model, std::get<ExportPlan>(planned), table, services));
     console.ClearProgress();

@@ -114,6 +114,12 @@ int RunFollow(const std::vector<std::string>& args) {
         const std::int32_t last = ending ? model.TimeCount : CompleteSteps(model);
         for (; next <= last; ++next) {
             if (console.Interrupted()) return kExitOk;
+            if (next == model.TimeCount) {
+                // The last step, printed on idle: is it whole?
+                ExtractionRequest one = reading;
+                one.SelectedTimes = {static_cast<std::int16_t>(next)};
+                WarnIfCutShort(model, std::span(&one, 1));
+            }
             const auto failures = values->Read(static_cast<std::int16_t>(next), step);
             if (!failures.empty()) {
                 Outcome shown;

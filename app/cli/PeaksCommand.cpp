@@ -61,6 +61,7 @@ int RunPeaks(const std::vector<std::string>& args) {
     if (outcome.Failed()) return ExitStatus(outcome);
 
     const ExportPlan& plan = std::get<ExportPlan>(planned);
+    WarnIfCutShort(model, plan.Readings);
     std::vector<KindPeaks> peaks;
     outcome.Append(ReducePeaks(model, plan.Readings, o.Over, peaks, services));
     console.ClearProgress();

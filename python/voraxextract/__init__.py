@@ -37,10 +37,17 @@ from ._errors import (Error, FileAccessError, MissingBlockError, MissingFileErro
                       NotAListingError, ValueTooLargeError, from_failures)
 from ._progress import progress_callback
 
-__all__ = ["open", "compare", "Listing", "ListingReplacedWarning", "Variable", "Error", "NotAListingError", "MissingBlockError",
+__all__ = ["open", "compare", "Listing", "ListingReplacedWarning", "IncompleteStepWarning", "Variable", "Error", "NotAListingError", "MissingBlockError",
            "ValueTooLargeError", "MissingFileError", "FileAccessError"]
 
 _INT64 = range(-(2**63), 2**63)
+
+
+IncompleteStepWarning = _core.IncompleteStepWarning
+IncompleteStepWarning.__module__ = "voraxextract"
+IncompleteStepWarning.__doc__ = """A request reaches into the last step of a listing still being written, which
+is not complete yet: the step and the first item not written are named; what is not
+written reads as the extraction reads a listing cut short."""
 
 
 class ListingReplacedWarning(UserWarning):

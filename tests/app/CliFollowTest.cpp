@@ -113,6 +113,27 @@ TEST(CliFollow, AMissingBlockAndTheRefusals) {
     EXPECT_EQ(run.Err, "62: Input past end of file\n");
     EXPECT_EQ(LinesOf(run.Out).size(), 3u) << "the header and steps 1 and 2";
 
+    // A listing cut inside its last step's displacements: export and peaks warn, and exit 0.
+    std::ifstream in(test::Example("dynamic3d.out"), std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    const auto cut = dir.Path() / "cut.out";
+    std::ofstream(cut, std::ios::binary)
+        .write(bytes.data(),
+               static_cast<std::streamsize>(bytes.rfind("TOTAL DISPLACEMENTS") + 500));
+    for (const char* command : {"export", "peaks"}) {
+        const auto out = dir.Path() / "cut.csv";
+        run = RunCli(
+            {command, cut.string(), "-o", out.string(), "--to", "10", "--all-steps", "--quiet"});
+        EXPECT_EQ(run.Status, 0) << command;
+        EXPECT_EQ(run.Err,
+                  "voraxextract-cli: warning: step 6 (time 360) is not complete in the listing: "
+                  "Node 5 of it is not written yet (nor what follows)\n")
+            << command;
+        run = RunCli(
+            {command, cut.string(), "-o", out.string(), "--to", "4", "--all-steps", "--quiet"});
+        EXPECT_EQ(run.Err, "") << "nodes 1 to 4 are whole";
+    }
+
     const std::string dyn = test::Example("dynamic3d.out");
     const struct {
         Texts Args;

@@ -90,3 +90,54 @@ TEST(StepComplete, FromTheLastRecordsLineEndOn) {
 
 }  // namespace
 }  // namespace vx
+
+namespace vx {
+namespace {
+
+// A request that reaches into the step cut short names the first of its items not written.
+TEST(StepComplete, ARequestNamesItsFirstItemNotWritten) {
+    test::TempDir dir;
+    auto spec = test::EveryBlockSpec(3);
+    const auto whole = dir.Path() / "whole.out", cut = dir.Path() / "cut.out";
+    test::Generate(spec, whole);
+    std::ifstream in(whole, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    const std::size_t header = bytes.rfind("TOTAL DISPLACEMENTS");
+    std::size_t node5 = header;
+    for (int line = 0; line < 6; ++line) node5 = bytes.find('\n', node5) + 1;  // node 5's record
+    auto cutAt = [&](std::size_t size) {
+        std::ofstream(cut, std::ios::binary | std::ios::trunc)
+            .write(bytes.data(), static_cast<std::streamsize>(size));
+        test::Scanned s;
+        s.Open(cut);
+        return s.Model;
+    };
+    auto request = [](std::string variable, std::vector<std::int16_t> items, std::int16_t step) {
+        return ExtractionRequest{std::move(variable), "", 0, std::move(items), {1, step}};
+    };
+    for (std::size_t size : {node5 + 20, node5, node5 - 1}) {
+        const OutputFileModel m = cutAt(size);
+        const std::int16_t last = m.TimeCount;
+        // Cut inside node 5's line, at its start, or between node 4's CR and LF.
+        auto found = RequestCutShort(m, request("Displacements", {1, 2, 3, 4, 5, 6}, last));
+        ASSERT_TRUE(found) << size;
+        EXPECT_EQ(found->Step, last);
+        EXPECT_EQ(found->Item, 5);
+        found = RequestCutShort(m, request("Displacements", {9, 2, 7}, last));
+        ASSERT_TRUE(found);
+        EXPECT_EQ(found->Item, 9) << "the first in the request's order";
+        EXPECT_FALSE(RequestCutShort(m, request("Displacements", {4, 1}, last)));
+        EXPECT_FALSE(
+            RequestCutShort(m, request("Displacements", {5}, static_cast<std::int16_t>(last - 1))));
+        found = RequestCutShort(m, request("Beam Axial Force", {3, 1}, last));
+        ASSERT_TRUE(found) << "a block not begun";
+        EXPECT_EQ(found->Item, 3);
+        EXPECT_EQ(CutShortText(m, request("Beam Axial Force", {3}, last), *found),
+                  "step 5 (time 300) is not complete in the listing: Beam 3 of it is not written "
+                  "yet (nor what follows)");
+    }
+    EXPECT_FALSE(RequestCutShort(cutAt(bytes.size()), request("Displacements", {13}, 5)));
+}
+
+}  // namespace
+}  // namespace vx

@@ -3,12 +3,13 @@ are completed, the values of the whole listing in the end, a replaced listing.""
 
 import threading
 import time
+import warnings
 
 import numpy as np
 import pytest
 
 import voraxextract
-from conftest import generate
+from conftest import example, generate
 
 
 def write_on(path, data, start, piece=700, pause=0.01):
@@ -61,3 +62,17 @@ def test_refresh_reads_what_was_added_and_a_replaced_listing_again(tmp_path):
         with pytest.warns(voraxextract.ListingReplacedWarning, match="read again from the start"):
             assert listing.refresh() == -4
         assert len(listing.times) == 2
+
+
+def test_a_request_into_a_step_cut_short_warns(tmp_path):
+    data = open(example("dynamic3d.out"), "rb").read()
+    cut = tmp_path / "cut.out"
+    cut.write_bytes(data[:data.rindex(b"TOTAL DISPLACEMENTS") + 500])
+    with voraxextract.open(cut) as listing:
+        with pytest.warns(voraxextract.IncompleteStepWarning,
+                          match=r"step 6 \(time 360\) is not complete.*Node 5"):
+            assert listing.values("Displacements", items=range(1, 11)).shape == (6, 10)
+        with warnings.catch_warnings():
+            warnings.simplefilter("error")
+            listing.values("Displacements", items=range(1, 5))
+            listing.values("Displacements", items=range(1, 11), steps=[1, 5])
