@@ -239,6 +239,7 @@ void FrmPlot::ShowState() {
     std::string times = p.Times.size() == 1 ? "1 time" : std::to_string(p.Times.size()) + " times";
     std::string text = p.Subject + ": " + p.Items + " at " + times;
     if (!EveryLine()) text += ", drawn as their range and mean";
+    if (!p.Warning.empty()) text += ". Warning: " + p.Warning + ".";
     lblState.SetText(std::move(text));
 }
 

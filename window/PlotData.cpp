@@ -8,6 +8,7 @@
 
 #include "common/Failure.h"
 #include "common/Text.h"
+#include "extraction/Extraction.h"
 #include "extraction/Variables.h"
 #include "reader/TextRoutines.h"
 
@@ -64,6 +65,8 @@ PlotData BuildPlot(const OutputFileModel& model, const ExtractionRequest& reques
         plot.Title += ", " + kind;
     }
     plot.XTitle = "Time (s)";
+    if (const auto cut = RequestCutShort(model, request))
+        plot.Warning = Latin1ToUtf8(CutShortText(model, request, *cut));
     // The axis has the room of the plot's height: the kind stands in the title.
     plot.YTitle = request.Variable;
     const Variable* variable = FindVariable(request.Variable);

@@ -61,6 +61,9 @@ struct PlotData {
     bool ManyItems = false;  // more lines than kMostPlotLines
     bool Markers = false;    // a marker at each step
     AxisRange X, Y;
+    // The step cut short the request reaches into (a listing still being written): what
+    // the line above the plot warns of; empty for none.
+    std::string Warning;
 };
 
 // The plot of a request whose values `table` holds (as an extraction left them). UTF-8

@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <map>
 
 #include "common/Failure.h"
 #include "extraction/Variables.h"
+#include "tests/support/Listings.h"
+#include "tests/support/TempDir.h"
 #include "window/PlotData.h"
 
 namespace vx {
@@ -261,6 +264,33 @@ TEST(PlotData, PicturesAreWrittenAtTheSizeChosen) {
     EXPECT_TRUE(ChosenPicture("plot.SVG", 1).Svg) << "the name decides";
     const PictureType png = ChosenPicture("plot.png", 4);
     EXPECT_TRUE(!png.Svg && png.Width == 1600) << "a .png name with the SVG entry";
+}
+
+}  // namespace
+}  // namespace vx
+
+namespace vx {
+namespace {
+
+// The line above the plot warns of a step cut short the plot reaches into.
+TEST(PlotData, AStepCutShortIsWarnedOf) {
+    test::TempDir dir;
+    std::ifstream in(test::Example("dynamic3d.out"), std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    const auto cut = dir.Path() / "cut.out";
+    std::ofstream(cut, std::ios::binary)
+        .write(bytes.data(),
+               static_cast<std::streamsize>(bytes.rfind("TOTAL DISPLACEMENTS") + 500));
+    test::Scanned listing;
+    listing.Open(cut);
+    ValueTable table;
+    table.Resize(10, 2);
+    ExtractionRequest request{"Displacements", "DOF1", 0, {1, 7}, {1, 6}};
+    EXPECT_EQ(BuildPlot(listing.Model, request, table).Warning,
+              "step 6 (time 360) is not complete in the listing: Node 7 of it is not written yet "
+              "(nor what follows)");
+    request.SelectedTimes = {1, 5};
+    EXPECT_EQ(BuildPlot(listing.Model, request, table).Warning, "");
 }
 
 }  // namespace
