@@ -460,6 +460,7 @@ void MainWindow::Refresh() {
     m_panel1->setText(Q(f.sbMain.Panel1));
     m_panel2->setText(Q(f.sbMain.Panel2));
     m_refreshing = false;
+    WatchListing();
 }
 
 // --- a listing still being written ------------------------------------------------------

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <QAction>
 #include <QApplication>
 #include <QCategoryAxis>
@@ -13,6 +15,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
@@ -106,6 +109,36 @@ protected:
     std::unique_ptr<MainWindow> m_window;
     test::TempDir m_dir;
 };
+
+// A listing still being written: the real window, on its own, shows the steps completed
+// since, while it stays open, and the growth in the status bar; the selection stays.
+TEST_F(DesktopTest, AGrowingListingShowsItsNewStepsWhileOpen) {
+    auto spec = test::EveryBlockSpec(3);
+    spec.steps = 6;
+    const std::string whole = test::Generate(spec, m_dir.Path() / "whole.out");
+    std::ifstream in(whole, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    std::size_t step3 = 0;
+    for (int i = 0; i < 3; ++i) step3 = bytes.find("TIME =", step3 + 1);
+    const auto live = m_dir.Path() / "live.out";
+    std::ofstream(live, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(step3));
+    m_window->OpenFile(QString::fromStdString(live.string()));
+    ASSERT_EQ(Available()->count(), 2);
+    DoubleClick(Available(), 1);
+    ASSERT_EQ(Items(Selected()), Texts{"120"});
+
+    std::ofstream(live, std::ios::binary | std::ios::app)
+        .write(bytes.data() + step3, static_cast<std::streamsize>(bytes.size() - step3));
+    // The file watch's event comes at once; its look a quarter of a second later.
+    QElapsedTimer clock;
+    clock.start();
+    while (Available()->count() < 6 && clock.elapsed() < 5000) QTest::qWait(20);
+    EXPECT_LE(clock.elapsed(), 2500);
+    EXPECT_EQ(Items(Available()), (Texts{"60", "120", "180", "240", "300", "360"}));
+    EXPECT_EQ(Items(Selected()), Texts{"120"});
+    EXPECT_EQ(m_window->StatusText()->text(), "live.out");
+    EXPECT_TRUE(Form().sbMain.Panel2.starts_with("Growing: 4 steps added")) << Form().sbMain.Panel2;
+}
 
 TEST_F(DesktopTest, TheWindowLaysOutItsControlsAndTheirAccessKeys) {
     EXPECT_EQ(m_window->windowTitle(), "VoraxExtract");
