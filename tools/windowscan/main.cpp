@@ -3,7 +3,7 @@
 // without handling its events meanwhile. With --plot N it then plots nodes 1 to N of
 // Displacements over every step, as the Plot button does, and times that too.
 //
-//   voraxextract-windowscan LISTING [RUNS] [--plot N]
+//   voraxextract-windowscan LISTING [RUNS] [--plot N] [--idle SECONDS]
 //
 // Prints one line per run: "seconds <s> longest-event-gap-ms <ms> steps <n>", and with
 // --plot: "plot-seconds <s> plot-gap-ms <ms> every-line-draw-seconds <s>
@@ -11,8 +11,11 @@
 // is drawn (values read beside the window, then the band and mean drawn); its gap is the
 // longest time without events meanwhile; the draw seconds time drawing the chart again
 // from the values read, with every line and as the band. Runs on any Qt platform; the
-// benchmark uses the offscreen one.
+// benchmark uses the offscreen one. With --idle, after the runs the window is left open on
+// the listing, which does not change, for SECONDS, and "idle-cpu-seconds <s>" tells the
+// processor time the program took meanwhile (user and system).
 
+#include <sys/resource.h>
 #include <QApplication>
 #include <QChartView>
 #include <QCheckBox>
@@ -20,6 +23,7 @@
 #include <QFileInfo>
 #include <QPushButton>
 #include <QTimer>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -89,17 +93,21 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     int runs = 1;
     int plotNodes = 0;
+    double idleSeconds = 0;
     const char* listing = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--plot") == 0 && i + 1 < argc)
             plotNodes = std::atoi(argv[++i]);
+        else if (std::strcmp(argv[i], "--idle") == 0 && i + 1 < argc)
+            idleSeconds = std::atof(argv[++i]);
         else if (!listing)
             listing = argv[i];
         else
             runs = std::atoi(argv[i]);
     }
     if (!listing) {
-        std::fprintf(stderr, "usage: voraxextract-windowscan LISTING [RUNS] [--plot N]\n");
+        std::fprintf(stderr,
+                     "usage: voraxextract-windowscan LISTING [RUNS] [--plot N] [--idle SECONDS]\n");
         return 2;
     }
     OpenDialog dialog(QFileInfo(QString::fromLocal8Bit(listing)).absoluteFilePath());
@@ -159,6 +167,18 @@ int main(int argc, char* argv[]) {
         }
         std::printf("\n");
         std::fflush(stdout);
+    }
+    if (idleSeconds > 0) {
+        auto cpu = [] {
+            rusage usage{};
+            getrusage(RUSAGE_SELF, &usage);
+            return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+                   (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+        };
+        const double before = cpu();
+        QTimer::singleShot(static_cast<int>(idleSeconds * 1000), &app, &QApplication::quit);
+        app.exec();
+        std::printf("idle-seconds %.1f idle-cpu-seconds %.4f\n", idleSeconds, cpu() - before);
     }
     return 0;
 }
