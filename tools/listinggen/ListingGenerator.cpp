@@ -1,12 +1,14 @@
 #include "tools/listinggen/ListingGenerator.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <stdexcept>
 #include <string_view>
+#include <thread>
 
 namespace vx::gen {
 namespace {
@@ -311,6 +313,11 @@ public:
                 StructuralStep(step);
             else
                 ThermalStep(step);
+            if (m_spec.stepDelayMs > 0) {
+                // As VORAX writes: each step out as soon as it is computed.
+                m_out.Flush();
+                std::this_thread::sleep_for(std::chrono::milliseconds(m_spec.stepDelayMs));
+            }
         }
         Trailer(step);
         m_out.Flush();

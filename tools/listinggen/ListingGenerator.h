@@ -44,6 +44,9 @@ struct ListingSpec {
     // >0: from this 1-based step on, every result block except the displacements is left
     // out (a thermal listing loses its temperature table).
     int dropBlocksFromStep = 0;
+    // >0: each step is written out, then the writer waits this long before the next one,
+    // as a running analysis writes its listing.
+    int stepDelayMs = 0;
 };
 
 // Writes the whole listing and returns the number of time steps written. Throws

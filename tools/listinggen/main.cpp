@@ -55,6 +55,8 @@ or to standard output when -o is not given.
   --waves                         displacements ring down like a struck cantilever
                                   (two damped modes) instead of random numbers
   --drop-blocks-from STEP         from this step on, only displacements are printed
+  --step-delay MS                 write each step out, then wait MS milliseconds: a
+                                  running analysis, to follow (voraxextract-cli follow)
   --first-time T --time-increment T
                                   time of step 1 and the step between times (60, 60)
   --version-text TEXT             version on the identification line (7.4.2)
@@ -235,6 +237,8 @@ int main(int argc, char** argv) {
                 Usage("--line-ending is crlf, cr or lf");
         } else if (arg == "--drop-blocks-from") {
             spec.dropBlocksFromStep = Count(arg, value);
+        } else if (arg == "--step-delay") {
+            spec.stepDelayMs = Count(arg, value);
         } else if (arg == "--first-time") {
             spec.firstTime = Real(arg, value);
         } else if (arg == "--time-increment") {
