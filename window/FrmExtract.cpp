@@ -336,8 +336,20 @@ bool FrmExtract::ListingChanged() {
     // The steps VORAX has finished: all but the last, and the last once its blocks are whole.
     std::int32_t complete = m_model.TimeCount - 1;
     if (StepIsComplete(m_model, m_model.TimeCount)) complete = m_model.TimeCount;
-    for (std::int32_t step = m_offeredSteps + 1; step <= complete; ++step)
-        lstAvailable.AddItem(TimeText(m_model.Times[static_cast<std::size_t>(step - 1)].Time));
+    // A Selected list of every step, in order, stays one of every step: a plot of every
+    // step goes on with the new ones. Any other selection stays as it is.
+    bool everyStep = m_offeredSteps > 0 && lstHidden.ListCount() == m_offeredSteps;
+    for (std::int32_t i = 0; everyStep && i < m_offeredSteps; ++i)
+        everyStep = lstHidden.List(i) == std::to_string(i + 1);
+    for (std::int32_t step = m_offeredSteps + 1; step <= complete; ++step) {
+        const std::string time = TimeText(m_model.Times[static_cast<std::size_t>(step - 1)].Time);
+        lstAvailable.AddItem(time);
+        if (everyStep) {
+            lstSelected.AddItem(time);
+            lstHidden.AddItem(std::to_string(step));
+        }
+    }
+    if (everyStep && complete > m_offeredSteps) SetSaveEnabled(ReadyToSave());
     m_stepsAdded += std::max(0, complete - m_offeredSteps);
     m_offeredSteps = std::max(m_offeredSteps, complete);
     ShowSummary();

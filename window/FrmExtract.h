@@ -135,7 +135,9 @@ public:
     // Looks at the open listing again: the view calls it when the file changes, and every
     // few seconds where the file system tells nothing. The steps completed since it was
     // read are added to the Available list and the summary's counts follow; the Selected
-    // list, the selection, the variable, the range and the layout stay as they are. A
+    // list, the selection, the variable, the range and the layout stay as they are (but a
+    // Selected list of every step, in order, goes on holding every step, so that a plot of
+    // every step extends with the new ones). A
     // listing that was replaced or shortened is read again, as on opening. Nothing happens
     // while a file is read or an export runs: the next look after it catches up. True when
     // anything the window shows changed.

@@ -245,25 +245,35 @@ TEST_F(WindowTest, AGrowingListingAddsItsCompletedStepsAndKeepsTheChoices) {
     EXPECT_TRUE(form.sbMain.Panel2.starts_with("Growing: 1 steps added, last at "))
         << form.sbMain.Panel2;
     EXPECT_EQ(form.sbMain.Panel1, "live.out");
+    // Every step selected: the Selected list goes on holding every step, for the plot.
+    form.cmdClear_Click();
+    form.Form_KeyDown(kKeyA, kShiftCtrl);
+    form.lstSelected_OLEDragDrop(form.lstAvailable_OLEStartDrag());
+    ASSERT_EQ(form.lstSelected.ListCount(), 5);
     // The whole listing: the last step is whole, though no step follows it.
     writeUpTo(bytes.size());
     EXPECT_TRUE(form.ListingChanged());
     EXPECT_EQ(form.lstAvailable.ListCount(), 7);
+    EXPECT_EQ(form.lstSelected.Items(), form.lstAvailable.Items());
+    EXPECT_EQ(form.lstHidden.Items(), (Texts{"1", "2", "3", "4", "5", "6", "7"}));
 
     // Nothing is looked at while an export runs.
+    bool looked = false;
     m_fake.OnDoEvents = [&] {
-        writeUpTo(step4 + 400);
+        looked = true;
         EXPECT_FALSE(form.ListingChanged());
     };
     Save(m_dir.Path() / "forces.xls");
     m_fake.OnDoEvents = nullptr;
-    // Then: shorter, so read again as on opening, the choices of the old one dropped.
+    EXPECT_TRUE(looked);
+    // Then shorter: read again as on opening, the choices of the old one dropped.
+    writeUpTo(step4 + 400);
     EXPECT_TRUE(form.ListingChanged());
     EXPECT_EQ(form.lstAvailable.ListCount(), 4);
     EXPECT_EQ(form.lstSelected.ListCount(), 0);
     EXPECT_TRUE(form.sbMain.Panel2.starts_with("Listing replaced, read again at "))
         << form.sbMain.Panel2;
-    EXPECT_TRUE(m_fake.Boxes.empty());
+    for (const auto& box : m_fake.Boxes) ADD_FAILURE() << box.Prompt;
 }
 
 TEST_F(WindowTest, AFileThatIsNoListingIsReportedAndOffersNothing) {
