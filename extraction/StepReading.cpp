@@ -159,7 +159,10 @@ void ReadColumns(LineReader& first, const std::string& path, std::int32_t column
                  std::string_view caption, Services& services,
                  const std::function<void(ColumnReading&, std::int32_t)>& readColumn,
                  const std::function<void(std::int32_t)>& clearColumn) {
-    const int threads = std::min<std::int32_t>(ReadingThreads(services.Reading), columns);
+    // A listing that may have to be decompressed from its start for each seek is read by
+    // one thread: others would each decompress it again.
+    const int threads =
+        first.CanSeek() ? std::min<std::int32_t>(ReadingThreads(services.Reading), columns) : 1;
     if (threads <= 1) {
         ReadInLine(first, columns, caption, services, readColumn);
         return;

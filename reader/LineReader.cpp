@@ -5,13 +5,9 @@
 #elif defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 
@@ -255,27 +251,8 @@ void SharedBytes::Drop(std::size_t count) {
 }
 
 LineReader::LineReader(const std::filesystem::path& path, int vectorLevel)
-    : m_vectorLevel(UsableVectorLevel(vectorLevel)) {
-    // O_NONBLOCK keeps a FIFO from hanging the open; only regular files are accepted.
-    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (m_fd < 0) throw FailureFromErrno(errno);
-    struct stat st {};
-    if (::fstat(m_fd, &st) != 0) {
-        int e = errno;
-        ::close(m_fd);
-        throw FailureFromErrno(e);
-    }
-    if (!S_ISREG(st.st_mode)) {
-        ::close(m_fd);
-        Raise(fail::PathFileAccessError);
-    }
-    ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
-    ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    m_size = st.st_size;
-    if (!m_buffer.Grow(kInitialCapacity)) {
-        ::close(m_fd);
-        Raise(fail::OutOfMemory);
-    }
+    : m_vectorLevel(UsableVectorLevel(vectorLevel)), m_source(OpenByteSource(path)) {
+    if (!m_buffer.Grow(kInitialCapacity)) Raise(fail::OutOfMemory);
 }
 
 LineReader::Buffer::~Buffer() {
@@ -299,8 +276,19 @@ bool LineReader::Buffer::Grow(std::size_t capacity) {
     return true;
 }
 
-LineReader::~LineReader() {
-    if (m_fd >= 0) ::close(m_fd);
+LineReader::~LineReader() = default;
+
+std::int64_t LineReader::Size() const {
+    return m_source->Size();
+}
+double LineReader::Fraction(std::int64_t position) const {
+    return m_source->Fraction(position);
+}
+bool LineReader::CanSeek() const {
+    return m_source->CanSeek();
+}
+Compression LineReader::Compressed() const {
+    return m_source->Kind();
 }
 
 bool LineReader::Fill() {
@@ -321,8 +309,11 @@ bool LineReader::Fill() {
         m_end -= drop;
         m_begin -= drop;
     }
-    // One line (or what is kept) fills the whole buffer: make room for the rest of it.
-    if (m_end == m_buffer.Capacity() && !m_buffer.Grow(m_buffer.Capacity() * 2))
+    // One line (or what is kept) fills the whole buffer: make room for the rest of it. A
+    // file's size bounds its lines; a compressed file's does not, so kMostCompressedLine does.
+    if (m_end == m_buffer.Capacity() &&
+        ((m_source->Kind() != Compression::None && m_end >= kMostCompressedLine) ||
+         !m_buffer.Grow(m_buffer.Capacity() * 2)))
         Raise(fail::OutOfMemory);
     // Reads of kReadSize, or as large as the unfinished line held, so that searches that
     // look at a long line again after each read cost no more than reading it.
@@ -335,20 +326,14 @@ bool LineReader::Fill() {
             return true;
         }
     }
-    for (;;) {
-        ssize_t got = ::pread(m_fd, m_buffer.get() + m_end, want, at);
-        if (got > 0) {
-            if (m_shared)
-                m_shared->Offer(at, m_buffer.get() + m_end, static_cast<std::size_t>(got));
-            m_end += static_cast<std::size_t>(got);
-            return true;
-        }
-        if (got == 0) {
-            m_eof = true;
-            return false;
-        }
-        if (errno != EINTR) throw FailureFromErrno(errno);
+    const std::size_t got = m_source->Read(m_buffer.get() + m_end, want, at);
+    if (got == 0) {
+        m_eof = true;
+        return false;
     }
+    if (m_shared) m_shared->Offer(at, m_buffer.get() + m_end, got);
+    m_end += got;
+    return true;
 }
 
 bool LineReader::AtEnd() {

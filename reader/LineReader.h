@@ -2,10 +2,12 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <type_traits>
 
+#include "reader/ByteSource.h"
 #include "reader/VectorLevel.h"
 
 namespace vx {
@@ -40,6 +42,9 @@ private:
 
 // Sequential, read-only line access to a listing with byte positions and seek.
 //
+// The listing is a file's bytes, or those a gzip, zstd or xz file holds (ByteSource.h):
+// positions are always the listing's own.
+//
 // A line ends at CR, at CR LF, or at LF alone; the terminator is not part of the line.
 // Reads of kReadSize bytes go through one buffer and lines are found with memchr-class
 // and vector searches, so a line costs no allocation and no per-character call; the
@@ -57,8 +62,16 @@ public:
 
     int VectorLevel() const { return m_vectorLevel; }
 
-    // Size of the file in bytes when it was opened.
-    std::int64_t Size() const { return m_size; }
+    // Size of the listing in bytes: the file's when it was opened; a compressed one's as
+    // far as it is known (ByteSource::Size).
+    std::int64_t Size() const;
+    // How much of the file the reading has come through (0 to 1) with the next line at
+    // `position`.
+    double Fraction(std::int64_t position) const;
+    // False when a seek may mean decompressing from the start: several readers of one
+    // such listing would each decompress it.
+    bool CanSeek() const;
+    Compression Compressed() const;
 
     // True when no character remains to be read.
     bool AtEnd();
@@ -127,6 +140,10 @@ public:
     // the processor's cache when it is searched, large enough that reads are few.
     static constexpr std::size_t kReadSize = std::size_t{256} << 10;
 
+    // The longest line a compressed listing may hold (memory stays bounded whatever a
+    // small file expands to); past it, failure 7.
+    static constexpr std::size_t kMostCompressedLine = std::size_t{256} << 20;
+
 private:
     template <typename Visit>
     static void CallVisit(void* context, std::string_view bytes) {
@@ -139,8 +156,7 @@ private:
     std::string_view TakeLine(std::size_t lineEnd);
 
     int m_vectorLevel;
-    int m_fd = -1;
-    std::int64_t m_size = 0;
+    std::unique_ptr<ByteSource> m_source;
     // Memory mapped from the system, so that a buffer grown for a very long line is
     // moved by remapping its pages rather than by copying its bytes.
     class Buffer {

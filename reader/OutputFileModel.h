@@ -34,6 +34,10 @@ struct ScanMark {
     bool FirstStepSettled = false;
     // Counts and first step settled, no message: what is added later cannot change them.
     bool Resumable = false;
+    // A compressed listing: Size counts the listing's bytes, FileSize the file's own. It
+    // is read again from the start whenever the file changes.
+    bool Compressed = false;
+    std::int64_t FileSize = 0;
     static constexpr std::int64_t kHeadBytes = 4096;
     bool operator==(const ScanMark&) const = default;
 };

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/Failure.h"
+#include "reader/ByteSource.h"
 #include "reader/LineReader.h"
 #include "reader/Reader.h"
 #include "reader/ScanProgress.h"
@@ -48,6 +49,7 @@ struct FileNow {
     std::uint64_t Device = 0, Inode = 0;
     std::int64_t Size = 0;
     std::uint64_t Head = 0;
+    bool Compressed = false;  // by its first bytes (when they were read)
 };
 
 // `unless`: the size at which the first bytes are not read (nothing changed).
@@ -65,6 +67,7 @@ FileNow Look(const std::string& path, std::int64_t head, std::int64_t unless = -
         now.Inode = st.st_ino;
         now.Size = st.st_size;
         now.Head = st.st_size == unless ? 0 : Hash(bytes);
+        now.Compressed = CompressionOf(bytes) != Compression::None;
     }
     ::close(fd);
     return now;
@@ -109,6 +112,14 @@ void MarkReading(OutputFileModel& model, const Outcome& outcome) {
     mark.Device = now.Device;
     mark.Inode = now.Inode;
     mark.Head = now.Head;
+    mark.Compressed = now.Compressed;
+    mark.FileSize = now.Size;
+    if (mark.Compressed) {
+        // Its end cannot be read on from: any change means reading it again.
+        mark.LastLineStart = 0;
+        mark.Resumable = false;
+        return;
+    }
     const bool structural =
         model.AnalysisType == AnalysisStatic || model.AnalysisType == AnalysisDynamic;
     const bool thermal = model.AnalysisType == AnalysisThermal;
@@ -122,23 +133,22 @@ void MarkReading(OutputFileModel& model, const Outcome& outcome) {
 Refreshed RefreshOutputFile(OutputFileModel& model, Services& services) {
     Refreshed result;
     const ScanMark before = model.Mark;
-    const FileNow now =
-        Look(model.FilePath, std::min(before.Size, ScanMark::kHeadBytes), before.Size);
+    const std::int64_t size = before.Compressed ? before.FileSize : before.Size;
+    const FileNow now = Look(model.FilePath, std::min(before.Size, ScanMark::kHeadBytes), size);
     if (!now.Readable) {
         result.Gone = true;
         return result;
     }
     // The same size and file: nothing was added (its first bytes are not even read).
-    if (now.Device == before.Device && now.Inode == before.Inode && now.Size == before.Size)
-        return result;
+    if (now.Device == before.Device && now.Inode == before.Inode && now.Size == size) return result;
     const bool same = now.Device == before.Device && now.Inode == before.Inode &&
-                      now.Size > before.Size && now.Head == before.Head;
+                      (now.Size > size || before.Compressed) && now.Head == before.Head;
     const std::int16_t steps = model.TimeCount;
     result.Replaced = !same;
     if (same && before.Resumable) {
         try {
             LineReader in(model.FilePath, services.Reading.VectorLevel);
-            ScanProgress progress(services.Progress, in.Size(), services.StopScan);
+            ScanProgress progress(services.Progress, in, services.StopScan);
             in.Seek(before.LastLineStart);
             ResumeTimeIndex(in, model, progress);
             if (model.AnalysisType == AnalysisThermal) model.HasTemperatures = model.TimeCount != 0;

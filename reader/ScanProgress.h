@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "reader/LineReader.h"
 #include "reader/Services.h"
 
 namespace vx {
@@ -24,14 +25,20 @@ public:
           m_stop(stop),
           m_size(size),
           m_step(size / 400 > 0 ? size / 400 : 1) {}
+    // The progress of reading `in`: through a compressed file, by its compressed bytes.
+    ScanProgress(ProgressService& progress, const LineReader& in, const bool& stop = kNeverStop)
+        : ScanProgress(progress, in.Size(), stop) {
+        m_in = &in;
+    }
 
     void Report(std::int64_t position, std::string_view text) {
         m_next = position + m_step;
         m_text = text;
         m_calls = 0;
         m_last = std::chrono::steady_clock::now();
-        double fraction =
-            m_size > 0 ? static_cast<double>(position) / static_cast<double>(m_size) : 0.0;
+        double fraction = m_in         ? m_in->Fraction(position)
+                          : m_size > 0 ? static_cast<double>(position) / static_cast<double>(m_size)
+                                       : 0.0;
         m_progress.UpdateProgress(static_cast<float>(fraction), text);
         // The window runs its pending events inside the report: a close among them
         // ends the scan here, at most 30 ms after it was asked for.
@@ -62,6 +69,7 @@ private:
 
     ProgressService& m_progress;
     const bool& m_stop;
+    const LineReader* m_in = nullptr;
     std::int64_t m_size;
     std::int64_t m_step;
     std::int64_t m_next = 0;

@@ -114,7 +114,7 @@ void ScanStructuralFile(OutputFileModel& model, Services& services, ScanObserver
     {
         LineReader in(model.FilePath, services.Reading.VectorLevel);
         if (observer) in.Share(&observer->Bytes());
-        ScanProgress progress(services.Progress, in.Size(), services.StopScan);
+        ScanProgress progress(services.Progress, in, services.StopScan);
         progress.Report(in.Position(), kReadingInput);
         ReadInputEcho(in, model, progress);
         StepsFound found;

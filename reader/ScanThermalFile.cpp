@@ -25,7 +25,7 @@ void ShowMissing(Services& services, Outcome& outcome, std::string_view text) {
 
 void Scan(OutputFileModel& model, Services& services, Outcome& outcome) {
     LineReader in(model.FilePath, services.Reading.VectorLevel);
-    ScanProgress progress(services.Progress, in.Size(), services.StopScan);
+    ScanProgress progress(services.Progress, in, services.StopScan);
     progress.Report(in.Position(), kReadingInput);
 
     std::string_view line;

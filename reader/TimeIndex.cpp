@@ -181,7 +181,9 @@ void IndexTimeSteps(LineReader& in, OutputFileModel& model, ScanProgress& progre
     const std::int64_t pieceBytes = options.TimeIndexPieceBytes > 0
                                         ? options.TimeIndexPieceBytes
                                         : ReadingOptions{}.TimeIndexPieceBytes;
-    if (!found && threads > 1 && in.Size() - in.Position() > 2 * pieceBytes)
+    // Pieces only of a file read as it is: a compressed one is decompressed in order.
+    if (!found && threads > 1 && in.Compressed() == Compression::None &&
+        in.Size() - in.Position() > 2 * pieceBytes)
         IndexInPieces(in, model.FilePath, threads, pieceBytes, times, progress);
     else
         IndexInOrder(in, times, progress, found);
