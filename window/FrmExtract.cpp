@@ -20,7 +20,11 @@ namespace vx {
 namespace {
 
 constexpr std::string_view kSettingsSection = "Files";
-constexpr std::string_view kOpenFilter = "Vorax Output Files (*.out)|*.out|All Files (*.*)|*.*";
+// Listings as they are first, then archived ones (any file is read by its first bytes).
+constexpr std::string_view kOpenFilter =
+    "Vorax Output Files (*.out)|*.out|"
+    "Compressed Vorax Output Files (*.out.gz *.out.zst *.out.xz)|*.out.gz;*.out.zst;*.out.xz|"
+    "All Files (*.*)|*.*";
 constexpr std::string_view kSaveFormatKey = "SaveFormat";
 constexpr std::string_view kSaveInProgress =
     "Save is in progress. Do you want to exit and abbort current process?";

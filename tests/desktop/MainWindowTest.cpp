@@ -573,8 +573,12 @@ TEST(DialogFilters, TheSaveDialogTellsTheTypeChosenAndGivesItsExtension) {
     EXPECT_EQ(choice.FilterIndex, 2);
     EXPECT_EQ(choice.FileName, (dir.Path() / "book.xlsx").string());
     EXPECT_EQ(choice.FileTitle, "book.xlsx");
-    EXPECT_EQ(NameFilters("Vorax Output Files (*.out)|*.out|All Files (*.*)|*.*"),
-              (QStringList{"Vorax Output Files (*.out)", "All Files (*)"}));
+    EXPECT_EQ(
+        NameFilters("Vorax Output Files (*.out)|*.out|Compressed Vorax Output Files (*.out.gz "
+                    "*.out.zst *.out.xz)|*.out.gz;*.out.zst;*.out.xz|All Files (*.*)|*.*"),
+        (QStringList{"Vorax Output Files (*.out)",
+                     "Compressed Vorax Output Files (*.out.gz *.out.zst *.out.xz)",
+                     "All Files (*)"}));
 }
 
 }  // namespace

@@ -34,7 +34,8 @@ endif()
 
 # The entry starts the window on the file it is given, with our icon, for listings.
 file(STRINGS "${entry}" lines)
-foreach(wanted "Exec=voraxextract %f" "Icon=voraxextract" "MimeType=text/x-vorax-listing;")
+foreach(wanted "Exec=voraxextract %f" "Icon=voraxextract"
+               "MimeType=text/x-vorax-listing;application/x-vorax-listing-gzip;application/x-vorax-listing-zstd;application/x-vorax-listing-xz;")
   if(NOT wanted IN_LIST lines)
     message(SEND_ERROR "${entry} lacks the line '${wanted}'")
   endif()
@@ -67,9 +68,16 @@ if(UPDATE_MIME_DATABASE)
     file(WRITE "${probe}/notes" "Results of run 12, see the listing.\n")
     # Another program's .out: its content, not its name, decides.
     file(WRITE "${probe}/solver.out" "Iteration 1: residual 1.2E-03\nConverged.\n")
-    foreach(case "thermal.out=text/x-vorax-listing"
-                 "listing-without-ending=text/x-vorax-listing" "notes=text/plain"
-                 "solver.out=text/plain")
+    # Archived listings, by their names; another compressed file stays what it is.
+    set(cases "thermal.out=text/x-vorax-listing" "listing-without-ending=text/x-vorax-listing"
+              "notes=text/plain" "solver.out=text/plain")
+    find_program(GZIP gzip)
+    if(GZIP)
+      execute_process(COMMAND "${GZIP}" -k "${probe}/thermal.out" "${probe}/notes")
+      list(APPEND cases "thermal.out.gz=application/x-vorax-listing-gzip"
+                        "notes.gz=application/gzip")
+    endif()
+    foreach(case ${cases})
       string(REPLACE "=" ";" case "${case}")
       list(GET case 0 name)
       list(GET case 1 type)

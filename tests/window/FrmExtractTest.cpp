@@ -10,6 +10,7 @@
 #include <fstream>
 #include <mutex>
 
+#include "tests/support/Compress.h"
 #include "tests/support/Listings.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Tools.h"
@@ -111,7 +112,9 @@ TEST_F(WindowTest, StartsWithOnlyTheFileCommandsUsableAndStoresItsFoldersOnClosi
     form.cmdFile_Click();
     ASSERT_EQ(m_fake.OpenSetups.size(), 1u);
     EXPECT_EQ(m_fake.OpenSetups[0].InitDir, "/runs/");
-    EXPECT_EQ(m_fake.OpenSetups[0].Filter, "Vorax Output Files (*.out)|*.out|All Files (*.*)|*.*");
+    EXPECT_EQ(m_fake.OpenSetups[0].Filter,
+              "Vorax Output Files (*.out)|*.out|Compressed Vorax Output Files (*.out.gz *.out.zst "
+              "*.out.xz)|*.out.gz;*.out.zst;*.out.xz|All Files (*.*)|*.*");
 
     // F1 and the Help button show the help; closing when idle asks nothing, closes the
     // help and stores both folders, an empty one too.
@@ -438,7 +441,21 @@ TEST_F(WindowTest, TheWindowWritesTheSheetTheToolWrites) {
         ASSERT_EQ(run.Status, 0) << run.Err;
         EXPECT_EQ(test::ReadBytes(sheet), test::ReadBytes(cli)) << c.Listing;
     }
-    ASSERT_EQ(m_fake.SaveSetups.size(), 2u);
+    // An archived listing gives the sheet of the listing it holds.
+    const auto packed =
+        m_dir.Write("dynamic3d.out.xz",
+                    test::Pack(test::ReadBytes(Example("dynamic3d.out")), test::Packing::Xz));
+    Open(packed.string());
+    ChooseVariable("Displacements");
+    form.UserChoosesVector(5);
+    Range("2", "10", "3");
+    form.UserChoosesLayout(1);
+    DoubleClick(1);
+    DoubleClick(0);
+    Save(m_dir.Path() / "packed.xls");
+    EXPECT_EQ(test::ReadBytes(m_dir.Path() / "packed.xls"),
+              test::ReadBytes(m_dir.Path() / "cli.xls"));
+    ASSERT_EQ(m_fake.SaveSetups.size(), 3u);
     EXPECT_EQ(m_fake.SaveSetups[0].Filter,
               "Excel File (*.xls)|*.xls|Excel Workbook (*.xlsx)|*.xlsx|CSV File (*.csv)|*.csv|"
               "All Files (*.*)|*.*");
