@@ -125,6 +125,31 @@ TEST(CompressedListings, ReadAsTheListingsTheyHold) {
     }
 }
 
+TEST(CompressedListings, AnUnchangedArchiveIsNotReadAgainAChangedOneIsReadFromTheStart) {
+    test::TempDir dir;
+    auto spec = test::EveryBlockSpec(3);
+    spec.steps = 3;
+    const std::string three = test::ReadBytes(test::Generate(spec, dir.Path() / "three.out"));
+    spec.steps = 5;
+    const std::string five = test::ReadBytes(test::Generate(spec, dir.Path() / "five.out"));
+    const auto path = dir.Write("run.out.gz", test::Pack(three, Packing::Gzip));
+    test::Scanned reading;
+    reading.Open(path);
+    test::FakeServices host;
+    auto services = host.Get();
+    Refreshed refreshed = RefreshOutputFile(reading.Model, services);
+    EXPECT_FALSE(refreshed.FromStart || refreshed.Replaced);
+    EXPECT_EQ(reading.Model.TimeCount, 3);
+
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << test::Pack(five, Packing::Gzip);
+    refreshed = RefreshOutputFile(reading.Model, services);
+    EXPECT_TRUE(refreshed.FromStart);
+    EXPECT_EQ(refreshed.NewSteps, 2);
+    test::Scanned full;
+    full.Open(path);
+    EXPECT_EQ(reading.Model, full.Model);
+}
+
 TEST(CompressedListings, CutShortTheyReadAsTheListingCutWhereTheirWholePiecesEnd) {
     test::TempDir dir;
     auto spec = test::EveryBlockSpec(3);
