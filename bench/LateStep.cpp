@@ -5,7 +5,8 @@
 //
 //   vorax-bench-late LISTING
 //
-// Prints "open <s> late-step <s> step <n> bytes-read <bytes> restart-points <n> restart-bytes <bytes>".
+// Prints "open <s> late-step <s> step <n> bytes-read <bytes> restart-points <n> restart-bytes
+// <bytes>".
 
 #include <atomic>
 #include <chrono>
@@ -75,7 +76,8 @@ int main(int argc, char** argv) {
     const double late = Since(start);
     const std::int64_t bytes = BytesRead() - before;
     const vx::RestartPointsHeld held = vx::RestartPointsOf(argv[1]);
-    std::printf("open %.3f late-step %.4f step %d bytes-read %lld restart-points %zu restart-bytes %zu\n",
-                open, late, step, static_cast<long long>(bytes), held.Points, held.Bytes);
+    std::printf(
+        "open %.3f late-step %.4f step %d bytes-read %lld restart-points %zu restart-bytes %zu\n",
+        open, late, step, static_cast<long long>(bytes), held.Points, held.Bytes);
     return read.Failed() ? 1 : 0;
 }

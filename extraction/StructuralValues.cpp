@@ -566,6 +566,10 @@ bool StepIsComplete(const OutputFileModel& model, std::int16_t step) {
     const std::int64_t start = model.Times[static_cast<std::size_t>(step - 1)].Position;
     try {
         LineReader in(model.FilePath);
+        // The step is looked through once for each block: its bytes are read once (a
+        // compressed listing is not decompressed again for each).
+        in.Seek(start);
+        in.Keep(start);
         std::string_view line;
         // Reads `count` more lines; false when the file ends before the last is ended.
         auto lines = [&](std::int64_t count) {

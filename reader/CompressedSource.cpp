@@ -26,7 +26,7 @@ namespace {
 
 // The listing's bytes decompressed ahead of the reader: chunks of kChunkBytes, at most
 // kChunksAhead of them waiting.
-constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
+constexpr std::size_t kChunkBytes = std::size_t{512} << 10;
 constexpr std::size_t kChunksAhead = 4;
 
 // Past kRatioFreeBytes, a file that gives more than kMostRatio listing bytes for each of
@@ -36,8 +36,8 @@ constexpr std::int64_t kRatioFreeBytes = std::int64_t{64} << 20;
 constexpr std::int64_t kMostRatio = 2000;
 
 // gzip keeps a restart point every kGzipSpan bytes of listing at most (32 KiB each:
-// 8 MB for a GB); zstd one at the first frame start past each kZstdSpan.
-constexpr std::int64_t kGzipSpan = std::int64_t{4} << 20;
+// 4 MB for a GB); zstd one at the first frame start past each kZstdSpan.
+constexpr std::int64_t kGzipSpan = std::int64_t{8} << 20;
 constexpr std::int64_t kZstdSpan = std::int64_t{1} << 20;
 constexpr std::size_t kWindow = 32768;
 

@@ -252,11 +252,11 @@ TEST(CompressedListings, AnArchiveExpandingFarBeyondAnyListingIsStoppedEarly) {
 TEST(CompressedListings, ALateStepIsReadFromARestartPointAndAnyOffsetReadsRight) {
     test::TempDir dir;
     auto spec = test::EveryBlockSpec(3);
-    spec.nodes = 10000;
+    spec.nodes = 20000;
     spec.steps = 24;
     const auto plainPath = test::Generate(spec, dir.Path() / "big.out");
     const std::string bytes = test::ReadBytes(plainPath);
-    ASSERT_GT(bytes.size(), 20u << 20);
+    ASSERT_GT(bytes.size(), 40u << 20);
     test::Scanned plain;
     plain.Open(plainPath);
     for (Packing packing : {Packing::Gzip, Packing::GzipMembers, Packing::ZstdFrames}) {
@@ -266,12 +266,12 @@ TEST(CompressedListings, ALateStepIsReadFromARestartPointAndAnyOffsetReadsRight)
         test::Scanned opened;
         opened.Open(path);
         const RestartPointsHeld held = RestartPointsOf(path);
-        EXPECT_GE(held.Points, 4u);
+        EXPECT_GE(held.Points, 3u);
         EXPECT_LE(held.Bytes, bytes.size() / 64) << "at most 16 MB for a GB of listing";
 
         // The last step of the first variable, as the window extracts it after opening.
         ExtractionRequest request{
-            "Displacements", "", -1, {1, 2, 10000}, {static_cast<std::int16_t>(spec.steps)}};
+            "Displacements", "", -1, {1, 2, 20000}, {static_cast<std::int16_t>(spec.steps)}};
         const auto kinds = VectorKinds(*FindVariable("Displacements"), opened.Model);
         request.VectorKind = kinds.at(0);
         request.VectorKindIndex = 0;
