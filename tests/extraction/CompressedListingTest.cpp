@@ -249,6 +249,23 @@ TEST(CompressedListings, AnArchiveExpandingFarBeyondAnyListingIsStoppedEarly) {
     EXPECT_LT(BytesRead() - before, 10 << 20) << "the file is not read over and over";
 }
 
+TEST(CompressedListings, TheLastStepIsLookedThroughWithoutDecompressingItAgain) {
+    test::TempDir dir;
+    auto spec = test::EveryBlockSpec(3);
+    spec.nodes = 6000;
+    spec.steps = 3;
+    const std::string bytes = test::ReadBytes(test::Generate(spec, dir.Path() / "run.out"));
+    // One zstd frame: a seek back can only start from the beginning.
+    const std::string packed = test::Pack(bytes, Packing::Zstd);
+    const auto path = dir.Write("run.out.zst", packed);
+    test::Scanned opened;
+    opened.Open(path);
+    const std::int64_t before = BytesRead();
+    EXPECT_TRUE(StepIsComplete(opened.Model, 3));
+    EXPECT_LT(BytesRead() - before, static_cast<std::int64_t>(packed.size()) * 3 / 2)
+        << bytes.size() << " " << packed.size();
+}
+
 TEST(CompressedListings, ALateStepIsReadFromARestartPointAndAnyOffsetReadsRight) {
     test::TempDir dir;
     auto spec = test::EveryBlockSpec(3);
