@@ -28,6 +28,7 @@ bool ListingPass::Start(const OutputFileModel& model) {
 }
 
 void ListingPass::ReadStep(std::int16_t step) {
+    if (m_want && !m_want(step, m_model.Times[static_cast<std::size_t>(step - 1)].Time)) return;
     try {
         for (auto& failed : m_values->Read(step, m_step))
             m_failures.push_back({step, failed.Request, std::move(failed.What)});

@@ -510,6 +510,10 @@ std::size_t StepValues::Offset(std::size_t k) const {
     return m_reading->offsets.at(k);
 }
 
+const ValueTable& StepValues::Table(std::size_t k) const {
+    return m_reading->tables.at(k);
+}
+
 std::vector<StepValues::Failed> StepValues::Read(std::int16_t step, std::span<float> values) {
     Reading& r = *m_reading;
     r.failures.clear();
