@@ -389,6 +389,19 @@ Outcome RequestPass::Export(const OutputFileModel& model, ValueTable& table, Ser
     return outcome;
 }
 
+std::vector<Outcome> RequestPass::Extract(const OutputFileModel& model,
+                                          std::vector<ValueTable>& tables, Services& services) {
+    const ExportPlan& plan = std::get<ExportPlan>(*m->Final);
+    m->Once = m->Keeping == Keep::Values && m->Usable(model, plan, services);
+    if (!m->Once) {
+        tables.assign(plan.Readings.size(), ValueTable());
+        return ExtractKinds(model, plan.Readings, tables, services);
+    }
+    std::vector<Outcome> read;
+    m->Assemble(plan, tables, read);
+    return read;
+}
+
 Outcome RequestPass::Values(const OutputFileModel& model, ValueTable& table, Services& services) {
     const ExportPlan& plan = std::get<ExportPlan>(*m->Final);
     m->Once = m->Keeping == Keep::Values && m->Usable(model, plan, services);

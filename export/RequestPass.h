@@ -51,6 +51,10 @@ public:
 
     // What RunExport does with the plan (Keep::Values).
     Outcome Export(const OutputFileModel& model, ValueTable& table, Services& services);
+    // What ExtractKinds gives for the plan's readings (Keep::Values): each one's table and
+    // its outcome, nothing shown.
+    std::vector<Outcome> Extract(const OutputFileModel& model, std::vector<ValueTable>& tables,
+                                 Services& services);
     // What ExtractValues does with the plan's first reading (Keep::Values).
     Outcome Values(const OutputFileModel& model, ValueTable& table, Services& services);
     // What ReducePeaks does with the plan's readings (Keep::PeaksOver...).
