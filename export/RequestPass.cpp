@@ -446,23 +446,10 @@ Outcome RequestPass::Peaks(const OutputFileModel& model, std::vector<KindPeaks>&
 
     Outcome outcome;
     peaks.clear();
-    // The message ReducePeaks shows: it reads a batch of steps at a time, and the first kind
-    // in order that fails in a batch is the one shown, unless one before it fails later.
-    const std::size_t batch = PeaksBatchSteps(plan.Readings, services.Reading);
-    std::size_t reading = plan.Readings.size();
+    // The message ReducePeaks shows: that of the first kind in order whose reading fails
+    // (the kinds after it are no longer read, those before it read to their end).
     const Notice* shown = nullptr;
-    for (std::size_t first = 0; first < steps.size() && reading > 0; first += batch) {
-        const std::size_t end = std::min(first + batch, steps.size());
-        for (std::size_t k = 0; k < reading; ++k) {
-            const std::int32_t at = m->FailingColumn[k];
-            if (at != kNever && static_cast<std::size_t>(at) >= first &&
-                static_cast<std::size_t>(at) < end) {
-                reading = k;
-                shown = m->FailingNotice[k];
-                break;
-            }
-        }
-    }
+    for (std::size_t k = 0; k < plan.Readings.size() && !shown; ++k) shown = m->FailingNotice[k];
     if (shown) {
         services.Report(outcome, *shown);
         return outcome;

@@ -56,7 +56,12 @@ void ReduceTogether(const OutputFileModel& model, std::span<const ExtractionRequ
     std::vector<PeaksFold> folds;
     for (std::size_t k = 0; k < readings.size(); ++k)
         folds.emplace_back(over, shared.Vectors.size(), steps);
-    const std::size_t batch = PeaksBatchSteps(readings, services.Reading);
+    // As many steps a batch as keep the tables of the items read within their bytes.
+    const std::size_t perStep = ValueTable::ColumnBytes(shared.Vectors) * readings.size();
+    const std::size_t batch =
+        services.Reading.ReductionBatchSteps > 0
+            ? static_cast<std::size_t>(services.Reading.ReductionBatchSteps)
+            : std::clamp<std::size_t>(kBatchBytes / perStep, 1, kMostStepsABatch);
     std::size_t reading = readings.size();  // the kinds still read: those before one that failed
     std::vector<Notice> failed;             // what the first of them to fail showed
     for (std::size_t first = 0; first < std::max<std::size_t>(steps, 1) && reading > 0;
@@ -106,15 +111,6 @@ void ReduceTogether(const OutputFileModel& model, std::span<const ExtractionRequ
 }
 
 }  // namespace
-
-std::size_t PeaksBatchSteps(std::span<const ExtractionRequest> readings,
-                            const ReadingOptions& options) {
-    if (options.ReductionBatchSteps > 0)
-        return static_cast<std::size_t>(options.ReductionBatchSteps);
-    // As many steps a batch as keep the tables of the items read within their bytes.
-    const std::size_t perStep = ValueTable::ColumnBytes(readings.front().Vectors) * readings.size();
-    return std::clamp<std::size_t>(kBatchBytes / perStep, 1, kMostStepsABatch);
-}
 
 Outcome ReducePeaks(const OutputFileModel& model, std::span<const ExtractionRequest> readings,
                     PeaksOver over, std::vector<KindPeaks>& peaks, Services& services) {

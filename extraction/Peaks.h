@@ -102,8 +102,4 @@ private:
 Outcome ReducePeaks(const OutputFileModel& model, std::span<const ExtractionRequest> readings,
                     PeaksOver over, std::vector<KindPeaks>& peaks, Services& services);
 
-// The steps ReducePeaks reads at a time for readings that share their items and steps.
-std::size_t PeaksBatchSteps(std::span<const ExtractionRequest> readings,
-                            const ReadingOptions& options);
-
 }  // namespace vx

@@ -55,14 +55,6 @@ void KeepValues(Road& road, const ExportPlan& plan, const std::vector<ValueTable
     }
 }
 
-// Both roads' services: peaks read two steps at a time, so that the step where a kind
-// fails decides which message is shown.
-Services Get(test::FakeServices& host) {
-    Services services = host.Get();
-    services.Reading.ReductionBatchSteps = 2;
-    return services;
-}
-
 // What is done with a plan, by either road: `extract` gives the tables, `write` writes the
 // sheet, `reduce` gives the peaks.
 struct Runs {
@@ -83,7 +75,7 @@ void Run(Road& road, const OutputFileModel& model, const Planned& planned, Keep 
     const ExportPlan& plan = std::get<ExportPlan>(planned);
     road.Plan = std::to_string(plan.Readings.size()) + " readings of " +
                 std::to_string(plan.Readings.front().SelectedTimes.size()) + " steps";
-    auto services = Get(host);
+    auto services = host.Get();
     if (write) {
         ValueTable table;
         runs.Write(model, table, services);
@@ -105,7 +97,7 @@ void Run(Road& road, const OutputFileModel& model, const Planned& planned, Keep 
 
 Road TwoReadings(const std::string& path, const ExportRequest& request, Keep keep, bool write) {
     test::FakeServices host;
-    auto services = Get(host);
+    auto services = host.Get();
     OutputFileModel model;
     model.FilePath = path;
     model.Reset();
@@ -131,7 +123,7 @@ Road TwoReadings(const std::string& path, const ExportRequest& request, Keep kee
 
 Road OneReading(const std::string& path, const ExportRequest& request, Keep keep, bool write) {
     test::FakeServices host;
-    auto services = Get(host);
+    auto services = host.Get();
     OutputFileModel model;
     model.FilePath = path;
     model.Reset();
@@ -173,14 +165,35 @@ const std::string kDisplacements = gen::marker::kDisplacementHeader;
 // reading serves every request it can be sure of.
 TEST(RequestPass, GivesWhatTheTwoReadingsGive) {
     test::TempDir dir;
+    auto sameTimes = test::EveryBlockSpec(3);
+    sameTimes.timeIncrement = 0;
     const struct {
         const char* Name;
         gen::ListingSpec Spec;
-        std::function<std::string(std::string)> Damage;
+        std::function<std::string(std::string)> Edit;
+        bool Shows = true;  // the reading of some request shows a message
     } listings[] = {
-        {"dynamic 3D", test::EveryBlockSpec(3), {}},
-        {"static 2D", test::EveryBlockSpec(2, gen::AnalysisKind::Static), {}},
-        {"thermal", test::ThermalSpec(23, 5), {}},
+        {"dynamic 3D", test::EveryBlockSpec(3), {}, false},
+        {"static 2D", test::EveryBlockSpec(2, gen::AnalysisKind::Static), {}, false},
+        {"thermal", test::ThermalSpec(23, 5), {}, false},
+        // A time text is the first step of that time.
+        {"every step at one time", sameTimes, {}, false},
+        // Equal values at two steps: the peak is the one first in the request's order.
+        {"step 3's displacements those of step 1", test::EveryBlockSpec(3),
+         [](std::string b) {
+             for (int line = 1; line <= 13; ++line) {
+                 const auto lines = test::SplitPlainly(b);
+                 std::string first;
+                 for (const auto& l : lines)
+                     if (l.Text.find(kDisplacements) != std::string_view::npos) {
+                         first = std::string((&l)[line].Text);
+                         break;
+                     }
+                 b = EditLine(b, kDisplacements, 3, line, [&](std::string) { return first; });
+             }
+             return b;
+         },
+         false},
         // Step 2 reads step 3's block; the last step has none.
         {"no displacements in steps 2 and 5", test::EveryBlockSpec(3),
          [](std::string b) {
@@ -194,14 +207,25 @@ TEST(RequestPass, GivesWhatTheTwoReadingsGive) {
                  return line.replace(line.find('E', 20) - 1, 5, "1E+99");
              });
          }},
+        // Steps 4, 2 read in that order fail at step 4, which one reading in file order
+        // does not read once step 2 has failed. The last step, cut, fails for every kind:
+        // the peaks show the first kind's message, not the first message.
+        {"values too large in steps 2 and 4, the last step cut", test::EveryBlockSpec(3),
+         [](std::string b) {
+             for (int step : {2, 4})
+                 b = EditLine(b, kDisplacements, step, 6, [](std::string line) {
+                     return line.replace(line.find('E', 20) - 1, 5, "1E+99");
+                 });
+             return b.substr(0, b.rfind(kDisplacements) + 400);
+         }},
         {"cut inside the last step", test::EveryBlockSpec(3),
          [](std::string b) { return b.substr(0, b.rfind(kDisplacements) + 400); }},
     };
     for (const auto& listing : listings) {
         const auto path = dir.Path() / "listing.out";
         test::Generate(listing.Spec, path);
-        if (listing.Damage) {
-            const std::string damaged = listing.Damage(Bytes(path));
+        if (listing.Edit) {
+            const std::string damaged = listing.Edit(Bytes(path));
             std::ofstream(path, std::ios::binary) << damaged;
         }
         test::Scanned scanned;
@@ -252,7 +276,7 @@ TEST(RequestPass, GivesWhatTheTwoReadingsGive) {
                             once += one.Once;
                             shown += !two.Plan.starts_with("refused") &&
                                      two.Shown.size() > scanned.Host.Messages.size();
-                            if (!listing.Damage && !two.Plan.starts_with("refused")) {
+                            if (!listing.Shows && !two.Plan.starts_with("refused")) {
                                 EXPECT_TRUE(one.Once) << "read after the scan";
                             }
                             one.Once = false;
@@ -263,7 +287,7 @@ TEST(RequestPass, GivesWhatTheTwoReadingsGive) {
             }
         }
         EXPECT_GT(once, requests / 2) << listing.Name;
-        EXPECT_EQ(shown > 0, static_cast<bool>(listing.Damage)) << listing.Name;
+        EXPECT_EQ(shown > 0, listing.Shows) << listing.Name;
     }
 }
 
@@ -291,7 +315,7 @@ TEST(RequestPass, AWholeFieldExportReadsTheListingOnce) {
     request.Steps = EveryStep{};
     request.Sheet.Path = (dir.Path() / "field.csv").string();
     test::FakeServices host;
-    auto services = Get(host);
+    auto services = host.Get();
     OutputFileModel model;
     model.FilePath = path.string();
     model.Reset();
