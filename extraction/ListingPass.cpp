@@ -37,6 +37,14 @@ void ListingPass::ReadStep(std::int16_t step) {
             m_failures.push_back({step, k, ReadingNotice(Failure(fail::OutOfMemory))});
         m_wanted = false;
         return;
+    } catch (...) {
+        // A step the values cannot be laid out of (an item outside the table): the reading
+        // of the values ends there.
+        m_failures.push_back({step, 0,
+                              ReadingNotice(std::current_exception())
+                                  .value_or(ReadingNotice(Failure(fail::OutOfMemory)))});
+        m_wanted = false;
+        return;
     }
     m_wanted = m_deliver(step, m_step);
 }
