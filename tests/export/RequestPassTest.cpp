@@ -257,6 +257,7 @@ TEST(RequestPass, GivesWhatTheTwoReadingsGive) {
                         if (items == 1 && v.NeedsRange)
                             request.Items = ItemNumbers{{v.Bound, 1, v.Bound}};
                         // Boxes whose count outruns their values: an item 0 in the list.
+                        if (items == 2 && choice.index() != 0) continue;
                         if (items == 2)
                             request.Items =
                                 ItemRange{" +1.5 ", std::to_string(v.Bound) + ".0E0", "2D0"};
