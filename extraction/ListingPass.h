@@ -34,9 +34,9 @@ public:
         : m_choose(std::move(choose)), m_deliver(std::move(deliver)), m_want(std::move(want)) {}
 
     // Reads the listing at model.FilePath as ReadOutputFile does (the model Reset() first)
-    // and delivers the values of every step. The steps the scan did not hand over as it
-    // went (those of a thermal listing) are read after it, from the file. Returns the
-    // scan's outcome; failures of the values are kept (Failures), not shown.
+    // and delivers the values of every step, structural or thermal. Steps the scan did not
+    // hand over as it went are read after it, from the file. Returns the scan's outcome;
+    // failures of the values are kept (Failures), not shown.
     Outcome Run(OutputFileModel& model, Services& services);
 
     // The model the requests were chosen by, and the requests (empty before the first step).
