@@ -23,7 +23,7 @@ namespace {
 
 constexpr std::int32_t kNever = INT32_MAX;
 
-// The columns of one reading as the steps come, in pieces of at least 8 MiB taken from the
+// The columns of one reading as the steps come, in pieces of at least 1 MiB taken from the
 // system and given back to it whole, so that the table made of them afterwards can take
 // their room piece by piece as they are let go.
 class ColumnStore {
@@ -80,7 +80,7 @@ public:
     }
 
 private:
-    static constexpr std::size_t kPieceBytes = std::size_t{8} << 20;
+    static constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
     struct Piece {
         char* Bytes;
         std::size_t Size, Used;
