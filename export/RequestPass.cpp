@@ -23,7 +23,7 @@ namespace {
 
 constexpr std::int32_t kNever = INT32_MAX;
 
-// The columns of one reading as the steps come, in pieces of at least 1 MiB taken from the
+// The columns of one reading as the steps come, in pieces taken from the
 // system and given back to it whole, so that the table made of them afterwards can take
 // their room piece by piece as they are let go.
 class ColumnStore {
@@ -49,7 +49,11 @@ public:
             return;
         }
         if (m_pieces.empty() || m_pieces.back().Used + bytes > m_pieces.back().Size) {
-            const std::size_t size = std::max(kPieceBytes, (bytes + 4095) & ~std::size_t{4095});
+            // 64 columns a piece, within 64 KiB and 1 MiB: the table made of the pieces holds
+            // little more than itself while they are let go.
+            const std::size_t size =
+                (std::clamp(64 * bytes, kLeastPieceBytes, std::max(kPieceBytes, bytes)) + 4095) &
+                ~std::size_t{4095};
             void* at =
                 ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
             if (at == MAP_FAILED) throw std::bad_alloc();
@@ -81,6 +85,7 @@ public:
 
 private:
     static constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
+    static constexpr std::size_t kLeastPieceBytes = std::size_t{64} << 10;
     struct Piece {
         char* Bytes;
         std::size_t Size, Used;
