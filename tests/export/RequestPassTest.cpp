@@ -170,7 +170,7 @@ TEST(RequestPass, GivesWhatTheTwoReadingsGive) {
     sameTimes.timeIncrement = 0;
     const struct {
         const char* Name;
-        gen::ListingSpec Spec;
+        gen::ListingSpec Made;  // what the generator writes
         std::function<std::string(std::string)> Edit;
         bool Shows = true;  // the reading of some request shows a message
     } listings[] = {
@@ -225,7 +225,7 @@ TEST(RequestPass, GivesWhatTheTwoReadingsGive) {
     };
     for (const auto& listing : listings) {
         const auto path = dir.Path() / "listing.out";
-        test::Generate(listing.Spec, path);
+        test::Generate(listing.Made, path);
         if (listing.Edit) {
             const std::string damaged = listing.Edit(Bytes(path));
             std::ofstream(path, std::ios::binary) << damaged;
@@ -313,11 +313,11 @@ TEST(RequestPass, AWholeFieldExportReadsTheListingOnce) {
     auto dynamic = test::EveryBlockSpec(3);
     auto thermal = test::ThermalSpec(2000, 5);
     dynamic.targetBytes = thermal.targetBytes = std::int64_t{24} << 20;
-    for (const auto& [spec, variable] :
+    for (const auto& [made, variable] :
          {std::pair{dynamic, var::Displacements}, std::pair{thermal, var::Temperature}}) {
         test::TempDir dir;
         const auto path = dir.Path() / "listing.out";
-        test::Generate(spec, path);
+        test::Generate(made, path);
         ExportRequest request;
         request.Variable = std::string(variable);
         request.Items = EveryItem{};
