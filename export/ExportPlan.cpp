@@ -24,14 +24,7 @@ bool NeedsNoRange(std::string_view variable) {
     return v && !NeedsRange(*v);
 }
 
-// A whole number as given: its value when it is one, and how it was spelled.
-std::optional<std::int64_t> WholeValue(const WholeNumber& number) {
-    if (const auto* typed = std::get_if<std::int64_t>(&number)) return *typed;
-    const auto value = ParseNumber(std::get<std::string>(number));
-    if (!value || *value != std::trunc(*value) || std::abs(*value) > 9e18) return std::nullopt;
-    return static_cast<std::int64_t>(*value);
-}
-
+// How a whole number was spelled.
 std::string Spelled(const WholeNumber& number) {
     if (const auto* typed = std::get_if<std::int64_t>(&number)) return std::to_string(*typed);
     return std::get<std::string>(number);
@@ -75,7 +68,7 @@ std::optional<Refusal> ChooseVectorKind(const OfferedVariable& variable,
     const auto& kinds = variable.VectorKinds;
     std::int64_t kind = kinds.empty() ? -1 : 0;
     if (choice.Index) {
-        const auto k = WholeValue(*choice.Index);
+        const auto k = WholeNumberValue(*choice.Index);
         if (!k || *k < 0 || *k >= static_cast<std::int64_t>(kinds.size()))
             return Refuse(RefusalRule::VectorIndexNotAnEntry,
                           "vector index '" + Spelled(*choice.Index) + "' is not an entry of '" +
@@ -135,7 +128,7 @@ std::optional<Refusal> SelectSteps(Planning& p, std::vector<std::string>& hidden
                         numbers.push_back(static_cast<std::int16_t>(i));
                 } else if constexpr (std::is_same_v<T, StepNumbers>) {
                     for (const auto& number : choice.Numbers) {
-                        const auto step = WholeValue(number);
+                        const auto step = WholeNumberValue(number);
                         if (!step || *step < 1 || *step > m.TimeCount)
                             return Refuse(RefusalRule::StepNotInListing,
                                           "time step '" + Spelled(number) +
@@ -254,6 +247,13 @@ std::optional<Refusal> PlanReading(Planning& p, const VectorKindChoice& kind,
 }
 
 }  // namespace
+
+std::optional<std::int64_t> WholeNumberValue(const WholeNumber& number) {
+    if (const auto* typed = std::get_if<std::int64_t>(&number)) return *typed;
+    const auto value = ParseNumber(std::get<std::string>(number));
+    if (!value || *value != std::trunc(*value) || std::abs(*value) > 9e18) return std::nullopt;
+    return static_cast<std::int64_t>(*value);
+}
 
 std::optional<Refusal> CheckSheetPath(const std::string& listing, const std::string& sheet) {
     if (!IsSameFile(sheet, listing)) return std::nullopt;

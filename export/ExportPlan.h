@@ -23,6 +23,8 @@ namespace vx {
 // A whole number as a door has it: typed (the Python module), or as typed on a command
 // line, read as the window reads a number ("2", " 2 ", "2.0", "2E0").
 using WholeNumber = std::variant<std::int64_t, std::string>;
+// Its value, when it is a whole number.
+std::optional<std::int64_t> WholeNumberValue(const WholeNumber& number);
 
 // One entry of the vector-kind list: by its text, by its 0-based place, or by both (which
 // must then name the same entry).

@@ -15,9 +15,6 @@ namespace vx {
 
 namespace {
 
-// The most the value tables of one reading for several sheets may take together.
-constexpr double kOneReadingBytes = 512.0 * (1 << 20);
-
 constexpr std::string_view kFileLocked =
     "The file is locked. Please close the file in Excel and try again.";
 
@@ -106,42 +103,58 @@ Outcome WriteTable(const SheetTarget& target, const Sheet& sheet, Services& serv
         services);
 }
 
+Outcome RunExport(const OutputFileModel& model, const ExportPlan& plan,
+                  std::span<const ValueTable> tables, std::span<const Outcome> read,
+                  Services& services) {
+    return WriteSheets(
+        plan.Sheet, plan.Readings.size(),
+        [&](std::size_t i, Outcome& written) {
+            // Each reading's message in its turn, as when the sheets are read one by one.
+            for (const auto& notice : read[i].Notices) services.Notices.Show(notice);
+            written.Append(read[i]);
+            return !written.Stopped;
+        },
+        [&](std::size_t i) {
+            return std::make_shared<SheetLayout>(plan.Readings[i], plan.Sheet.TimesInColumns, model,
+                                                 tables[i]);
+        },
+        services);
+}
+
 Outcome RunExport(const OutputFileModel& model, const ExportPlan& plan, ValueTable& table,
                   Services& services) {
     // The sheets of several vector kinds come from one reading of the listing, when their
-    // tables together fit in kOneReadingBytes; else each is read for its sheet.
+    // tables together fit in kSeveralSheetsBytes; else each is read for its sheet.
     const auto& readings = plan.Readings;
     auto bytes = [&] {
         return static_cast<double>(ValueTable::ColumnBytes(readings.front().Vectors)) *
                static_cast<double>(readings.front().SelectedTimes.size()) *
                static_cast<double>(readings.size());
     };
-    const bool together = readings.size() > 1 && bytes() <= kOneReadingBytes;
+    const bool together =
+        readings.size() > 1 && bytes() <= static_cast<double>(kSeveralSheetsBytes);
     std::vector<ValueTable> tables;
     std::vector<Outcome> read;
     if (together) {
         tables.resize(readings.size());
         read = ExtractKinds(model, readings, tables, services);
     }
-    const Outcome outcome = WriteSheets(
+    if (together) {
+        const Outcome outcome = RunExport(model, plan, tables, read, services);
+        table = std::move(tables.back());
+        return outcome;
+    }
+    return WriteSheets(
         plan.Sheet, readings.size(),
         [&](std::size_t i, Outcome& written) {
-            if (!together) {
-                written.Append(ExtractValues(model, readings[i], table, services));
-                return !written.Stopped;
-            }
-            // Each kind's message in its turn, as when the sheets are read one by one.
-            for (const auto& notice : read[i].Notices) services.Notices.Show(notice);
-            written.Append(read[i]);
+            written.Append(ExtractValues(model, readings[i], table, services));
             return !written.Stopped;
         },
         [&](std::size_t i) {
             return std::make_shared<SheetLayout>(readings[i], plan.Sheet.TimesInColumns, model,
-                                                 together ? tables[i] : table);
+                                                 table);
         },
         services);
-    if (together) table = std::move(tables.back());
-    return outcome;
 }
 
 }  // namespace vx

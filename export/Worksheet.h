@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstddef>
+#include <span>
+
 #include "common/Outcome.h"
 #include "export/ExportPlan.h"
 #include "extraction/ExtractionRequest.h"
@@ -9,6 +12,10 @@
 #include "sheet/Sheet.h"
 
 namespace vx {
+
+// The most the value tables of the sheets of several vector kinds may take together for
+// them to be read in one reading of the listing; past it each is read for its sheet.
+inline constexpr std::size_t kSeveralSheetsBytes = std::size_t{512} << 20;
 
 // Writes the sheet of one extraction (SheetLayout), whose values are already in `table`,
 // where `target` says. Checks the format's row and column limits before the file is
@@ -26,6 +33,13 @@ Outcome WriteTable(const SheetTarget& target, const Sheet& sheet, Services& serv
 // of a format that keeps earlier files (see SheetWriter). A failure of the reading is
 // shown and the sheet written all the same, with the values read up to it.
 Outcome RunExport(const OutputFileModel& model, const ExportPlan& plan, ValueTable& table,
+                  Services& services);
+
+// The same with the values already read: tables[i] and read[i] (its notice not yet shown)
+// for reading i, as ExtractKinds gives them; each notice is shown before its sheet is
+// written, as when the sheets are read one after the other.
+Outcome RunExport(const OutputFileModel& model, const ExportPlan& plan,
+                  std::span<const ValueTable> tables, std::span<const Outcome> read,
                   Services& services);
 
 }  // namespace vx

@@ -65,6 +65,10 @@ public:
     // Reads step `step` (1-based) of every request still read into `values` (Count() of
     // them). Returns the requests that failed at this step, in order.
     std::vector<Failed> Read(std::int16_t step, std::span<float> values);
+    // Request k's table after a Read: its one column is the column its own extraction
+    // reads for that step (what was read up to a failure at that step; zeros once it
+    // failed at an earlier one).
+    const ValueTable& Table(std::size_t k) const;
 
 private:
     struct Reading;

@@ -28,12 +28,21 @@ bool ListingPass::Start(const OutputFileModel& model) {
 }
 
 void ListingPass::ReadStep(std::int16_t step) {
+    if (m_want && !m_want(step, m_model.Times[static_cast<std::size_t>(step - 1)].Time)) return;
     try {
         for (auto& failed : m_values->Read(step, m_step))
             m_failures.push_back({step, failed.Request, std::move(failed.What)});
     } catch (const std::bad_alloc&) {
         for (std::size_t k = 0; k < m_requests.size(); ++k)
             m_failures.push_back({step, k, ReadingNotice(Failure(fail::OutOfMemory))});
+        m_wanted = false;
+        return;
+    } catch (...) {
+        // A step the values cannot be laid out of (an item outside the table): the reading
+        // of the values ends there.
+        m_failures.push_back({step, 0,
+                              ReadingNotice(std::current_exception())
+                                  .value_or(ReadingNotice(Failure(fail::OutOfMemory)))});
         m_wanted = false;
         return;
     }

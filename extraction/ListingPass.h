@@ -26,19 +26,25 @@ public:
     // no more values are wanted (the scan goes on to its end).
     using Deliver = std::function<bool(std::int16_t step, std::span<const float> values)>;
 
-    ListingPass(Choose choose, Deliver deliver)
-        : m_choose(std::move(choose)), m_deliver(std::move(deliver)) {}
+    // Whether a step is read at all, told as the scan finds it (its time known): the steps
+    // it passes over are neither read nor delivered.
+    using Want = std::function<bool(std::int16_t step, float time)>;
+
+    ListingPass(Choose choose, Deliver deliver, Want want = {})
+        : m_choose(std::move(choose)), m_deliver(std::move(deliver)), m_want(std::move(want)) {}
 
     // Reads the listing at model.FilePath as ReadOutputFile does (the model Reset() first)
-    // and delivers the values of every step. The steps the scan did not hand over as it
-    // went (those of a thermal listing) are read after it, from the file. Returns the
-    // scan's outcome; failures of the values are kept (Failures), not shown.
+    // and delivers the values of every step, structural or thermal. Steps the scan did not
+    // hand over as it went are read after it, from the file. Returns the scan's outcome;
+    // failures of the values are kept (Failures), not shown.
     Outcome Run(OutputFileModel& model, Services& services);
 
     // The model the requests were chosen by, and the requests (empty before the first step).
     const OutputFileModel& Chosen() const { return m_model; }
     const std::vector<ExtractionRequest>& Requests() const { return m_requests; }
     std::size_t Offset(std::size_t k) const { return m_values ? m_values->Offset(k) : 0; }
+    // Request k's table as the step just delivered left it (StepValues::Table).
+    const ValueTable& Table(std::size_t k) const { return m_values->Table(k); }
     // Every request's first failure and its step, in the order they arose.
     struct Failed {
         std::int16_t Step;
@@ -46,6 +52,9 @@ public:
         Notice What;
     };
     const std::vector<Failed>& Failures() const { return m_failures; }
+    // Whether every step found was read (or passed over) up to the end of the scan: false
+    // when the reading of the values ended early (no room, no more wanted).
+    bool ReadToEnd() const { return m_started && m_wanted && m_delivered == m_model.Times.size(); }
 
     SharedBytes& Bytes() override { return m_shared; }
     void StepsComplete(const OutputFileModel& model, const std::vector<TimeStep>& times,
@@ -58,6 +67,7 @@ private:
 
     Choose m_choose;
     Deliver m_deliver;
+    Want m_want;
     SharedBytes m_shared;
     OutputFileModel m_model;  // the counts and first step's blocks, steps as they are found
     std::vector<ExtractionRequest> m_requests;

@@ -45,14 +45,15 @@ struct KindPeaks {
     std::vector<StepPeaks> Steps;
 };
 
-// Folds the values of a request, one step after the other in the request's order: each
-// peak is the first in that order (a later equal value leaves it), ties between items go to
-// the first item in the request's order.
+// Folds the values of a request, one step after the other: each peak is the first in the
+// request's order (an equal value at a later place leaves it, one at an earlier place takes
+// it, so that the steps may come in any order), ties between items go to the first item in
+// the request's order. Over the items, each step's row is added as it comes.
 class PeaksFold {
 public:
     PeaksFold(PeaksOver over, std::size_t items, std::size_t steps);
-    // The values of the step at place `t` (0-based, in order): value(k) is item place k's.
-    // (A template: it runs for every value read.)
+    // The values of the step at place `t` (0-based): value(k) is item place k's. (A
+    // template: it runs for every value read.)
     template <typename Value>
     void Step(std::int32_t t, Value&& value) {
         if (m_over == PeaksOver::Steps) {
@@ -64,9 +65,10 @@ public:
                     p = {v, v, v, t, t, t};
                     continue;
                 }
-                if (v > p.Max) p.Max = v, p.MaxAt = t;
-                if (v < p.Min) p.Min = v, p.MinAt = t;
-                if (std::fabs(v) > std::fabs(p.AbsMax)) p.AbsMax = v, p.AbsMaxAt = t;
+                if (v > p.Max || (v == p.Max && t < p.MaxAt)) p.Max = v, p.MaxAt = t;
+                if (v < p.Min || (v == p.Min && t < p.MinAt)) p.Min = v, p.MinAt = t;
+                const float a = std::fabs(v), most = std::fabs(p.AbsMax);
+                if (a > most || (a == most && t < p.AbsMaxAt)) p.AbsMax = v, p.AbsMaxAt = t;
             }
         } else {
             StepPeaks p;

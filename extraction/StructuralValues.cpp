@@ -510,6 +510,10 @@ std::size_t StepValues::Offset(std::size_t k) const {
     return m_reading->offsets.at(k);
 }
 
+const ValueTable& StepValues::Table(std::size_t k) const {
+    return m_reading->tables.at(k);
+}
+
 std::vector<StepValues::Failed> StepValues::Read(std::int16_t step, std::span<float> values) {
     Reading& r = *m_reading;
     r.failures.clear();
@@ -517,7 +521,8 @@ std::vector<StepValues::Failed> StepValues::Read(std::int16_t step, std::span<fl
         r.requests[k].SelectedTimes.front() = step;
         r.tables[k].ClearColumn(1);
     }
-    if (step >= 1 && step <= static_cast<std::int32_t>(r.model.Times.size()))
+    // Several readings of the step read its bytes once; one reading reads them in one go.
+    if (r.groups.size() > 1 && step >= 1 && step <= static_cast<std::int32_t>(r.model.Times.size()))
         r.in.Keep(r.model.Times[static_cast<std::size_t>(step - 1)].Position);
     for (const auto& [first, end] : r.groups) {
         std::vector<std::size_t> kinds;  // the group's requests still read

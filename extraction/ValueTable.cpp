@@ -70,6 +70,36 @@ void ValueTable::Set(std::int32_t row, std::int32_t column, float value) {
     if (at >= 0) m_values[static_cast<std::size_t>(at)] = value;
 }
 
+void ValueTable::Assemble(std::int32_t rows, std::int32_t columns,
+                          const std::vector<std::int16_t>& keep,
+                          const std::function<std::span<const float>(std::int32_t)>& column) {
+    Resize(rows, 0, keep);
+    if (columns < 0) Raise(fail::SubscriptOutOfRange);
+    const auto stored = static_cast<std::size_t>(m_stored);
+    try {
+        m_values.reserve(stored * static_cast<std::size_t>(columns));
+        for (std::int32_t t = 1; t <= columns; ++t) {
+            const std::span<const float> values = column(t);
+            if (values.empty())
+                m_values.resize(m_values.size() + stored, 0.0f);
+            else if (values.size() == stored)
+                m_values.insert(m_values.end(), values.begin(), values.end());
+            else
+                Raise(fail::SubscriptOutOfRange);
+        }
+    } catch (const std::bad_alloc&) {
+        Clear();
+        Raise(fail::OutOfMemory);
+    }
+    m_columns = columns;
+}
+
+std::span<const float> ValueTable::Column(std::int32_t column) const {
+    if (column < 1 || column > m_columns) Raise(fail::SubscriptOutOfRange);
+    return std::span(m_values).subspan(static_cast<std::size_t>(column - 1) * m_stored,
+                                       static_cast<std::size_t>(m_stored));
+}
+
 void ValueTable::ClearColumn(std::int32_t column) {
     if (column < 1 || column > m_columns) Raise(fail::SubscriptOutOfRange);
     auto first = m_values.begin() + static_cast<std::ptrdiff_t>(column - 1) * m_stored;

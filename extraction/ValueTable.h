@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <vector>
 
 namespace vx {
@@ -22,6 +24,11 @@ public:
     // outside 1..rows are left out).
     void Resize(std::int32_t rows, std::int32_t columns, const std::vector<std::int16_t>& keep);
     void Clear() { Resize(0, 0); }
+    // Makes the table as Resize does, its columns handed over one after the other:
+    // column(t) gives the stored values of column t (as Column gives them), or nothing for
+    // a column of zeros. Each column is copied in turn, never the whole table at once.
+    void Assemble(std::int32_t rows, std::int32_t columns, const std::vector<std::int16_t>& keep,
+                  const std::function<std::span<const float>(std::int32_t column)>& column);
 
     std::int32_t Rows() const { return m_rows; }
     std::int32_t Columns() const { return m_columns; }
@@ -36,6 +43,9 @@ public:
     // The bytes a column takes when the table keeps the rows `keep` (at least one row's:
     // a request that names none keeps rows the listing's counts say, reckoned here as one).
     static std::size_t ColumnBytes(const std::vector<std::int16_t>& keep);
+
+    // The stored values of column t (t checked): the kept rows in increasing order.
+    std::span<const float> Column(std::int32_t column) const;
 
     // Sets every entry of column t to 0 (t checked).
     void ClearColumn(std::int32_t column);

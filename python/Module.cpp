@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -19,6 +20,7 @@
 #include "export/ComparisonTable.h"
 #include "export/ExportPlan.h"
 #include "export/PeaksTable.h"
+#include "export/RequestPass.h"
 #include "export/Worksheet.h"
 #include "extraction/Comparison.h"
 #include "extraction/Extraction.h"
@@ -256,10 +258,57 @@ std::vector<float> TakeInRequestOrder(ValueTable& table, const ExtractionRequest
     return inOrder ? table.TakeValues() : std::vector<float>{};
 }
 
+// (values, item numbers, step numbers): values[i][j] is item j at step i, taken from the
+// extraction's table.
+py::tuple ValuesResult(ValueTable& table, const ExtractionRequest& request) {
+    const auto steps = static_cast<py::ssize_t>(request.SelectedTimes.size());
+    const auto items = static_cast<py::ssize_t>(request.Vectors.size());
+    const std::vector<py::ssize_t> shape = {steps, items};
+    bool inOrder = false;
+    auto values = TakeInRequestOrder(table, request, inOrder);
+    py::array_t<float> array;
+    if (inOrder) {
+        // The table's own storage becomes the array's: steps after steps, the items in
+        // increasing order, exactly the request's order.
+        auto* owned = new std::vector<float>(std::move(values));
+        py::capsule owner(owned, [](void* p) { delete static_cast<std::vector<float>*>(p); });
+        array = py::array_t<float>(shape, owned->data(), owner);
+    } else {
+        array = py::array_t<float>(shape);
+        auto view = array.mutable_unchecked<2>();
+        try {
+            for (py::ssize_t t = 0; t < steps; ++t)
+                for (py::ssize_t k = 0; k < items; ++k)
+                    view(t, k) = table.At(request.Vectors[static_cast<std::size_t>(k)],
+                                          static_cast<std::int32_t>(t + 1));
+        } catch (const Failure& failure) {
+            RaiseFailures({{FailureKind::ReadFailed, 0, failure.Description(), MsgIcon::Critical}});
+        }
+    }
+    return py::make_tuple(array, request.Vectors, request.SelectedTimes);
+}
+
 // The warning of a request that reaches into a step cut short.
 py::object& IncompleteStepWarning() {
     static py::object category;
     return category;
+}
+
+// The plan of a request, or its refusal raised in the module's words; a reading that reaches
+// into a step cut short is warned of, and read all the same.
+ExportPlan Accepted(const OutputFileModel& model, const Arguments& arguments, Planned planned) {
+    if (const auto* refused = std::get_if<Refusal>(&planned))
+        Refuse(ModuleReason(*refused, arguments, model));
+    ExportPlan plan = std::get<ExportPlan>(std::move(planned));
+    for (const ExtractionRequest& reading : plan.Readings) {
+        if (const auto cut = RequestCutShort(model, reading)) {
+            const std::string text = Latin1ToUtf8(CutShortText(model, reading, *cut));
+            if (PyErr_WarnEx(IncompleteStepWarning().ptr(), text.c_str(), 2) != 0)
+                throw py::error_already_set();
+            break;
+        }
+    }
+    return plan;
 }
 
 // A comparison's request from the module's arguments.
@@ -296,6 +345,75 @@ py::tuple ComparePaths(const py::bytes& a, const py::bytes& b,
     if (compared.Refused) Refuse(compared.Refused->Reason);
     host.RaiseIfFailed(Outcome{compared.Failures, false});
     return ComparisonResult(compared.Result);
+}
+
+// A listing read from its path for one request, in one reading: the scan and the values
+// the request wants together (RequestPass). The same checks, messages, warnings and values
+// as opening it and asking Listing for the request.
+class PathReading {
+public:
+    PathReading(const py::bytes& path, const ExportRequest& request, RequestPass::Keep keep,
+                py::object progress, int threads)
+        : m_host(std::move(progress), threads), m_pass(request, keep) {
+        m_model.FilePath = std::string(path);
+        m_model.Reset();
+        Outcome scan;
+        m_host.Run([&](Services& services) { scan = m_pass.Read(m_model, services); });
+        m_host.RaiseIfFailed(scan);
+    }
+    const OutputFileModel& Model() const { return m_model; }
+    ExportPlan Plan(const Arguments& arguments) const {
+        return Accepted(m_model, arguments, m_pass.Plan());
+    }
+    // Runs `work` as Listing's requests run theirs, and raises what it reports.
+    void Run(const std::function<Outcome(RequestPass&, Services&)>& work) {
+        Outcome outcome;
+        m_host.Run([&](Services& services) { outcome = work(m_pass, services); });
+        m_host.RaiseIfFailed(outcome);
+    }
+
+private:
+    PythonHost m_host;
+    RequestPass m_pass;
+    OutputFileModel m_model;
+};
+
+// voraxextract.read(): (values, item numbers, step numbers, each step's time as the frames
+// index it, the items' label).
+py::tuple ReadPath(const py::bytes& path, const Arguments& arguments, py::object progress,
+                   int threads) {
+    PathReading reading(path, RequestOf(arguments), RequestPass::Keep::Values, std::move(progress),
+                        threads);
+    const OutputFileModel& model = reading.Model();
+    const ExportPlan plan = reading.Plan(arguments);
+    ValueTable table;
+    reading.Run(
+        [&](RequestPass& pass, Services& services) { return pass.Values(model, table, services); });
+    const ExtractionRequest& request = plan.Readings.front();
+    py::list index;
+    for (std::int16_t step : request.SelectedTimes)
+        index.append(py::float_(
+            std::stod(ShortestText(model.Times[static_cast<std::size_t>(step - 1)].Time))));
+    const py::tuple values = ValuesResult(table, request);
+    return py::make_tuple(values[0], values[1], values[2], index,
+                          Latin1Text(RecordLabel(request.Variable)));
+}
+
+// The peaks of a request read from a listing's path in one reading, as Listing.peaks gives
+// them.
+py::list ReadPeaks(const py::bytes& path, const Arguments& arguments, bool overSteps,
+                   py::object progress, int threads) {
+    const PeaksOver over = overSteps ? PeaksOver::Steps : PeaksOver::Items;
+    PathReading reading(
+        path, PeaksRequest(RequestOf(arguments)),
+        overSteps ? RequestPass::Keep::PeaksOverSteps : RequestPass::Keep::PeaksOverItems,
+        std::move(progress), threads);
+    const ExportPlan plan = reading.Plan(arguments);
+    std::vector<KindPeaks> peaks;
+    reading.Run([&](RequestPass& pass, Services& services) {
+        return pass.Peaks(reading.Model(), peaks, services);
+    });
+    return TableColumns(PeaksTable(reading.Model(), plan.Readings, peaks, over));
 }
 
 class Listing {
@@ -353,32 +471,7 @@ public:
             [&](Services& services) { outcome = ExtractValues(*model, request, table, services); });
         host.RaiseIfFailed(outcome);
 
-        const auto steps = static_cast<py::ssize_t>(request.SelectedTimes.size());
-        const auto items = static_cast<py::ssize_t>(request.Vectors.size());
-        const std::vector<py::ssize_t> shape = {steps, items};
-        bool inOrder = false;
-        auto values = TakeInRequestOrder(table, request, inOrder);
-        py::array_t<float> array;
-        if (inOrder) {
-            // The table's own storage becomes the array's: steps after steps, the items in
-            // increasing order, exactly the request's order.
-            auto* owned = new std::vector<float>(std::move(values));
-            py::capsule owner(owned, [](void* p) { delete static_cast<std::vector<float>*>(p); });
-            array = py::array_t<float>(shape, owned->data(), owner);
-        } else {
-            array = py::array_t<float>(shape);
-            auto view = array.mutable_unchecked<2>();
-            try {
-                for (py::ssize_t t = 0; t < steps; ++t)
-                    for (py::ssize_t k = 0; k < items; ++k)
-                        view(t, k) = table.At(request.Vectors[static_cast<std::size_t>(k)],
-                                              static_cast<std::int32_t>(t + 1));
-            } catch (const Failure& failure) {
-                RaiseFailures(
-                    {{FailureKind::ReadFailed, 0, failure.Description(), MsgIcon::Critical}});
-            }
-        }
-        return py::make_tuple(array, request.Vectors, request.SelectedTimes);
+        return ValuesResult(table, request);
     }
 
     void Export(const py::bytes& output, const Arguments& arguments, bool columns,
@@ -465,20 +558,7 @@ private:
     }
     static ExportPlan Plan(const OutputFileModel& model, const Arguments& arguments,
                            const ExportRequest& request) {
-        Planned planned = PlanExport(model, request);
-        if (const auto* refused = std::get_if<Refusal>(&planned))
-            Refuse(ModuleReason(*refused, arguments, model));
-        ExportPlan plan = std::get<ExportPlan>(std::move(planned));
-        // A reading that reaches into a step cut short: warned of, read all the same.
-        for (const ExtractionRequest& reading : plan.Readings) {
-            if (const auto cut = RequestCutShort(model, reading)) {
-                const std::string text = Latin1ToUtf8(CutShortText(model, reading, *cut));
-                if (PyErr_WarnEx(IncompleteStepWarning().ptr(), text.c_str(), 2) != 0)
-                    throw py::error_already_set();
-                break;
-            }
-        }
-        return plan;
+        return Accepted(model, arguments, PlanExport(model, request));
     }
 
     int m_threads;
@@ -513,6 +593,10 @@ PYBIND11_MODULE(_core, m) {
         .def_readwrite("steps", &Arguments::Steps)
         .def_readwrite("times", &Arguments::Times);
 
+    m.def("read", &ReadPath, py::arg("path"), py::arg("arguments"), py::arg("progress"),
+          py::arg("threads"));
+    m.def("read_peaks", &ReadPeaks, py::arg("path"), py::arg("arguments"), py::arg("over_steps"),
+          py::arg("progress"), py::arg("threads"));
     m.def("compare_paths", &ComparePaths, py::arg("a"), py::arg("b"), py::arg("variables"),
           py::arg("rtol"), py::arg("atol"), py::arg("progress"), py::arg("threads"));
 

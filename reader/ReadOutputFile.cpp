@@ -77,7 +77,7 @@ void ReadAndScan(OutputFileModel& model, Services& services, Outcome& outcome,
     }
     switch (model.AnalysisType) {
         case AnalysisThermal:
-            ScanThermalFile(model, services, outcome);
+            ScanThermalFile(model, services, outcome, observer);
             break;
         case AnalysisStatic:
         case AnalysisDynamic:

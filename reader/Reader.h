@@ -34,8 +34,9 @@ public:
 };
 
 // The same reading, followed by `observer`. The model and the outcome are exactly those
-// of the reading without it; only a structural scan is followed (a thermal one calls the
-// observer never).
+// of the reading without it. A thermal scan tells the observer the model with its
+// temperatures offered (as they are once a step is found): what decides them is known
+// before the first step.
 Outcome ReadOutputFile(OutputFileModel& model, Services& services, ScanObserver* observer);
 
 // A listing that may have changed since it was read (by ReadOutputFile or this): when it
@@ -61,6 +62,7 @@ void MarkReading(OutputFileModel& model, const Outcome& outcome);
 // landmarks and ends its read failures quietly. Both throw ScanStopped when told to stop.
 void ScanStructuralFile(OutputFileModel& model, Services& services,
                         ScanObserver* observer = nullptr);
-void ScanThermalFile(OutputFileModel& model, Services& services, Outcome& outcome);
+void ScanThermalFile(OutputFileModel& model, Services& services, Outcome& outcome,
+                     ScanObserver* observer = nullptr);
 
 }  // namespace vx

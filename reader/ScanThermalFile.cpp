@@ -1,4 +1,6 @@
 #include <new>
+#include <optional>
+#include <vector>
 
 #include "common/Failure.h"
 #include "reader/LineReader.h"
@@ -23,8 +25,9 @@ void ShowMissing(Services& services, Outcome& outcome, std::string_view text) {
     services.Report(outcome, {FailureKind::MissingBlock, 0, std::string(text), MsgIcon::Critical});
 }
 
-void Scan(OutputFileModel& model, Services& services, Outcome& outcome) {
+void Scan(OutputFileModel& model, Services& services, Outcome& outcome, ScanObserver* observer) {
     LineReader in(model.FilePath, services.Reading.VectorLevel);
+    if (observer) in.Share(&observer->Bytes());
     ScanProgress progress(services.Progress, in, services.StopScan);
     progress.Report(in.Position(), kReadingInput);
 
@@ -54,17 +57,32 @@ void Scan(OutputFileModel& model, Services& services, Outcome& outcome) {
         progress.Tick(in.Position(), kReadingInput);
     }
 
-    IndexTimeSteps(in, model, progress, services.Reading);
+    StepsFound found;
+    // What the observer is told: the model with its temperatures offered, as the model
+    // itself is once a step is found (it gets them at the end, as without an observer).
+    std::optional<OutputFileModel> offered;
+    if (observer)
+        found = [&](const std::vector<TimeStep>& times) {
+            if (times.size() < 2) return;
+            if (!offered) {
+                offered = model;
+                offered->HasTemperatures = true;
+            }
+            observer->StepsComplete(*offered, times, times.size() - 1);
+        };
+    IndexTimeSteps(in, model, progress, services.Reading, found);
     model.HasTemperatures = model.TimeCount != 0;
+    if (observer) observer->StepsComplete(model, model.Times, model.Times.size());
 }
 
 }  // namespace
 
-void ScanThermalFile(OutputFileModel& model, Services& services, Outcome& outcome) {
+void ScanThermalFile(OutputFileModel& model, Services& services, Outcome& outcome,
+                     ScanObserver* observer) {
     // A thermal listing that cannot be read to its end simply offers no time step:
     // its read failures end the scan without a message.
     try {
-        Scan(model, services, outcome);
+        Scan(model, services, outcome, observer);
     } catch (const Failure&) {
     } catch (const std::bad_alloc&) {
     }

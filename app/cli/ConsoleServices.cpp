@@ -81,4 +81,14 @@ Outcome ConsoleServices::ReadListing(const std::string& file, OutputFileModel& m
     return outcome;
 }
 
+Outcome ConsoleServices::ReadListing(const std::string& file, OutputFileModel& model,
+                                     RequestPass& pass) {
+    model.FilePath = file;
+    model.Reset();
+    auto services = Get();
+    Outcome outcome = pass.Read(model, services);
+    ClearProgress();
+    return outcome;
+}
+
 }  // namespace vx::cli

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/Text.h"
+#include "export/RequestPass.h"
 #include "reader/OutputFileModel.h"
 #include "reader/Services.h"
 
@@ -35,6 +36,8 @@ public:
 
     // Reads `file` into `model` as the window does on opening it, the bar cleared after.
     Outcome ReadListing(const std::string& file, OutputFileModel& model);
+    // The same, with the values `pass` wants read as the listing is read.
+    Outcome ReadListing(const std::string& file, OutputFileModel& model, RequestPass& pass);
 
 private:
     bool m_echoMessages;

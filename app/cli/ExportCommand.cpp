@@ -7,7 +7,7 @@
 #include "app/cli/ConsoleServices.h"
 #include "app/cli/ExportOptions.h"
 #include "common/Text.h"
-#include "export/Worksheet.h"
+#include "export/RequestPass.h"
 #include "extraction/Extraction.h"
 
 namespace vx::cli {
@@ -82,16 +82,18 @@ int RunExport(const std::vector<std::string>& args) {
 
     ConsoleServices console(/*echoMessages=*/true, /*showProgress=*/!o.Quiet);
     OutputFileModel model;
-    Outcome outcome = console.ReadListing(o.File, model);
+    // The listing is read once: its scan, and the values the request wants as it goes.
+    RequestPass pass(o.Request, RequestPass::Keep::Values);
+    Outcome outcome = console.ReadListing(o.File, model, pass);
     auto services = console.Get();
 
-    const Planned planned = PlanExport(model, o.Request);
+    const Planned& planned = pass.Plan();
     if (const auto* refused = std::get_if<Refusal>(&planned))
         return Refuse(RefusalText(*refused, format));
 
     WarnIfCutShort(model, std::get<ExportPlan>(planned).Readings);
     ValueTable table;
-    outcome.Append(RunExport(model, std::get<ExportPlan>(planned), table, services));
+    outcome.Append(pass.Export(model, table, services));
     console.ClearProgress();
     if (outcome.Stopped) {
         std::fputs("voraxextract-cli export: interrupted; the sheet was not written\n", stderr);

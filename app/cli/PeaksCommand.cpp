@@ -10,6 +10,7 @@
 #include "app/cli/TableOutput.h"
 #include "common/Text.h"
 #include "export/PeaksTable.h"
+#include "export/RequestPass.h"
 #include "export/Worksheet.h"
 #include "extraction/Peaks.h"
 #include "reader/TextRoutines.h"
@@ -51,10 +52,13 @@ int RunPeaks(const std::vector<std::string>& args) {
 
     ConsoleServices console(/*echoMessages=*/true, /*showProgress=*/!o.Quiet);
     OutputFileModel model;
-    Outcome outcome = console.ReadListing(o.File, model);
+    // The listing is read once: its scan, and the peaks folded as it goes.
+    RequestPass pass(request, o.Over == PeaksOver::Steps ? RequestPass::Keep::PeaksOverSteps
+                                                         : RequestPass::Keep::PeaksOverItems);
+    Outcome outcome = console.ReadListing(o.File, model, pass);
     auto services = console.Get();
 
-    const Planned planned = PlanExport(model, request);
+    const Planned& planned = pass.Plan();
     if (const auto* refused = std::get_if<Refusal>(&planned))
         return Refuse(RefusalText(*refused, format));
     // A message while the listing was read: the table would rest on part of it.
@@ -63,7 +67,7 @@ int RunPeaks(const std::vector<std::string>& args) {
     const ExportPlan& plan = std::get<ExportPlan>(planned);
     WarnIfCutShort(model, plan.Readings);
     std::vector<KindPeaks> peaks;
-    outcome.Append(ReducePeaks(model, plan.Readings, o.Over, peaks, services));
+    outcome.Append(pass.Peaks(model, peaks, services));
     console.ClearProgress();
     if (outcome.Stopped) {
         std::fputs("voraxextract-cli peaks: interrupted; nothing was written\n", stderr);

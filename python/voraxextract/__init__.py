@@ -22,8 +22,9 @@ Long scans and extractions run without the GIL, call the optional progress callb
 where it is installed, in a notebook too, a line of text otherwise), and stop at their
 next report when Ctrl+C is pressed (KeyboardInterrupt) or the callback raises.
 
-Two runs value by value: voraxextract.compare(a, b). Many listings at once, on Dask:
-voraxextract.dask.extract_many.
+One request of a listing not kept open, its scan and its values in one reading of the
+file: voraxextract.read(path, "Displacements", "DOF3"). Two runs value by value:
+voraxextract.compare(a, b). Many listings at once, on Dask: voraxextract.dask.extract_many.
 """
 
 import collections
@@ -37,7 +38,7 @@ from ._errors import (Error, FileAccessError, MissingBlockError, MissingFileErro
                       NotAListingError, ValueTooLargeError, from_failures)
 from ._progress import progress_callback
 
-__all__ = ["open", "compare", "Listing", "ListingReplacedWarning", "IncompleteStepWarning", "Variable", "Error", "NotAListingError", "MissingBlockError",
+__all__ = ["open", "read", "compare", "Listing", "ListingReplacedWarning", "IncompleteStepWarning", "Variable", "Error", "NotAListingError", "MissingBlockError",
            "ValueTooLargeError", "MissingFileError", "FileAccessError"]
 
 _INT64 = range(-(2**63), 2**63)
@@ -111,6 +112,14 @@ def _time(value):
     return value if isinstance(value, str) else float(value)
 
 
+def _checked_threads(threads):
+    if isinstance(threads, bool) or not isinstance(threads, int):
+        raise TypeError(f"threads must be a whole number, not {type(threads).__name__}")
+    if not 0 <= threads <= 256:
+        raise ValueError(f"threads {threads} is not a count from 0 to 256")
+    return threads
+
+
 def _vector_choice(variable, vector):
     """A vector kind as the core takes it: its text, or its place as a whole number."""
     if isinstance(vector, str):
@@ -144,6 +153,43 @@ def _table_frame(columns):
     return pandas.DataFrame(data)
 
 
+def _arguments(variable, vector, items, steps, times):
+    arguments = _core.Arguments()
+    if not isinstance(variable, str):
+        raise TypeError(f"variable must be a name (str), not {type(variable).__name__}")
+    arguments.variable = variable
+    if isinstance(vector, str):
+        arguments.vector = vector
+    elif vector is not None:
+        arguments.vector_index = _vector_choice(variable, vector)
+    if items is not None:
+        arguments.items = _each("item", items, "whole numbers or a range", _whole_number)
+    if steps is not None and times is not None:
+        raise TypeError("give steps or times, not both")
+    if steps is not None:
+        arguments.steps = _each("step", steps, "whole numbers or a range", _whole_number)
+    if times is not None:
+        arguments.times = _each("time", times, "times (numbers or texts)", _time)
+    return arguments
+
+
+def _peaks_arguments(variable, vector, items, steps, over, times):
+    if over not in ("steps", "items"):
+        raise ValueError(f"over must be 'steps' or 'items', not {over!r}")
+    several = isinstance(vector, (list, tuple))
+    arguments = _arguments(variable, None if several else vector, items, steps, times)
+    if several:
+        arguments.vectors = [_vector_choice(variable, v) for v in vector]
+    return arguments
+
+
+def _peaks_frame(columns, vector, over):
+    frame = _table_frame(columns)
+    if not isinstance(vector, (list, tuple)):
+        frame = frame.drop(columns="Vector")
+    return frame.set_index("Item" if over == "steps" else "Step")
+
+
 def open(path, progress=None, *, threads=0):  # noqa: A001 - the module's promised name
     """Opens the VORAX listing at `path` (str, bytes or path-like) and scans it once.
 
@@ -164,6 +210,41 @@ def open(path, progress=None, *, threads=0):  # noqa: A001 - the module's promis
     return Listing(path, progress, threads=threads)
 
 
+def read(path, variable, vector=None, items=None, steps=None, *, times=None, progress=None,
+         threads=0):
+    """One request of the listing at `path`, read in one reading of the file: the scan and
+    the values together, where open(path).frame(...) reads it twice (the scan, then the
+    values). Returns the same pandas DataFrame as open(path).frame(variable, vector, items,
+    steps, times=times), and raises what opening the listing and that call raise, the
+    request's types checked first (TypeError). `progress` and `threads` as for open().
+
+    For one request of each of many listings (a study); a listing asked several requests is
+    better opened once.
+    """
+    return _frame(*_read_parts(path, variable, vector, items, steps, times, progress, threads))
+
+
+def _read_parts(path, variable, vector, items, steps, times, progress, threads):
+    # What read() makes its frame of, as plain arrays and lists (Dask workers send these).
+    arguments = _arguments(variable, vector, items, steps, times)
+    _checked_threads(threads)
+    with _raising_failures(), progress_callback(_checked_progress(progress)) as callback:
+        array, items, _, index, label = _core.read(os.fsencode(os.fspath(path)), arguments,
+                                                   callback, threads)
+    return array, index, items, label
+
+
+def _read_peaks(path, variable, vector=None, items=None, steps=None, over="steps", *,
+                times=None, progress=None, threads=0):
+    # Listing.peaks() of the listing at `path`, its scan and its values in one reading.
+    arguments = _peaks_arguments(variable, vector, items, steps, over, times)
+    _checked_threads(threads)
+    with _raising_failures(), progress_callback(_checked_progress(progress)) as callback:
+        columns = _core.read_peaks(os.fsencode(os.fspath(path)), arguments, over == "steps",
+                                   callback, threads)
+    return _peaks_frame(columns, vector, over)
+
+
 class Listing:
     """One scanned VORAX listing. Make it with voraxextract.open(path).
 
@@ -176,10 +257,7 @@ class Listing:
     def __init__(self, path, progress=None, *, threads=0):
         self._path = os.fspath(path)
         self._progress = _checked_progress(progress)
-        if isinstance(threads, bool) or not isinstance(threads, int):
-            raise TypeError(f"threads must be a whole number, not {type(threads).__name__}")
-        if not 0 <= threads <= 256:
-            raise ValueError(f"threads {threads} is not a count from 0 to 256")
+        _checked_threads(threads)
         with _raising_failures(), progress_callback(self._progress) as callback:
             self._core = _core.Listing(os.fsencode(self._path), callback, threads)
         self._learn()
@@ -304,18 +382,10 @@ class Listing:
         other, with a "Vector" column. Other arguments as for values(); items are passed
         over for "Eigen Values", whose one value per step is item 1.
         """
-        if over not in ("steps", "items"):
-            raise ValueError(f"over must be 'steps' or 'items', not {over!r}")
-        several = isinstance(vector, (list, tuple))
-        arguments = self._arguments(variable, None if several else vector, items, steps, times)
-        if several:
-            arguments.vectors = [_vector_choice(variable, v) for v in vector]
+        arguments = _peaks_arguments(variable, vector, items, steps, over, times)
         with _raising_failures(), progress_callback(self._progress_for(progress)) as callback:
             columns = self._core.peaks(arguments, over == "steps", callback)
-        frame = _table_frame(columns)
-        if not several:
-            frame = frame.drop(columns="Vector")
-        return frame.set_index("Item" if over == "steps" else "Step")
+        return _peaks_frame(columns, vector, over)
 
     # --- a listing still being written ---------------------------------------------------
 
@@ -390,23 +460,7 @@ class Listing:
         return self._progress if progress is None else _checked_progress(progress)
 
     def _arguments(self, variable, vector, items, steps, times):
-        arguments = _core.Arguments()
-        if not isinstance(variable, str):
-            raise TypeError(f"variable must be a name (str), not {type(variable).__name__}")
-        arguments.variable = variable
-        if isinstance(vector, str):
-            arguments.vector = vector
-        elif vector is not None:
-            arguments.vector_index = _vector_choice(variable, vector)
-        if items is not None:
-            arguments.items = _each("item", items, "whole numbers or a range", _whole_number)
-        if steps is not None and times is not None:
-            raise TypeError("give steps or times, not both")
-        if steps is not None:
-            arguments.steps = _each("step", steps, "whole numbers or a range", _whole_number)
-        if times is not None:
-            arguments.times = _each("time", times, "times (numbers or texts)", _time)
-        return arguments
+        return _arguments(variable, vector, items, steps, times)
 
     def _frame_parts(self, variable, vector, items, steps, times, progress):
         # What a frame is made of, as plain arrays and lists: a Dask worker sends these,

@@ -22,8 +22,7 @@ import pandas
 from distributed import Client, LocalCluster, get_worker
 from distributed.comm import get_address_host
 
-from . import Error, _frame
-from . import open as _open
+from . import Error, _frame, _read_parts, _read_peaks
 
 
 def extract_many(paths, variable, vector=None, items=None, steps=None, *, times=None,
@@ -102,10 +101,11 @@ def local_cluster(n_workers=None):
 
 def _frame_parts(path, variable, vector=None, items=None, steps=None, times=None,
                  tasks_on_hosts=None):
-    # One task: one listing's frame as the arrays and lists it is made of.
+    # One task: one listing's frame as the arrays and lists it is made of, the listing read
+    # once (its scan and its values together).
     try:
-        with _open(path, threads=_reading_threads(tasks_on_hosts or {})) as listing:
-            return listing._frame_parts(variable, vector, items, steps, times, None)
+        return _read_parts(path, variable, vector, items, steps, times, None,
+                           _reading_threads(tasks_on_hosts or {}))
     except (Error, ValueError, TypeError) as error:
         error.add_note(f"listing: {path}")
         raise
@@ -113,10 +113,10 @@ def _frame_parts(path, variable, vector=None, items=None, steps=None, times=None
 
 def _peaks(path, variable, vector=None, items=None, steps=None, over="steps", times=None,
            tasks_on_hosts=None):
-    # One task: one listing's table of peaks (a small frame).
+    # One task: one listing's table of peaks (a small frame), the listing read once.
     try:
-        with _open(path, threads=_reading_threads(tasks_on_hosts or {})) as listing:
-            return listing.peaks(variable, vector, items, steps, over, times=times)
+        return _read_peaks(path, variable, vector, items, steps, over, times=times,
+                           threads=_reading_threads(tasks_on_hosts or {}))
     except (Error, ValueError, TypeError) as error:
         error.add_note(f"listing: {path}")
         raise

@@ -362,3 +362,51 @@ def test_threads_read_one_listing_at_once(dynamic):
     for thread in threads:
         thread.join()
     assert failures == [] and len(results) == 4 * len(expected) and all(results)
+
+
+# voraxextract.read(): open(path).frame(...) in one reading of the listing.
+READ_REQUESTS = [
+    ("dynamic3d.out", "Displacements", dict(vector="DOF3")),
+    ("dynamic3d.out", "Beam Stresses", dict(vector=1, items=[3, 1, 3], steps=[5, 2, 5])),
+    ("static2d.out", "Membrane Force N1", dict(times=["120", 60])),
+    ("thermal.out", "Temperature", dict(items=range(2, 9))),
+    ("dropped", "Beam Axial Force", dict()),  # a block missing from step 3 on
+    ("wide", "Displacements", dict(items=[301])),
+    ("wide", "Displacements", dict(steps=[5])),
+    ("wide", 7, dict()),
+]
+
+
+@pytest.mark.parametrize("name, variable, request_", READ_REQUESTS)
+def test_read_is_open_then_frame(name, variable, request_, listings):
+    path = listings.get(name) or example(name)
+
+    def outcome(read):
+        try:
+            return read()
+        except Exception as error:  # noqa: BLE001 - the same exception either way
+            return type(error), str(error)
+
+    alone = outcome(lambda: voraxextract.read(path, variable, **request_))
+    with voraxextract.open(path) as listing:
+        opened = outcome(lambda: listing.frame(variable, **request_))
+    if isinstance(opened, tuple):
+        assert alone == opened
+    else:
+        import pandas
+
+        pandas.testing.assert_frame_equal(alone, opened)
+
+
+def test_read_reads_the_listing_once(tmp_path):
+    path = generate(tmp_path / "big.out", "--kind", "dynamic", "--size", "16M")
+
+    def read_bytes():
+        with open("/proc/self/io") as io:
+            return next(int(line.split()[1]) for line in io if line.startswith("rchar:"))
+
+    before = read_bytes()
+    frame = voraxextract.read(path, "Displacements", "DOF1", threads=2)
+    read = read_bytes() - before
+    assert frame.shape[0] > 100
+    assert read <= 1.05 * os.path.getsize(path), read / os.path.getsize(path)
