@@ -382,6 +382,10 @@ bool RequestPass::ReadOnce() const {
     return m->Once;
 }
 
+SharedBytes* RequestPass::Held() {
+    return &m->Pass.Bytes();
+}
+
 Outcome RequestPass::Export(const OutputFileModel& model, ValueTable& table, Services& services) {
     const ExportPlan& plan = std::get<ExportPlan>(*m->Final);
     m->Once = m->Keeping == Keep::Values && m->Usable(model, plan, services);

@@ -8,6 +8,7 @@
 #include "export/ExportPlan.h"
 #include "extraction/Peaks.h"
 #include "extraction/ValueTable.h"
+#include "reader/LineReader.h"
 #include "reader/OutputFileModel.h"
 #include "reader/Services.h"
 
@@ -63,6 +64,10 @@ public:
     // Whether the plan's values came with the scan: the listing was read once. Known once
     // the request has been run (Export, Values or Peaks).
     bool ReadOnce() const;
+
+    // The last bytes the reading read (the last step's, as a rule), for a look at them that
+    // would otherwise read them again (StepIsComplete, RequestCutShort).
+    SharedBytes* Held();
 
 private:
     struct State;

@@ -78,8 +78,9 @@ private:
 // Whether step `step` holds every block the listing's first step holds (every variable and
 // vector kind offered), each with every record line the counts call for, the last of them
 // ended: a step VORAX has finished writing, even when no later step has begun. A step
-// followed by another's time line is complete.
-bool StepIsComplete(const OutputFileModel& model, std::int16_t step);
+// followed by another's time line is complete. `held`: bytes of the listing a reading
+// just read (ListingPass::Bytes), taken from there rather than read again.
+bool StepIsComplete(const OutputFileModel& model, std::int16_t step, SharedBytes* held = nullptr);
 
 // A request that reaches into a step cut short (the last step, not complete): the step and
 // the first item of the request, in its order, whose record that step does not hold whole.
@@ -88,7 +89,8 @@ struct CutShort {
     std::int16_t Item = 0;
 };
 std::optional<CutShort> RequestCutShort(const OutputFileModel& model,
-                                        const ExtractionRequest& request);
+                                        const ExtractionRequest& request,
+                                        SharedBytes* held = nullptr);
 // What a door warns of it: "step 7 (time 420) is not complete in the listing: Node 12 of it
 // is not written yet (nor what follows)".
 std::string CutShortText(const OutputFileModel& model, const ExtractionRequest& request,

@@ -76,9 +76,14 @@ void ListingPass::StepsComplete(const OutputFileModel& model, const std::vector<
 Outcome ListingPass::Run(OutputFileModel& model, Services& services) {
     m_vectorLevel = services.Reading.VectorLevel;
     Outcome outcome = ReadOutputFile(model, services, this);
-    m_shared.Release(INT64_MAX);
-    if (outcome.Failed() || outcome.Stopped || !m_wanted) return outcome;
-    // The steps the scan did not hand over: read from the file.
+    if (outcome.Failed() || outcome.Stopped || !m_wanted) {
+        m_shared.Release(INT64_MAX);
+        return outcome;
+    }
+    // The steps the scan did not hand over (the last, whose end only the end of the file
+    // tells): from the bytes the scan read last where they are still held (a compressed
+    // listing is not decompressed again for them), else from the file. Those bytes stay
+    // held for a look at the last step (Bytes()) until the pass ends.
     if (!Start(model)) return outcome;
     m_model.Times = model.Times;
     for (; m_delivered < model.Times.size() && m_wanted; ++m_delivered) {

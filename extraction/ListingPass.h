@@ -56,6 +56,8 @@ public:
     // when the reading of the values ended early (no room, no more wanted).
     bool ReadToEnd() const { return m_started && m_wanted && m_delivered == m_model.Times.size(); }
 
+    // The bytes the scan shares with the values' reading; after Run, the last ones it read
+    // (the last step's, up to 64 MB), for a look at them that would read them again.
     SharedBytes& Bytes() override { return m_shared; }
     void StepsComplete(const OutputFileModel& model, const std::vector<TimeStep>& times,
                        std::size_t complete) override;

@@ -565,12 +565,13 @@ std::vector<StepValues::Failed> StepValues::Read(std::int16_t step, std::span<fl
     return r.failures;
 }
 
-bool StepIsComplete(const OutputFileModel& model, std::int16_t step) {
+bool StepIsComplete(const OutputFileModel& model, std::int16_t step, SharedBytes* held) {
     if (step < 1 || step > static_cast<std::int32_t>(model.Times.size())) return false;
     if (step < static_cast<std::int32_t>(model.Times.size())) return true;
     const std::int64_t start = model.Times[static_cast<std::size_t>(step - 1)].Position;
     try {
         LineReader in(model.FilePath);
+        in.Share(held);
         // The step is looked through once for each block: its bytes are read once (a
         // compressed listing is not decompressed again for each).
         in.Seek(start);
@@ -616,18 +617,19 @@ bool StepIsComplete(const OutputFileModel& model, std::int16_t step) {
 }
 
 std::optional<CutShort> RequestCutShort(const OutputFileModel& model,
-                                        const ExtractionRequest& request) {
+                                        const ExtractionRequest& request, SharedBytes* held) {
     const auto last = static_cast<std::int16_t>(model.Times.size());
     if (last < 1 || request.Vectors.empty() ||
         std::find(request.SelectedTimes.begin(), request.SelectedTimes.end(), last) ==
             request.SelectedTimes.end() ||
-        StepIsComplete(model, last))
+        StepIsComplete(model, last, held))
         return std::nullopt;
     // The lines after the block's header that are there and ended, up to `wanted`.
     std::int64_t ended = -1;  // -1: no header
     std::function<std::int64_t(std::int16_t)> lineOf;
     try {
         LineReader in(model.FilePath);
+        in.Share(held);
         in.Seek(model.Times[static_cast<std::size_t>(last - 1)].Position);
         std::string_view line;
         // After the header `line`: how many of the `wanted` lines after it are there and

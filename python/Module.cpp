@@ -296,12 +296,13 @@ py::object& IncompleteStepWarning() {
 
 // The plan of a request, or its refusal raised in the module's words; a reading that reaches
 // into a step cut short is warned of, and read all the same.
-ExportPlan Accepted(const OutputFileModel& model, const Arguments& arguments, Planned planned) {
+ExportPlan Accepted(const OutputFileModel& model, const Arguments& arguments, Planned planned,
+                    SharedBytes* held = nullptr) {
     if (const auto* refused = std::get_if<Refusal>(&planned))
         Refuse(ModuleReason(*refused, arguments, model));
     ExportPlan plan = std::get<ExportPlan>(std::move(planned));
     for (const ExtractionRequest& reading : plan.Readings) {
-        if (const auto cut = RequestCutShort(model, reading)) {
+        if (const auto cut = RequestCutShort(model, reading, held)) {
             const std::string text = Latin1ToUtf8(CutShortText(model, reading, *cut));
             if (PyErr_WarnEx(IncompleteStepWarning().ptr(), text.c_str(), 2) != 0)
                 throw py::error_already_set();
@@ -362,8 +363,8 @@ public:
         m_host.RaiseIfFailed(scan);
     }
     const OutputFileModel& Model() const { return m_model; }
-    ExportPlan Plan(const Arguments& arguments) const {
-        return Accepted(m_model, arguments, m_pass.Plan());
+    ExportPlan Plan(const Arguments& arguments) {
+        return Accepted(m_model, arguments, m_pass.Plan(), m_pass.Held());
     }
     // Runs `work` as Listing's requests run theirs, and raises what it reports.
     void Run(const std::function<Outcome(RequestPass&, Services&)>& work) {

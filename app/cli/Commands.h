@@ -6,6 +6,7 @@
 
 #include "common/Outcome.h"
 #include "export/ExportPlan.h"
+#include "reader/LineReader.h"
 
 namespace vx::cli {
 
@@ -25,7 +26,9 @@ std::string RefusalText(const Refusal& refusal, SheetFormat format);
 
 // Warns on standard error, once, when a reading reaches into a step cut short (the last
 // step of a listing still being written); the exit status stays as it is.
-void WarnIfCutShort(const OutputFileModel& model, std::span<const ExtractionRequest> readings);
+// `held`: the bytes a reading just read, looked at rather than read again.
+void WarnIfCutShort(const OutputFileModel& model, std::span<const ExtractionRequest> readings,
+                    SharedBytes* held = nullptr);
 
 // `info FILE [--json]` and `export FILE -o OUT [options]`; arguments after the command
 // name. Each returns the exit status.

@@ -60,9 +60,10 @@ std::string RefusalText(const Refusal& refusal, SheetFormat format) {
     }
 }
 
-void WarnIfCutShort(const OutputFileModel& model, std::span<const ExtractionRequest> readings) {
+void WarnIfCutShort(const OutputFileModel& model, std::span<const ExtractionRequest> readings,
+                    SharedBytes* held) {
     for (const ExtractionRequest& reading : readings) {
-        if (const auto cut = RequestCutShort(model, reading)) {
+        if (const auto cut = RequestCutShort(model, reading, held)) {
             const std::string line =
                 "voraxextract-cli: warning: " + CutShortText(model, reading, *cut) + "\n";
             std::fputs(Latin1ToUtf8(line).c_str(), stderr);
@@ -91,7 +92,7 @@ int RunExport(const std::vector<std::string>& args) {
     if (const auto* refused = std::get_if<Refusal>(&planned))
         return Refuse(RefusalText(*refused, format));
 
-    WarnIfCutShort(model, std::get<ExportPlan>(planned).Readings);
+    WarnIfCutShort(model, std::get<ExportPlan>(planned).Readings, pass.Held());
     ValueTable table;
     outcome.Append(pass.Export(model, table, services));
     console.ClearProgress();

@@ -65,7 +65,7 @@ int RunPeaks(const std::vector<std::string>& args) {
     if (outcome.Failed()) return ExitStatus(outcome);
 
     const ExportPlan& plan = std::get<ExportPlan>(planned);
-    WarnIfCutShort(model, plan.Readings);
+    WarnIfCutShort(model, plan.Readings, pass.Held());
     std::vector<KindPeaks> peaks;
     outcome.Append(pass.Peaks(model, peaks, services));
     console.ClearProgress();
