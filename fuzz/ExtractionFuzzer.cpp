@@ -83,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                         .TimeIndexPieceBytes = readingPick / 3 % 2 ? 64 : 4096,
                         .VectorLevel = readingPick / 6 % 3};
     ReadOutputFile(model, services);
-    fuzz::CheckModel(model, listing.size());
+    fuzz::CheckModel(model, fuzz::ListingSize(model.FilePath));
 
     ExtractionRequest request;
     const auto offered = OfferedVariables(model);

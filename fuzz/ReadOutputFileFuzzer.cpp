@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::Host host;
     auto services = host.Get();
     ReadOutputFile(model, services);
-    fuzz::CheckModel(model, size);
+    fuzz::CheckModel(model, fuzz::ListingSize(model.FilePath));
     // Every way out of the reader but a clean scan shows exactly one message.
     VX_FUZZ_CHECK(host.MessageCount <= 1);
 

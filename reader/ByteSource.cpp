@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -56,7 +57,20 @@ FileHandle::FileHandle(const std::filesystem::path& path) {
     m_size = st.st_size;
     m_identity = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
                   static_cast<std::int64_t>(st.st_size),
-                  static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+                  static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+                  0};
+}
+
+std::uint64_t FileHandle::HashOfEnds() const {
+    constexpr std::int64_t kEnd = 4096;
+    std::uint64_t h = 1469598103934665603ull;  // FNV-1a
+    char bytes[kEnd];
+    for (const std::int64_t at : {std::int64_t{0}, std::max<std::int64_t>(0, m_size - kEnd)}) {
+        const std::size_t n = ReadAt(bytes, static_cast<std::size_t>(std::min(kEnd, m_size)), at);
+        for (std::size_t i = 0; i < n; ++i)
+            h = (h ^ static_cast<unsigned char>(bytes[i])) * 1099511628211ull;
+    }
+    return h;
 }
 
 FileHandle::~FileHandle() {

@@ -140,6 +140,12 @@ private:
     std::list<Entry> m_recent;
 };
 
+FileIdentity IdentityOf(const FileHandle& file) {
+    FileIdentity identity = file.Identity();
+    identity.Ends = file.HashOfEnds();
+    return identity;
+}
+
 Indexes& KnownIndexes() {
     static Indexes indexes;
     return indexes;
@@ -422,7 +428,7 @@ struct Chunk {
 class CompressedSource final : public ByteSource {
 public:
     CompressedSource(FileHandle file, Compression kind) : m_file(std::move(file)), m_kind(kind) {
-        m_index = KnownIndexes().For(m_file.Identity(),
+        m_index = KnownIndexes().For(IdentityOf(m_file),
                                      kind == Compression::Gzip ? kGzipSpan : kZstdSpan);
         switch (kind) {
             case Compression::Gzip:
@@ -611,7 +617,7 @@ std::unique_ptr<ByteSource> OpenCompressed(FileHandle file, Compression kind) {
 RestartPointsHeld RestartPointsOf(const std::filesystem::path& path) {
     try {
         FileHandle file(path);
-        if (auto index = KnownIndexes().Find(file.Identity())) return index->Held();
+        if (auto index = KnownIndexes().Find(IdentityOf(file))) return index->Held();
     } catch (...) {
     }
     return {};

@@ -10,10 +10,12 @@
 namespace vx {
 
 // What tells one version of a file from another: its device and inode, size and
-// modification time.
+// modification time, and a hash of its first and last 4 KiB (a file written over in place
+// within the clock's resolution; for gzip and zstd, the last bytes hold the data's check).
 struct FileIdentity {
     std::uint64_t Device = 0, Inode = 0;
     std::int64_t Size = 0, Modified = 0;
+    std::uint64_t Ends = 0;
     auto operator<=>(const FileIdentity&) const = default;
 };
 
@@ -29,6 +31,8 @@ public:
     int Fd() const { return m_fd; }
     std::int64_t Size() const { return m_size; }
     const FileIdentity& Identity() const { return m_identity; }
+    // A hash of the file's first and last 4 KiB (FileIdentity::Ends).
+    std::uint64_t HashOfEnds() const;
     // Up to `count` bytes at `offset`, 0 at the end (one read call).
     std::size_t ReadAt(char* into, std::size_t count, std::int64_t offset) const;
 
