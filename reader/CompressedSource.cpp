@@ -26,8 +26,8 @@ namespace {
 
 // The listing's bytes decompressed ahead of the reader: chunks of kChunkBytes, at most
 // kChunksAhead of them waiting.
-constexpr std::size_t kChunkBytes = std::size_t{512} << 10;
-constexpr std::size_t kChunksAhead = 4;
+constexpr std::size_t kChunkBytes = std::size_t{256} << 10;
+constexpr std::size_t kChunksAhead = 8;
 
 // Past kRatioFreeBytes, a file that gives more than kMostRatio listing bytes for each of
 // its own is no listing: listings compress five to twenty times, and gzip never gives
