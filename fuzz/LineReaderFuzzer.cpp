@@ -93,6 +93,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         bytes.append(filler - bytes.size(), ' ');
     }
     bytes += content;
+    // The reading of lines from a file's own bytes: bytes that open as a compressed file
+    // would be read as the listing they hold (the reader and extraction targets fuzz that).
+    if (CompressionOf(bytes) != Compression::None) bytes.insert(0, " ");
     const auto lines = SplitReference(bytes);
     const auto end = static_cast<std::int64_t>(bytes.size());
     const std::string& path = file.Set(bytes);
