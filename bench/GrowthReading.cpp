@@ -15,26 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "reader/Reader.h"
-
-namespace {
-
-std::int64_t BytesRead() {
-    std::ifstream io("/proc/self/io");
-    std::string key;
-    std::int64_t value = 0;
-    while (io >> key >> value)
-        if (key == "rchar:") return value;
-    return -1;
-}
-
-class Quiet : public vx::NoticeService, public vx::ProgressService {
-public:
-    void Show(const vx::Notice&) override {}
-    void UpdateProgress(float, std::string_view) override {}
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 4) {
@@ -48,7 +30,7 @@ int main(int argc, char** argv) {
     std::ofstream(argv[2], std::ios::binary | std::ios::trunc)
         .write(bytes.data(), static_cast<std::streamsize>(half));
 
-    Quiet quiet;
+    vx::bench::Quiet quiet;
     std::atomic<bool> abort = false;
     vx::Services services{quiet, quiet, abort};
     vx::OutputFileModel model;
@@ -68,9 +50,9 @@ int main(int argc, char** argv) {
             out.write(bytes.data() + at, static_cast<std::streamsize>(size));
         }
         at += size;
-        const std::int64_t before = BytesRead();
+        const std::int64_t before = vx::bench::BytesRead();
         vx::RefreshOutputFile(model, services);
-        const std::int64_t update = BytesRead() - before;
+        const std::int64_t update = vx::bench::BytesRead() - before;
         added += static_cast<std::int64_t>(size);
         read += update;
         mostBeyond = std::max(mostBeyond, update - static_cast<std::int64_t>(size));

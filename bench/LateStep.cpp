@@ -15,27 +15,13 @@
 #include <fstream>
 #include <string>
 
+#include "bench/BenchSupport.h"
 #include "extraction/Extraction.h"
 #include "extraction/Variables.h"
 #include "reader/CompressedSource.h"
 #include "reader/Reader.h"
 
 namespace {
-
-std::int64_t BytesRead() {
-    std::ifstream io("/proc/self/io");
-    std::string key;
-    std::int64_t value = 0;
-    while (io >> key >> value)
-        if (key == "rchar:") return value;
-    return -1;
-}
-
-class Quiet : public vx::NoticeService, public vx::ProgressService {
-public:
-    void Show(const vx::Notice&) override {}
-    void UpdateProgress(float, std::string_view) override {}
-};
 
 double Since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -48,7 +34,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: vorax-bench-late LISTING\n");
         return 2;
     }
-    Quiet quiet;
+    vx::bench::Quiet quiet;
     std::atomic<bool> abort = false;
     vx::Services services{quiet, quiet, abort};
     vx::OutputFileModel model;
@@ -70,11 +56,11 @@ int main(int argc, char** argv) {
     const auto step = static_cast<std::int16_t>(std::max(1, model.TimeCount * 9 / 10));
     request.SelectedTimes = {step};
     vx::ValueTable table;
-    const std::int64_t before = BytesRead();
+    const std::int64_t before = vx::bench::BytesRead();
     start = std::chrono::steady_clock::now();
     const vx::Outcome read = vx::ExtractValues(model, request, table, services);
     const double late = Since(start);
-    const std::int64_t bytes = BytesRead() - before;
+    const std::int64_t bytes = vx::bench::BytesRead() - before;
     const vx::RestartPointsHeld held = vx::RestartPointsOf(argv[1]);
     std::printf(
         "open %.3f late-step %.4f step %d bytes-read %lld restart-points %zu restart-bytes %zu\n",

@@ -15,6 +15,7 @@
 #include "extraction/Extraction.h"
 #include "extraction/Variables.h"
 #include "reader/TextRoutines.h"
+#include "tests/support/BytesRead.h"
 #include "tests/support/Compress.h"
 #include "tests/support/FakeServices.h"
 #include "tests/support/Listings.h"
@@ -304,15 +305,7 @@ TEST(RequestPass, GivesWhatTheTwoReadingsGive) {
 // back decompresses from the start): each is read once, with little more than its bytes,
 // the look at its last step (whether it is complete) included.
 TEST(RequestPass, AWholeFieldExportReadsTheListingOnce) {
-    auto bytesRead = [] {
-        std::ifstream io("/proc/self/io");
-        std::string key;
-        std::int64_t value = 0;
-        while (io >> key >> value)
-            if (key == "rchar:") return value;
-        return std::int64_t{-1};
-    };
-    if (bytesRead() < 0) GTEST_SKIP() << "no /proc/self/io here";
+    if (test::BytesRead() < 0) GTEST_SKIP() << "no /proc/self/io here";
     auto dynamic = test::EveryBlockSpec(3);
     auto thermal = test::ThermalSpec(2000, 5);
     dynamic.targetBytes = thermal.targetBytes = std::int64_t{24} << 20;
@@ -329,7 +322,7 @@ TEST(RequestPass, AWholeFieldExportReadsTheListingOnce) {
             request.Items = EveryItem{};
             request.Steps = EveryStep{};
             request.Sheet.Path = (dir.Path() / "field.csv").string();
-            const std::int64_t before = bytesRead();
+            const std::int64_t before = test::BytesRead();
             test::FakeServices host;
             auto services = host.Get();
             OutputFileModel model;
@@ -340,7 +333,7 @@ TEST(RequestPass, AWholeFieldExportReadsTheListingOnce) {
             EXPECT_TRUE(StepIsComplete(model, model.TimeCount, pass.Held()));
             ValueTable table;
             pass.Export(model, table, services);
-            const auto read = static_cast<double>(bytesRead() - before);
+            const auto read = static_cast<double>(test::BytesRead() - before);
             const auto size = static_cast<double>(std::filesystem::file_size(path));
             SCOPED_TRACE(path.filename().string());
             EXPECT_TRUE(host.Messages.empty());

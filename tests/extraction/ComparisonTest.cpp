@@ -4,6 +4,7 @@
 // vector kind are found and placed; differences of structure are named; the tolerance
 // holds at its bound.
 #include "extraction/Comparison.h"
+#include "tests/support/BytesRead.h"
 
 #include <gtest/gtest.h>
 
@@ -416,18 +417,10 @@ TEST(Comparison, EachListingIsReadOnce) {
     test::Generate(spec, pathB);
     const auto sizes =
         static_cast<double>(std::filesystem::file_size(pathA) + std::filesystem::file_size(pathB));
-    auto bytesRead = [] {
-        std::ifstream io("/proc/self/io");
-        std::string key;
-        std::int64_t value = 0;
-        while (io >> key >> value)
-            if (key == "rchar:") return value;
-        return std::int64_t{-1};
-    };
-    const std::int64_t before = bytesRead();
+    const std::int64_t before = test::BytesRead();
     if (before < 0) GTEST_SKIP() << "no /proc/self/io here";
     const ListingsCompared c = CompareFiles(pathA, pathB);
-    const auto read = static_cast<double>(bytesRead() - before);
+    const auto read = static_cast<double>(test::BytesRead() - before);
     EXPECT_FALSE(c.Result.Agree());
     EXPECT_GT(c.Result.Lines.size(), 50u);
     EXPECT_LE(read, 1.05 * sizes) << read / sizes;

@@ -16,6 +16,7 @@
 #include "extraction/Variables.h"
 #include "reader/CompressedSource.h"
 #include "reader/LineReader.h"
+#include "tests/support/BytesRead.h"
 #include "tests/support/Compress.h"
 #include "tests/support/Listings.h"
 #include "tests/support/TempDir.h"
@@ -24,15 +25,6 @@ namespace vx {
 namespace {
 
 using test::Packing;
-
-std::int64_t BytesRead() {
-    std::ifstream io("/proc/self/io");
-    std::string key;
-    std::int64_t value = 0;
-    while (io >> key >> value)
-        if (key == "rchar:") return value;
-    return -1;
-}
 
 // A model without where it came from and how its file was marked.
 OutputFileModel Contents(OutputFileModel model) {
@@ -242,11 +234,11 @@ TEST(CompressedListings, AnArchiveExpandingFarBeyondAnyListingIsStoppedEarly) {
     packed.resize(out.pos);
     ASSERT_LT(packed.size(), 100000u);
     const auto file = dir.Write("bomb.out.zst", packed);
-    const std::int64_t before = BytesRead();
+    const std::int64_t before = test::BytesRead();
     const Notice notice = OnlyNotice(file);
     EXPECT_EQ(notice.Number, fail::DeviceIoError);
     EXPECT_NE(notice.Text.find("far beyond any listing"), std::string::npos) << notice.Text;
-    EXPECT_LT(BytesRead() - before, 10 << 20) << "the file is not read over and over";
+    EXPECT_LT(test::BytesRead() - before, 10 << 20) << "the file is not read over and over";
 }
 
 TEST(CompressedListings, TheLastStepIsLookedThroughWithoutDecompressingItAgain) {
@@ -260,9 +252,9 @@ TEST(CompressedListings, TheLastStepIsLookedThroughWithoutDecompressingItAgain) 
     const auto path = dir.Write("run.out.zst", packed);
     test::Scanned opened;
     opened.Open(path);
-    const std::int64_t before = BytesRead();
+    const std::int64_t before = test::BytesRead();
     EXPECT_TRUE(StepIsComplete(opened.Model, 3));
-    EXPECT_LT(BytesRead() - before, static_cast<std::int64_t>(packed.size()) * 3 / 2)
+    EXPECT_LT(test::BytesRead() - before, static_cast<std::int64_t>(packed.size()) * 3 / 2)
         << bytes.size() << " " << packed.size();
 }
 
@@ -295,9 +287,9 @@ TEST(CompressedListings, ALateStepIsReadFromARestartPointAndAnyOffsetReadsRight)
         ValueTable got, expected;
         test::FakeServices host;
         auto services = host.Get();
-        const std::int64_t before = BytesRead();
+        const std::int64_t before = test::BytesRead();
         ExtractValues(opened.Model, request, got, services);
-        const std::int64_t read = BytesRead() - before;
+        const std::int64_t read = test::BytesRead() - before;
         EXPECT_LT(read, static_cast<std::int64_t>(packed.size()) / 4)
             << "read from a restart point near the step, not from the start";
         ExtractValues(plain.Model, request, expected, services);

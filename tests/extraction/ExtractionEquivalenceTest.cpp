@@ -21,6 +21,7 @@
 #include "reader/Markers.h"
 #include "reader/TextRoutines.h"
 #include "reader/VectorLevel.h"
+#include "tests/support/BytesRead.h"
 #include "tests/support/FakeServices.h"
 #include "tests/support/Listings.h"
 #include "tests/support/TempDir.h"
@@ -357,15 +358,6 @@ TEST_F(ExtractionEquivalence, AbortAndFailuresEndTheReadingAtTheSameColumn) {
 }
 
 // The bytes this process has read from files so far.
-std::int64_t BytesRead() {
-    std::ifstream io("/proc/self/io");
-    std::string key;
-    std::int64_t value = 0;
-    while (io >> key >> value)
-        if (key == "rchar:") return value;
-    return -1;
-}
-
 // The vector kinds of one variable read together give each kind's values and message
 // exactly as its own reading does, whichever kind fails and where, on any number of
 // threads; and each step's bytes come from the file once, not once per kind.
@@ -412,9 +404,9 @@ TEST_F(ExtractionEquivalence, SeveralKindsInOneReadingAsEachAlone) {
                 auto services = host.Get();
                 services.Reading.Threads = threads;
                 std::vector<ValueTable> tables(requests.size());
-                const std::int64_t before = BytesRead();
+                const std::int64_t before = test::BytesRead();
                 const auto outcomes = ExtractKinds(m_model, requests, tables, services);
-                const std::int64_t read = BytesRead() - before;
+                const std::int64_t read = test::BytesRead() - before;
                 EXPECT_TRUE(host.Messages.empty()) << "shown by the caller, in its turn";
                 if (v.Name == "Displacements") {
                     EXPECT_EQ(std::count_if(outcomes.begin(), outcomes.end() - 1,
@@ -427,11 +419,11 @@ TEST_F(ExtractionEquivalence, SeveralKindsInOneReadingAsEachAlone) {
                     auto its = alone.Get();
                     its.Reading.Threads = threads;
                     ValueTable table;
-                    const std::int64_t start = BytesRead();
+                    const std::int64_t start = test::BytesRead();
                     EXPECT_EQ(outcomes[k].Notices,
                               ExtractValues(m_model, requests[k], table, its).Notices)
                         << requests[k].VectorKind;
-                    mostAlone = std::max(mostAlone, BytesRead() - start);
+                    mostAlone = std::max(mostAlone, test::BytesRead() - start);
                     ASSERT_EQ(tables[k].Columns(), table.Columns());
                     for (std::int32_t t = 1; t <= table.Columns(); ++t)
                         for (std::int16_t row : requests[k].Vectors)

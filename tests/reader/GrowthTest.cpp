@@ -10,20 +10,12 @@
 #include <set>
 
 #include "reader/Reader.h"
+#include "tests/support/BytesRead.h"
 #include "tests/support/Listings.h"
 #include "tests/support/TempDir.h"
 
 namespace vx {
 namespace {
-
-std::int64_t BytesRead() {
-    std::ifstream io("/proc/self/io");
-    std::string key;
-    std::int64_t value = 0;
-    while (io >> key >> value)
-        if (key == "rchar:") return value;
-    return -1;
-}
 
 std::string Bytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -79,9 +71,9 @@ TEST(Growth, ReadingOnGivesWhatReadingTheWholeGives) {
             written = cut;
             test::FakeServices host;
             auto services = host.Get();
-            const std::int64_t before = BytesRead();
+            const std::int64_t before = test::BytesRead();
             const Refreshed refreshed = RefreshOutputFile(reading.Model, services);
-            const std::int64_t read = BytesRead() - before;
+            const std::int64_t read = test::BytesRead() - before;
             test::Scanned full;
             full.Open(growing);
             SCOPED_TRACE("cut at " + std::to_string(cut) + " of " + std::to_string(bytes.size()));
