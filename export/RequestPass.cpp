@@ -134,7 +134,8 @@ struct RequestPass::State {
           Keeping(keep),
           Pass([this](const OutputFileModel& m) { return Choose(m); },
                [this](std::int16_t step, std::span<const float> v) { return Deliver(step, v); },
-               [this](std::int16_t step, float time) { return Want(step, time); }) {}
+               [this](std::int16_t step, float time) { return Want(step, time); },
+               keep == Keep::Values) {}
 
     std::vector<ExtractionRequest> Choose(const OutputFileModel& partial);
     bool Want(std::int16_t step, float time);
@@ -241,7 +242,7 @@ bool RequestPass::State::Deliver(std::int16_t step, std::span<const float> value
     }
     const std::vector<ExtractionRequest>& readings = Early->Readings;
     if (Rows.empty())
-        for (std::size_t k = 0; k < readings.size(); ++k) Rows.push_back(Pass.Table(k).Rows());
+        for (std::size_t k = 0; k < readings.size(); ++k) Rows.push_back(Pass.Rows(k));
     try {
         if (Keeping == Keep::Values) {
             for (std::size_t k = 0; k < readings.size(); ++k) {
@@ -249,7 +250,7 @@ bool RequestPass::State::Deliver(std::int16_t step, std::span<const float> value
                     Columns[k].Add({});
                     continue;
                 }
-                const std::span<const float> column = Pass.Table(k).Column(1);
+                const std::span<const float> column = Pass.Column(k);
                 Columns[k].Add(column);
                 Bytes += column.size_bytes();
             }
@@ -261,14 +262,17 @@ bool RequestPass::State::Deliver(std::int16_t step, std::span<const float> value
             }
         } else if (Keeping == Keep::PeaksOverSteps) {
             const std::int32_t key = KeyOf[static_cast<std::size_t>(step - 1)];
-            for (std::size_t k = 0; k < readings.size(); ++k)
-                Folds[k].Step(key, [&](std::size_t i) { return values[Pass.Offset(k) + i]; });
+            for (std::size_t k = 0; k < readings.size(); ++k) {
+                const float* const kind = values.data() + Pass.Offset(k);
+                Folds[k].Step(key, [kind](std::size_t i) { return kind[i]; });
+            }
         } else {
             auto& rows = StepRows.emplace_back();
             const std::size_t items = readings.front().Vectors.size();
             for (std::size_t k = 0; k < readings.size(); ++k) {
                 PeaksFold fold(PeaksOver::Items, items, 1);
-                fold.Step(0, [&](std::size_t i) { return values[Pass.Offset(k) + i]; });
+                const float* const kind = values.data() + Pass.Offset(k);
+                fold.Step(0, [kind](std::size_t i) { return kind[i]; });
                 rows.push_back(fold.Take().Steps.front());
             }
         }

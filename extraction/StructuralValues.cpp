@@ -61,9 +61,22 @@ public:
     const ValueTable& Table() const { return m_table; }
     // Converts the line's word; a number too large for a single is thrown.
     void Convert(std::string_view line, ColumnReading&) {
-        std::string_view word;
-        m_has = NthWord(line, m_word, word);
-        if (m_has) m_value = SingleValue(word);
+        const char* p = line.data();
+        const char* const end = p + line.size();
+        auto blank = [](char c) { return c == ' ' || c == '\t'; };
+        for (std::size_t w = 0;; ++w) {
+            while (p < end && blank(*p)) ++p;
+            m_has = p < end;
+            if (!m_has) return;
+            if (w == m_word) break;
+            while (p < end && !blank(*p)) ++p;
+        }
+        // The number where it stands, as a rule; a word of another shape the long way.
+        const char* const start = p;
+        if (ReadPlainNumber(p, end, m_value) && (p == end || blank(*p))) return;
+        p = start;
+        while (p < end && !blank(*p)) ++p;
+        m_value = SingleValue(std::string_view(start, static_cast<std::size_t>(p - start)));
     }
     void Set(std::int32_t r, std::int32_t t) {
         if (m_has) m_table.Set(r, t, m_value);
@@ -94,8 +107,12 @@ public:
         : m_kinds(std::move(kinds)), m_failed(failed) {
         for (const auto& kind : m_kinds) m_words = std::max(m_words, kind.Word + 1);
         m_kindsOfWord.resize(m_words);
-        for (std::size_t k = 0; k < m_kinds.size(); ++k)
-            m_kindsOfWord[m_kinds[k].Word].push_back(k);
+        m_readerOfWord.assign(m_words, kNoReader);
+        for (std::size_t k = 0; k < m_kinds.size(); ++k) {
+            const std::size_t w = m_kinds[k].Word;
+            m_kindsOfWord[w].push_back(k);
+            m_readerOfWord[w] = m_readerOfWord[w] == kNoReader ? k : kSeveralReaders;
+        }
     }
     const ValueTable& Table() const { return *m_kinds.front().Table; }
     // Walks the line's words once: a word some kind reads is converted where it stands,
@@ -109,9 +126,12 @@ public:
             while (p < end && blank(*p)) ++p;
             if (p == end) break;
             const char* const start = p;
-            const std::vector<std::size_t>& readers = m_kindsOfWord[w];
-            const bool wanted = std::any_of(readers.begin(), readers.end(),
-                                            [&](std::size_t k) { return m_kinds[k].Reading; });
+            // The word's one reader, as a rule (the kinds read words of their own).
+            const std::size_t reader = m_readerOfWord[w];
+            const bool wanted = reader == kSeveralReaders
+                                    ? std::any_of(m_kindsOfWord[w].begin(), m_kindsOfWord[w].end(),
+                                                  [&](std::size_t k) { return m_kinds[k].Reading; })
+                                    : reader != kNoReader && m_kinds[reader].Reading;
             float value = 0;
             bool plain = wanted && ReadPlainNumber(p, end, value) && (p == end || blank(*p));
             if (!plain) {
@@ -122,7 +142,7 @@ public:
                     value =
                         SingleValue(std::string_view(start, static_cast<std::size_t>(p - start)));
                 } catch (const Failure&) {
-                    for (std::size_t k : readers) {
+                    for (std::size_t k : m_kindsOfWord[w]) {
                         if (!m_kinds[k].Reading) continue;
                         m_kinds[k].Reading = false;
                         --m_reading;
@@ -131,7 +151,11 @@ public:
                     continue;
                 }
             }
-            for (std::size_t k : readers)
+            if (reader != kSeveralReaders) {
+                m_kinds[reader].Value = value, m_kinds[reader].Has = true;
+                continue;
+            }
+            for (std::size_t k : m_kindsOfWord[w])
                 if (m_kinds[k].Reading) m_kinds[k].Value = value, m_kinds[k].Has = true;
         }
     }
@@ -148,6 +172,9 @@ private:
     std::size_t m_words = 0;
     std::size_t m_reading = m_kinds.size();
     std::vector<std::vector<std::size_t>> m_kindsOfWord;  // the kinds that read each word
+    // Each word's one reader, or none, or several (then m_kindsOfWord says which).
+    static constexpr std::size_t kNoReader = SIZE_MAX, kSeveralReaders = SIZE_MAX - 1;
+    std::vector<std::size_t> m_readerOfWord;
 };
 
 // Reads one column (one selected step) of the table. Several columns are read at once,

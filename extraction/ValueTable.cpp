@@ -52,22 +52,8 @@ void ValueTable::Resize(std::int32_t rows, std::int32_t columns,
     m_columns = columns;
 }
 
-std::int64_t ValueTable::Index(std::int32_t row, std::int32_t column) const {
-    if (row < 1 || row > m_rows || column < 1 || column > m_columns)
-        Raise(fail::SubscriptOutOfRange);
-    const std::int32_t slot = m_slots.empty() ? row - 1 : m_slots[static_cast<std::size_t>(row)];
-    if (slot < 0) return -1;
-    return static_cast<std::int64_t>(column - 1) * m_stored + slot;
-}
-
-float ValueTable::At(std::int32_t row, std::int32_t column) const {
-    const std::int64_t at = Index(row, column);
-    return at < 0 ? 0.0f : m_values[static_cast<std::size_t>(at)];
-}
-
-void ValueTable::Set(std::int32_t row, std::int32_t column, float value) {
-    const std::int64_t at = Index(row, column);
-    if (at >= 0) m_values[static_cast<std::size_t>(at)] = value;
+void ValueTable::OutOfRange() {
+    Raise(fail::SubscriptOutOfRange);
 }
 
 void ValueTable::Assemble(std::int32_t rows, std::int32_t columns,

@@ -33,8 +33,14 @@ public:
     std::int32_t Rows() const { return m_rows; }
     std::int32_t Columns() const { return m_columns; }
 
-    float At(std::int32_t row, std::int32_t column) const;
-    void Set(std::int32_t row, std::int32_t column, float value);
+    float At(std::int32_t row, std::int32_t column) const {
+        const std::int64_t at = Index(row, column);
+        return at < 0 ? 0.0f : m_values[static_cast<std::size_t>(at)];
+    }
+    void Set(std::int32_t row, std::int32_t column, float value) {
+        const std::int64_t at = Index(row, column);
+        if (at >= 0) m_values[static_cast<std::size_t>(at)] = value;
+    }
 
     // Whether every row is kept, and when not, the kept rows in increasing order.
     bool KeepsEveryRow() const { return m_slots.empty(); }
@@ -56,8 +62,16 @@ public:
     std::vector<float> TakeValues();
 
 private:
-    // Where entry (row, column) is stored, or -1 for a row that is not kept.
-    std::int64_t Index(std::int32_t row, std::int32_t column) const;
+    // Where entry (row, column) is stored, or -1 for a row that is not kept. (Inline: it
+    // runs for every value read.)
+    std::int64_t Index(std::int32_t row, std::int32_t column) const {
+        if (row < 1 || row > m_rows || column < 1 || column > m_columns) OutOfRange();
+        const std::int32_t slot =
+            m_slots.empty() ? row - 1 : m_slots[static_cast<std::size_t>(row)];
+        if (slot < 0) return -1;
+        return static_cast<std::int64_t>(column - 1) * m_stored + slot;
+    }
+    [[noreturn]] static void OutOfRange();
 
     std::int32_t m_rows = 0;
     std::int32_t m_columns = 0;

@@ -215,38 +215,58 @@ const char* FindLineEnds(const char* p, const char* end, std::int64_t wanted, st
 }  // namespace
 
 std::size_t SharedBytes::Take(char* into, std::size_t want, std::int64_t offset) const {
-    if (m_start < 0 || offset < Start() || offset >= End()) return 0;
-    const auto from = static_cast<std::size_t>(offset - m_start);
-    const std::size_t count = std::min(want, m_bytes.size() - from);
-    std::memcpy(into, m_bytes.data() + from, count);
+    std::lock_guard lock(m_mutex);
+    if (offset < m_start || offset >= m_end) return 0;
+    // The piece that holds `offset`: the last that starts at or before it.
+    const auto piece =
+        std::upper_bound(m_pieces.begin(), m_pieces.end(), offset,
+                         [](std::int64_t at, const Piece& p) { return at < p.Offset; }) -
+        1;
+    const auto from = static_cast<std::size_t>(offset - piece->Offset);
+    const std::size_t count = std::min(want, piece->Bytes.size() - from);
+    std::memcpy(into, piece->Bytes.data() + from, count);
     return count;
 }
 
 void SharedBytes::Offer(std::int64_t offset, const char* bytes, std::size_t count) {
-    if (m_start < 0 || Held() == 0) {
-        m_bytes.clear();
-        m_dropped = 0;
-        m_start = offset;
-    } else if (offset != End()) {
+    if (count == 0 || count > m_most) return;
+    std::lock_guard lock(m_mutex);
+    if (m_start == m_end) {
+        DropBefore(m_end);
+        m_start = m_end = offset;
+    } else if (offset != m_end) {
         return;
     }
-    if (count > m_most) return;
-    if (Held() + count > m_most) Drop(Held() + count - m_most);
-    m_bytes.append(bytes, count);
+    std::vector<char> room;
+    if (!m_spare.empty()) {
+        room = std::move(m_spare.back());
+        m_spare.pop_back();
+    }
+    room.assign(bytes, bytes + count);
+    m_pieces.push_back({offset, std::move(room)});
+    m_end = offset + static_cast<std::int64_t>(count);
+    if (static_cast<std::size_t>(m_end - m_start) > m_most)
+        DropBefore(m_end - static_cast<std::int64_t>(m_most));
 }
 
 void SharedBytes::Release(std::int64_t offset) {
-    if (m_start >= 0 && offset > Start())
-        Drop(static_cast<std::size_t>(std::min(offset, End()) - Start()));
+    std::lock_guard lock(m_mutex);
+    if (offset > m_start) DropBefore(std::min(offset, m_end));
 }
 
-void SharedBytes::Drop(std::size_t count) {
-    m_dropped += count;
-    // The bytes gone are let go of once they are as many as those held.
-    if (m_dropped >= Held()) {
-        m_bytes.erase(0, m_dropped);
-        m_start += static_cast<std::int64_t>(m_dropped);
-        m_dropped = 0;
+std::size_t SharedBytes::Held() const {
+    std::lock_guard lock(m_mutex);
+    return static_cast<std::size_t>(m_end - m_start);
+}
+
+void SharedBytes::DropBefore(std::int64_t offset) {
+    m_start = std::max(m_start, offset);
+    while (!m_pieces.empty() &&
+           m_pieces.front().Offset + static_cast<std::int64_t>(m_pieces.front().Bytes.size()) <=
+               m_start) {
+        // A few pieces' room is kept for the pieces to come.
+        if (m_spare.size() < 4) m_spare.push_back(std::move(m_pieces.front().Bytes));
+        m_pieces.pop_front();
     }
 }
 

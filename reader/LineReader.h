@@ -1,22 +1,26 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <vector>
 
 #include "reader/ByteSource.h"
 #include "reader/VectorLevel.h"
 
 namespace vx {
 
-// Bytes of one file that several line readers of it share, all on one thread: what one
-// reader reads from the file is kept, and another that wants those bytes takes them from
-// here instead of reading the file again. It holds one stretch, the bytes read last from a
-// mark its owner moves on (Release), at most `most` bytes (past that the oldest go, and a
-// reader that wants them reads the file).
+// Bytes of one file that several line readers of it share: what one reader reads from the
+// file is kept, and another that wants those bytes takes them from here instead of reading
+// the file again. It holds one stretch, the bytes read last from a mark its owner moves on
+// (Release), at most `most` bytes (past that the oldest go, and a reader that wants them
+// reads the file). Readers on several threads may take and offer at once; Release is the
+// owner's, who knows which bytes no reader wants any more.
 class SharedBytes {
 public:
     explicit SharedBytes(std::size_t most = std::size_t{64} << 20) : m_most(most) {}
@@ -27,17 +31,23 @@ public:
     void Offer(std::int64_t offset, const char* bytes, std::size_t count);
     // The bytes before `offset` are wanted no more.
     void Release(std::int64_t offset);
-    std::size_t Held() const { return m_bytes.size() - m_dropped; }
+    std::size_t Held() const;
 
 private:
-    std::int64_t Start() const { return m_start + static_cast<std::int64_t>(m_dropped); }
-    std::int64_t End() const { return m_start + static_cast<std::int64_t>(m_bytes.size()); }
-    void Drop(std::size_t count);
+    // The bytes come in pieces as they were read (a read's worth each), let go of whole
+    // once none of their bytes is held; the room of those let go serves again.
+    struct Piece {
+        std::int64_t Offset = 0;
+        std::vector<char> Bytes;
+    };
+    void DropBefore(std::int64_t offset);
 
     std::size_t m_most;
-    std::string m_bytes;  // from file offset m_start; the first m_dropped are gone
-    std::size_t m_dropped = 0;
-    std::int64_t m_start = -1;  // -1: nothing held yet
+    mutable std::mutex m_mutex;
+    std::deque<Piece> m_pieces;  // in file order, each going on from the one before
+    std::vector<std::vector<char>> m_spare;
+    std::int64_t m_start = 0;  // the first byte held (those before it are gone)
+    std::int64_t m_end = 0;    // one past the last
 };
 
 // Sequential, read-only line access to a listing with byte positions and seek.

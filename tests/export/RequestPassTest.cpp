@@ -4,6 +4,7 @@
 // and peaks, on listings of every kind, whole and damaged; and the listing read once.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <bit>
 #include <filesystem>
 #include <fstream>
@@ -124,9 +125,12 @@ Road TwoReadings(const std::string& path, const ExportRequest& request, Keep kee
     return road;
 }
 
-Road OneReading(const std::string& path, const ExportRequest& request, Keep keep, bool write) {
+// `threads`: those that read the steps' values as the scan goes (0: one per processor).
+Road OneReading(const std::string& path, const ExportRequest& request, Keep keep, bool write,
+                int threads = 0) {
     test::FakeServices host;
     auto services = host.Get();
+    services.Reading.Threads = threads;
     OutputFileModel model;
     model.FilePath = path;
     model.Reset();
@@ -280,7 +284,10 @@ TEST(RequestPass, GivesWhatTheTwoReadingsGive) {
                                          std::to_string(choice.index()) + ", items " +
                                          std::to_string(items) + ", run " + std::to_string(run));
                             const Road two = TwoReadings(path.string(), asked, keep, write);
-                            Road one = OneReading(path.string(), asked, keep, write);
+                            // The steps read by the scan's thread alone, or by it and
+                            // one or three helpers, each step by whichever comes first.
+                            const int threads = std::array{1, 2, 4}[requests % 3];
+                            Road one = OneReading(path.string(), asked, keep, write, threads);
                             ++requests;
                             once += one.Once;
                             shown += items < 2 && !two.Plan.starts_with("refused") &&
@@ -289,7 +296,7 @@ TEST(RequestPass, GivesWhatTheTwoReadingsGive) {
                                 EXPECT_TRUE(one.Once) << "read after the scan";
                             }
                             one.Once = false;
-                            ASSERT_EQ(one, two) << two.Plan;
+                            ASSERT_EQ(one, two) << two.Plan << ", " << threads << " threads";
                         }
                     }
                 }
