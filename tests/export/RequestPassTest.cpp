@@ -152,19 +152,6 @@ Road OneReading(const std::string& path, const ExportRequest& request, Keep keep
     return road;
 }
 
-// Edits the line `offset` lines after the `occurrence`-th line holding `marker`.
-std::string EditLine(std::string bytes, std::string_view marker, int occurrence, int offset,
-                     const std::function<std::string(std::string)>& edit) {
-    const auto lines = test::SplitPlainly(bytes);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i].Text.find(marker) == std::string_view::npos || --occurrence > 0) continue;
-        const test::PlainLine& line = lines[i + static_cast<std::size_t>(offset)];
-        return bytes.replace(line.Start, line.Text.size(), edit(std::string(line.Text)));
-    }
-    ADD_FAILURE() << "no line to edit";
-    return bytes;
-}
-
 const std::string kDisplacements = gen::marker::kDisplacementHeader;
 
 // Every variable and vector kind of each listing, its first kind and all of them, every
@@ -196,7 +183,7 @@ TEST(RequestPass, GivesWhatTheTwoReadingsGive) {
                          first = std::string((&l)[line].Text);
                          break;
                      }
-                 b = EditLine(b, kDisplacements, 3, line, [&](std::string) { return first; });
+                 b = test::EditLine(b, kDisplacements, 3, line, [&](std::string) { return first; });
              }
              return b;
          },
@@ -205,12 +192,12 @@ TEST(RequestPass, GivesWhatTheTwoReadingsGive) {
         {"no displacements in steps 2 and 5", test::EveryBlockSpec(3),
          [](std::string b) {
              for (int step : {5, 2})
-                 b = EditLine(b, kDisplacements, step, 0, [](std::string) { return " "; });
+                 b = test::EditLine(b, kDisplacements, step, 0, [](std::string) { return " "; });
              return b;
          }},
         {"a value too large in step 3", test::EveryBlockSpec(3),
          [](std::string b) {
-             return EditLine(b, kDisplacements, 3, 4, [](std::string line) {
+             return test::EditLine(b, kDisplacements, 3, 4, [](std::string line) {
                  return line.replace(line.find('E', 20) - 1, 5, "1E+99");
              });
          }},
@@ -221,7 +208,7 @@ TEST(RequestPass, GivesWhatTheTwoReadingsGive) {
          test::EveryBlockSpec(3),
          [](std::string b) {
              for (int step : {2, 4})
-                 b = EditLine(b, kDisplacements, step, 6, [](std::string line) {
+                 b = test::EditLine(b, kDisplacements, step, 6, [](std::string line) {
                      return line.replace(line.find('E', 20) - 1, 5, "1E+99");
                  });
              return b.substr(0, b.rfind(kDisplacements));

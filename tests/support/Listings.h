@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -96,6 +97,19 @@ inline std::vector<PlainLine> SplitPlainly(std::string_view bytes) {
         i = j;
     }
     return lines;
+}
+
+// Edits the line `offset` lines after the `occurrence`-th line holding `marker`.
+inline std::string EditLine(std::string bytes, std::string_view marker, int occurrence, int offset,
+                            const std::function<std::string(std::string)>& edit) {
+    const auto lines = SplitPlainly(bytes);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].Text.find(marker) == std::string_view::npos || --occurrence > 0) continue;
+        const PlainLine& line = lines[i + static_cast<std::size_t>(offset)];
+        return bytes.replace(line.Start, line.Text.size(), edit(std::string(line.Text)));
+    }
+    ADD_FAILURE() << "no line to edit";
+    return bytes;
 }
 
 }  // namespace vx::test
