@@ -20,6 +20,9 @@ namespace {
 // still be held.
 constexpr std::int64_t kMostBytesInHand = std::int64_t{16} << 20;
 
+// The values a step must give for helpers to read steps beside the scan.
+constexpr std::size_t kValuesWorthAHelper = 2048;
+
 }  // namespace
 
 // One reader of steps: a model of its own (the pass's, the steps as far as they were
@@ -108,6 +111,9 @@ bool ListingPass::Start(const OutputFileModel& model) {
     }
     m_readers = std::move(readers);
     m_failed.assign(m_requests.size(), false);
+    // A step of few values is read on the scan's thread in less time than it takes to
+    // hand it over: helpers would only hold more of the listing's bytes.
+    if (m_readers->All.front()->Values->Count() < m_helperValues) m_threads = 1;
     // The helpers, each with a reader of its own: as many as the system gives.
     try {
         for (int i = 1; i < m_threads; ++i) {
@@ -316,6 +322,8 @@ void ListingPass::StepsComplete(const OutputFileModel& model, const std::vector<
 Outcome ListingPass::Run(OutputFileModel& model, Services& services) {
     m_vectorLevel = services.Reading.VectorLevel;
     m_threads = ReadingThreads(services.Reading);
+    m_helperValues =
+        services.Reading.HelperValues > 0 ? services.Reading.HelperValues : kValuesWorthAHelper;
     Outcome outcome = ReadOutputFile(model, services, this);
     // Every step handed over is delivered, as the scan would have left them one by one.
     if (m_readers && m_wanted) {

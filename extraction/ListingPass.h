@@ -42,9 +42,10 @@ public:
     // hand over as it went are read after it, from the file. Returns the scan's outcome;
     // failures of the values are kept (Failures), not shown.
     //
-    // The values of the steps are read on helper threads (ReadingOptions::Threads in all)
-    // while the scan goes on, each from the bytes the scan has read, and delivered in step
-    // order on the pass's thread exactly as reading them one after the other would.
+    // The values of the steps are read on helper threads (ReadingOptions::Threads in all;
+    // none for steps of few values, ReadingOptions::HelperValues) while the scan goes on,
+    // each from the bytes the scan has read, and delivered in step order on the pass's
+    // thread exactly as reading them one after the other would.
     Outcome Run(OutputFileModel& model, Services& services);
 
     // The model the requests were chosen by, and the requests (empty before the first step).
@@ -103,6 +104,7 @@ private:
     std::size_t m_handed = 0;  // steps handed over or passed over, in order
     bool m_started = false, m_wanted = true;
     int m_vectorLevel = 0, m_threads = 1;
+    std::size_t m_helperValues = 0;
 };
 
 }  // namespace vx

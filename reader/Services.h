@@ -50,6 +50,9 @@ struct ReadingOptions {
     int VectorLevel = kAvx512Vectors;
     // The steps a reduction (peaks) reads at a time: 0 as many as a few MB of values hold.
     std::int32_t ReductionBatchSteps = 0;
+    // The values a step must give for other threads to read steps while one reading's scan
+    // goes on (ListingPass): 0 for a few thousand. Fewer are read on the scan's thread.
+    std::size_t HelperValues = 0;
 };
 
 // How many threads the scan's time index and an extraction use: options.Threads, or one

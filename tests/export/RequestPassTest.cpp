@@ -131,6 +131,7 @@ Road OneReading(const std::string& path, const ExportRequest& request, Keep keep
     test::FakeServices host;
     auto services = host.Get();
     services.Reading.Threads = threads;
+    services.Reading.HelperValues = 1;  // however few values a step gives
     OutputFileModel model;
     model.FilePath = path;
     model.Reset();

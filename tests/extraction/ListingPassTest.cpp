@@ -62,6 +62,7 @@ Delivered Read(const std::string& path, const std::string& variable, int threads
     test::FakeServices host;
     auto services = host.Get();
     services.Reading.Threads = threads;
+    services.Reading.HelperValues = 1;  // however few values a step gives
     OutputFileModel model;
     model.FilePath = path;
     model.Reset();
