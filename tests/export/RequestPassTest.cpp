@@ -41,11 +41,6 @@ struct Road {
     bool operator==(const Road&) const = default;
 };
 
-std::string Bytes(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // The values of each table, request order, as bit patterns.
 void KeepValues(Road& road, const ExportPlan& plan, const std::vector<ValueTable>& tables,
                 const std::vector<Outcome>& read) {
@@ -83,7 +78,7 @@ void Run(Road& road, const OutputFileModel& model, const Planned& planned, Keep 
     if (write) {
         ValueTable table;
         runs.Write(model, table, services);
-        road.Sheet = Bytes(plan.Sheet.OutputPath);
+        road.Sheet = test::ReadBytes(plan.Sheet.OutputPath);
         std::filesystem::remove(plan.Sheet.OutputPath);
     } else if (keep == Keep::Values) {
         std::vector<ValueTable> tables;
@@ -221,7 +216,7 @@ TEST(RequestPass, GivesWhatTheTwoReadingsGive) {
         const auto path = dir.Path() / "listing.out";
         test::Generate(listing.Made, path);
         if (listing.Edit) {
-            const std::string damaged = listing.Edit(Bytes(path));
+            const std::string damaged = listing.Edit(test::ReadBytes(path));
             std::ofstream(path, std::ios::binary) << damaged;
         }
         test::Scanned scanned;

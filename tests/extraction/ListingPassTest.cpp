@@ -82,11 +82,7 @@ TEST(ListingPass, DeliversWhatOneThreadDeliversWhicheverThreadReadsAStep) {
     // One kind fails at several steps (a value too large for a single), another at one,
     // a step without displacements reads the next step's, and the last step has none: every
     // kind still read fails there.
-    std::string bytes;
-    {
-        std::ifstream in(path, std::ios::binary);
-        bytes.assign(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string bytes = test::ReadBytes(path);
     const std::string header = gen::marker::kDisplacementHeader;
     auto tooLarge = [](std::size_t at) {
         return [at](std::string line) { return line.replace(line.find('E', at) - 1, 5, "1E+99"); };
