@@ -356,63 +356,228 @@ private:
     ZSTD_DStream* m_z;
 };
 
+// xz, block after block, so that decompression can start again at any block (`xz -T0`
+// and other multi-threaded writers cut a stream into blocks of a few MB; `xz` alone
+// writes one). Each block is checked by liblzma as it is decoded (its header's CRC32, its
+// data, its check); each stream's index against the blocks decoded (their count and
+// size, the index's own CRC32) and its footer against its header; streams may follow one
+// another with padding between them, as `xz` allows.
 class XzDecoder final : public Decoder {
 public:
-    XzDecoder(const FileHandle& file, RestartIndex& index) : Decoder(file, index) { Init(); }
-    ~XzDecoder() override { lzma_end(&m_z); }
+    XzDecoder(const FileHandle& file, RestartIndex& index) : Decoder(file, index) {
+        m_filters[0].id = LZMA_VLI_UNKNOWN;
+    }
+    ~XzDecoder() override {
+        lzma_end(&m_z);
+        lzma_filters_free(m_filters, nullptr);
+        if (m_indexRead) lzma_index_end(m_indexRead, nullptr);
+    }
+    bool Restarts() const override { return true; }
 
-    void StartAt(const RestartPoint*) override {
+    void StartAt(const RestartPoint* point) override {
         m_done = false;
-        m_in.SeekTo(0);
-        m_out = 0;
         lzma_end(&m_z);
         m_z = LZMA_STREAM_INIT;
-        Init();
+        m_streams = 0;
+        if (!point) {
+            m_in.SeekTo(0);
+            m_out = 0;
+            m_phase = Phase::StreamHeader;
+            return;
+        }
+        // A block's start: the stream's check is the point's; the blocks before it are not
+        // counted, so the index is read but not held against them.
+        m_in.SeekTo(point->In);
+        m_out = point->Out;
+        m_flags = lzma_stream_flags{};
+        m_flags.backward_size = LZMA_VLI_UNKNOWN;  // as a header leaves it
+        m_flags.check = static_cast<lzma_check>(point->Bits);
+        m_whole = false;
+        m_streams = 1;
+        m_phase = Phase::BlockHeader;
     }
 
     std::size_t Decode(char* out, std::size_t room) override {
         std::size_t produced = 0;
         while (produced < room && !m_done) {
-            const auto [data, held] = m_in.Held();
-            m_z.next_in = data;
-            m_z.avail_in = held;
-            m_z.next_out = reinterpret_cast<std::uint8_t*>(out + produced);
-            m_z.avail_out = room - produced;
-            const lzma_ret r = lzma_code(&m_z, held == 0 ? LZMA_FINISH : LZMA_RUN);
-            const std::size_t got = room - produced - m_z.avail_out;
-            m_in.Consume(held - m_z.avail_in);
-            produced += got;
-            m_out += static_cast<std::int64_t>(got);
-            switch (r) {
-                case LZMA_OK:
+            switch (m_phase) {
+                case Phase::StreamHeader:
+                    StreamHeader();
                     break;
-                case LZMA_STREAM_END:
-                    m_done = true;
+                case Phase::BlockHeader:
+                    BlockHeader();
                     break;
-                case LZMA_BUF_ERROR:  // no more bytes: cut short
-                    m_done = true;
+                case Phase::Block:
+                    produced += Block(out + produced, room - produced);
                     break;
-                case LZMA_MEM_ERROR:
-                    Raise(fail::OutOfMemory);
-                case LZMA_MEMLIMIT_ERROR:
-                    Damaged("xz", "it needs more memory than any listing's compression");
-                case LZMA_FORMAT_ERROR:
-                    Damaged("xz", "not in the xz format");
-                case LZMA_OPTIONS_ERROR:
-                    Damaged("xz", "unsupported options");
-                default:
-                    Damaged("xz", "corrupt data");
+                case Phase::Index:
+                    Index();
+                    break;
+                case Phase::StreamFooter:
+                    StreamFooter();
+                    break;
             }
         }
         return produced;
     }
 
 private:
-    void Init() {
-        if (lzma_stream_decoder(&m_z, kXzMemory, LZMA_CONCATENATED) != LZMA_OK)
-            Raise(fail::OutOfMemory);
+    enum class Phase { StreamHeader, BlockHeader, Block, Index, StreamFooter };
+
+    // A stream's header, after the padding that may stand before a stream that follows
+    // another; the end of the file after a whole stream is the listing's end.
+    void StreamHeader() {
+        if (m_streams > 0) {
+            while (m_in.Peek(4) >= 4 && std::memcmp(m_in.Data(), "\0\0\0\0", 4) == 0)
+                m_in.Consume(4);
+            if (m_in.Peek(1) == 0) {
+                m_done = true;
+                return;
+            }
+        }
+        if (m_in.Peek(LZMA_STREAM_HEADER_SIZE) < LZMA_STREAM_HEADER_SIZE) {
+            if (m_streams > 0) Damaged("xz", "corrupt data");
+            m_done = true;  // cut short in the header: nothing of the listing
+            return;
+        }
+        const lzma_ret r = lzma_stream_header_decode(&m_flags, m_in.Data());
+        if (r == LZMA_FORMAT_ERROR)
+            Damaged("xz", m_streams == 0 ? "not in the xz format" : "corrupt data");
+        if (r == LZMA_OPTIONS_ERROR) Damaged("xz", "unsupported options");
+        if (r != LZMA_OK) Damaged("xz", "corrupt data");
+        m_in.Consume(LZMA_STREAM_HEADER_SIZE);
+        ++m_streams;
+        m_whole = true;
+        m_blocks = 0;
+        m_streamOut = 0;
+        m_phase = Phase::BlockHeader;
     }
+
+    // A block's header (a place to start again), or the index that follows the last block.
+    void BlockHeader() {
+        if (m_in.Peek(1) < 1) {
+            m_done = true;  // cut short
+            return;
+        }
+        if (*m_in.Data() == 0) {
+            lzma_end(&m_z);
+            m_z = LZMA_STREAM_INIT;
+            if (lzma_index_decoder(&m_z, &m_indexRead, UINT64_MAX) != LZMA_OK)
+                Raise(fail::OutOfMemory);
+            m_phase = Phase::Index;
+            return;
+        }
+        const std::uint32_t size = lzma_block_header_size_decode(*m_in.Data());
+        if (m_in.Peek(size) < size) {
+            m_done = true;
+            return;
+        }
+        lzma_filters_free(m_filters, nullptr);
+        m_block = lzma_block{};
+        m_block.version = 1;
+        m_block.check = m_flags.check;
+        m_block.filters = m_filters;
+        m_block.header_size = size;
+        const lzma_ret r = lzma_block_header_decode(&m_block, nullptr, m_in.Data());
+        if (r == LZMA_OPTIONS_ERROR) Damaged("xz", "unsupported options");
+        if (r == LZMA_MEM_ERROR) Raise(fail::OutOfMemory);
+        if (r != LZMA_OK) Damaged("xz", "corrupt data");
+        if (lzma_raw_decoder_memusage(m_filters) > kXzMemory)
+            Damaged("xz", "it needs more memory than any listing's compression");
+        if (m_index.Wants(m_out))
+            m_index.Add({m_out, m_in.Offset(), static_cast<int>(m_flags.check), {}});
+        m_in.Consume(size);
+        const lzma_ret init = lzma_block_decoder(&m_z, &m_block);
+        if (init == LZMA_MEM_ERROR) Raise(fail::OutOfMemory);
+        if (init != LZMA_OK && init != LZMA_UNSUPPORTED_CHECK) Damaged("xz", "unsupported options");
+        m_phase = Phase::Block;
+    }
+
+    std::size_t Block(char* out, std::size_t room) {
+        const auto [data, held] = m_in.Held();
+        m_z.next_in = data;
+        m_z.avail_in = held;
+        m_z.next_out = reinterpret_cast<std::uint8_t*>(out);
+        m_z.avail_out = room;
+        const lzma_ret r = lzma_code(&m_z, held == 0 ? LZMA_FINISH : LZMA_RUN);
+        const std::size_t got = room - m_z.avail_out;
+        m_in.Consume(held - m_z.avail_in);
+        m_out += static_cast<std::int64_t>(got);
+        m_streamOut += got;
+        switch (r) {
+            case LZMA_OK:
+                if (held == 0 && got == 0) m_done = true;  // cut short
+                break;
+            case LZMA_STREAM_END:
+                ++m_blocks;
+                m_phase = Phase::BlockHeader;
+                break;
+            case LZMA_BUF_ERROR:  // no more bytes: cut short
+                m_done = true;
+                break;
+            case LZMA_MEM_ERROR:
+                Raise(fail::OutOfMemory);
+            case LZMA_OPTIONS_ERROR:
+                Damaged("xz", "unsupported options");
+            default:
+                Damaged("xz", "corrupt data");
+        }
+        return got;
+    }
+
+    // The stream's index: read whole (its own CRC32 checked), then held against the
+    // blocks decoded when they were all of the stream's.
+    void Index() {
+        const auto [data, held] = m_in.Held();
+        m_z.next_in = data;
+        m_z.avail_in = held;
+        const lzma_ret r = lzma_code(&m_z, held == 0 ? LZMA_FINISH : LZMA_RUN);
+        m_in.Consume(held - m_z.avail_in);
+        if (r == LZMA_OK) {
+            if (held == 0) m_done = true;  // cut short
+            return;
+        }
+        if (r == LZMA_BUF_ERROR) {
+            m_done = true;
+            return;
+        }
+        if (r == LZMA_MEM_ERROR) Raise(fail::OutOfMemory);
+        if (r != LZMA_STREAM_END) Damaged("xz", "corrupt data");
+        m_indexSize = lzma_index_size(m_indexRead);
+        const bool matches = !m_whole || (lzma_index_block_count(m_indexRead) == m_blocks &&
+                                          lzma_index_uncompressed_size(m_indexRead) == m_streamOut);
+        lzma_index_end(m_indexRead, nullptr);
+        m_indexRead = nullptr;
+        lzma_end(&m_z);
+        m_z = LZMA_STREAM_INIT;
+        if (!matches) Damaged("xz", "corrupt data");
+        m_phase = Phase::StreamFooter;
+    }
+
+    void StreamFooter() {
+        if (m_in.Peek(LZMA_STREAM_HEADER_SIZE) < LZMA_STREAM_HEADER_SIZE) {
+            m_done = true;  // cut short
+            return;
+        }
+        lzma_stream_flags footer;
+        if (lzma_stream_footer_decode(&footer, m_in.Data()) != LZMA_OK ||
+            lzma_stream_flags_compare(&m_flags, &footer) != LZMA_OK ||
+            footer.backward_size != m_indexSize)
+            Damaged("xz", "corrupt data");
+        m_in.Consume(LZMA_STREAM_HEADER_SIZE);
+        m_phase = Phase::StreamHeader;
+    }
+
     lzma_stream m_z = LZMA_STREAM_INIT;
+    Phase m_phase = Phase::StreamHeader;
+    lzma_stream_flags m_flags{};
+    lzma_block m_block{};
+    lzma_filter m_filters[LZMA_FILTERS_MAX + 1];
+    lzma_index* m_indexRead = nullptr;
+    lzma_vli m_indexSize = 0;
+    int m_streams = 0;    // begun so far
+    bool m_whole = true;  // every block of the stream was decoded (no start at a block)
+    std::uint64_t m_blocks = 0, m_streamOut = 0;  // of the stream, as decoded
 };
 
 // What the read-ahead thread hands over.

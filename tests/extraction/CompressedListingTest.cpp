@@ -4,6 +4,7 @@
 // absurd archives end in a message; a late step of a gzip listing is read from a restart
 // point, and reading from any offset gives the listing's bytes there.
 #include <gtest/gtest.h>
+#include <lzma.h>
 
 #include <zstd.h>
 
@@ -188,7 +189,23 @@ TEST(CompressedListings, DamagedArchivesEndInAMessageThatSaysSo) {
         return packed;
     };
     const std::string gz = test::Pack(bytes, Packing::Gzip), zst = test::Pack(bytes, Packing::Zstd),
-                      xz = test::Pack(bytes, Packing::Xz);
+                      xz = test::Pack(bytes, Packing::Xz),
+                      blocks = test::Pack(bytes, Packing::XzBlocks);
+    // A stream's blocks followed by the index and footer of another with as many blocks: each
+    // piece whole, the index not the blocks'.
+    auto indexOf = [](const std::string& stream) {  // where its index starts
+        lzma_stream_flags footer;
+        EXPECT_EQ(lzma_stream_footer_decode(
+                      &footer, reinterpret_cast<const std::uint8_t*>(stream.data() + stream.size() -
+                                                                     LZMA_STREAM_HEADER_SIZE)),
+                  LZMA_OK);
+        return stream.size() - LZMA_STREAM_HEADER_SIZE - footer.backward_size;
+    };
+    std::string shorter = bytes;
+    shorter.erase(bytes.size() / 2, 1000);
+    const std::string one = test::Pack(bytes, Packing::XzBlocks),
+                      other = test::Pack(shorter, Packing::XzBlocks);
+    const std::string spliced = one.substr(0, indexOf(one)) + other.substr(indexOf(other));
     const std::pair<std::string, std::string> damaged[] = {
         {"gzip, its data check", flip(gz, gz.size() - 6)},
         {"gzip, its header's method", flip(gz, 2)},
@@ -198,6 +215,11 @@ TEST(CompressedListings, DamagedArchivesEndInAMessageThatSaysSo) {
         {"zstd, something after its frame", zst + "not a frame at all"},
         {"xz, its data", flip(xz, xz.size() / 2)},
         {"xz, its index", flip(xz, xz.size() - 20)},
+        {"xz in blocks, a block's data", flip(blocks, blocks.size() / 3)},
+        {"xz in blocks, the second stream's index", flip(blocks, blocks.size() - 20)},
+        {"xz in blocks, something after its streams", blocks + "not a stream at all"},
+        {"xz, its footer", flip(xz, xz.size() - 5)},
+        {"xz in blocks, an index that is another stream's", spliced},
     };
     for (const auto& [what, packed] : damaged) {
         SCOPED_TRACE(what);
@@ -268,7 +290,8 @@ TEST(CompressedListings, ALateStepIsReadFromARestartPointAndAnyOffsetReadsRight)
     ASSERT_GT(bytes.size(), 40u << 20);
     test::Scanned plain;
     plain.Open(plainPath);
-    for (Packing packing : {Packing::Gzip, Packing::GzipMembers, Packing::ZstdFrames}) {
+    for (Packing packing :
+         {Packing::Gzip, Packing::GzipMembers, Packing::ZstdFrames, Packing::XzBlocks}) {
         SCOPED_TRACE(test::NameOf(packing));
         const std::string packed = test::Pack(bytes, packing);
         const auto path = dir.Write("big.out.packed", packed);

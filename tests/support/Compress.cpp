@@ -51,11 +51,33 @@ std::string XzStream(std::string_view bytes, int level) {
     return out;
 }
 
+// Blocks of `block` bytes of listing each, as multi-threaded writers (`xz -T0`) cut them.
+std::string XzBlocks(std::string_view bytes, int level, std::size_t block) {
+    lzma_mt options{};
+    options.threads = 1;
+    options.block_size = block;
+    options.preset = static_cast<std::uint32_t>(level);
+    options.check = LZMA_CHECK_CRC32;
+    lzma_stream z = LZMA_STREAM_INIT;
+    if (lzma_stream_encoder_mt(&z, &options) != LZMA_OK)
+        throw std::runtime_error("lzma_stream_encoder_mt");
+    std::string out(lzma_stream_buffer_bound(bytes.size()) + 4096, '\0');
+    z.next_in = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    z.avail_in = bytes.size();
+    z.next_out = reinterpret_cast<std::uint8_t*>(out.data());
+    z.avail_out = out.size();
+    const lzma_ret r = lzma_code(&z, LZMA_FINISH);
+    out.resize(out.size() - z.avail_out);
+    lzma_end(&z);
+    if (r != LZMA_STREAM_END) throw std::runtime_error("lzma_code");
+    return out;
+}
+
 }  // namespace
 
 std::span<const Packing> EveryPacking() {
-    static constexpr std::array kAll{Packing::Gzip, Packing::GzipMembers, Packing::Zstd,
-                                     Packing::ZstdFrames, Packing::Xz};
+    static constexpr std::array kAll{Packing::Gzip,       Packing::GzipMembers, Packing::Zstd,
+                                     Packing::ZstdFrames, Packing::Xz,          Packing::XzBlocks};
     return kAll;
 }
 
@@ -71,6 +93,8 @@ std::string_view NameOf(Packing packing) {
             return "zstd, many frames";
         case Packing::Xz:
             return "xz";
+        case Packing::XzBlocks:
+            return "xz, blocks and two streams";
     }
     return "?";
 }
@@ -97,6 +121,12 @@ std::string Pack(std::string_view bytes, Packing packing, int level) {
         }
         case Packing::Xz:
             return XzStream(bytes, level);
+        case Packing::XzBlocks: {
+            // Two streams, four bytes of padding between them, as xz allows.
+            const std::size_t cut = bytes.size() / 2;
+            return XzBlocks(bytes.substr(0, cut), level, 65536) + std::string(4, '\0') +
+                   XzBlocks(bytes.substr(cut), level, 65536);
+        }
     }
     return {};
 }

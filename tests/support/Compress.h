@@ -13,6 +13,7 @@ enum class Packing {
     Zstd,         // one frame, with its checksum (as `zstd` writes)
     ZstdFrames,   // a frame every 64 KiB of listing
     Xz,           // one stream, CRC64 (as `xz` writes)
+    XzBlocks,     // two streams of blocks of 64 KiB of listing (as `xz -T0` cuts them)
 };
 
 std::span<const Packing> EveryPacking();
