@@ -25,7 +25,8 @@ namespace vx {
 namespace {
 
 // The listing's bytes decompressed ahead of the reader: chunks of kChunkBytes, at most
-// kChunksAhead of them waiting.
+// kChunksAhead of them waiting (one at first, twice as many each time the reader takes
+// one after its first).
 constexpr std::size_t kChunkBytes = std::size_t{256} << 10;
 constexpr std::size_t kChunksAhead = 8;
 
@@ -159,6 +160,7 @@ public:
     void SeekTo(std::int64_t offset) {
         m_offset = offset;
         m_begin = m_end = 0;
+        m_readBytes = kFirstReadBytes;
     }
     // The bytes held from the offset on, read when none are (empty at the end of the file).
     std::pair<const unsigned char*, std::size_t> Held() {
@@ -187,12 +189,16 @@ private:
             m_begin = 0;
         }
         if (m_end == m_buffer.size()) return false;
-        const std::size_t got =
-            m_file.ReadAt(reinterpret_cast<char*>(m_buffer.data()) + m_end, m_buffer.size() - m_end,
-                          m_offset + static_cast<std::int64_t>(m_end));
+        // Small reads first: a reader that wants the header only reads little of the file.
+        const std::size_t want = std::min(m_buffer.size() - m_end, m_readBytes);
+        m_readBytes = std::min(2 * m_readBytes, kReadBytes);
+        const std::size_t got = m_file.ReadAt(reinterpret_cast<char*>(m_buffer.data()) + m_end,
+                                              want, m_offset + static_cast<std::int64_t>(m_end));
         m_end += got;
         return got > 0;
     }
+    static constexpr std::size_t kFirstReadBytes = std::size_t{32} << 10;
+    std::size_t m_readBytes = kFirstReadBytes;
 
     const FileHandle& m_file;
     std::vector<unsigned char> m_buffer;
@@ -693,11 +699,16 @@ private:
         m_current = std::move(m_ready.front());
         m_ready.pop_front();
         m_taken = 0;
+        // A reader that goes on past its first chunks is given more ahead, up to
+        // kChunksAhead; one that wants a few lines (the header) is given one.
+        if (++m_chunksTaken > 1) m_aheadMost = std::min(2 * m_aheadMost, kChunksAhead);
         m_changed.notify_all();
     }
 
     void StartAhead() {
         m_stop = false;
+        m_aheadMost = 1;
+        m_chunksTaken = 0;
         m_ahead = std::thread([this] { Ahead(); });
     }
 
@@ -720,7 +731,7 @@ private:
             std::unique_ptr<char[]> bytes;
             {
                 std::unique_lock lock(m_mutex);
-                m_changed.wait(lock, [this] { return m_stop || m_ready.size() < kChunksAhead; });
+                m_changed.wait(lock, [this] { return m_stop || m_ready.size() < m_aheadMost; });
                 if (m_stop) return;
                 if (!m_free.empty()) {
                     bytes = std::move(m_free.back());
@@ -771,6 +782,8 @@ private:
     std::deque<Chunk> m_ready;
     std::vector<std::unique_ptr<char[]>> m_free;
     bool m_stop = false;
+    std::size_t m_aheadMost = 1;  // chunks decoded ahead: one at first, more as they are taken
+    std::size_t m_chunksTaken = 0;
 };
 
 }  // namespace

@@ -9,8 +9,10 @@
 #include <zstd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <random>
+#include <thread>
 
 #include "common/Failure.h"
 #include "extraction/Extraction.h"
@@ -261,6 +263,34 @@ TEST(CompressedListings, AnArchiveExpandingFarBeyondAnyListingIsStoppedEarly) {
     EXPECT_EQ(notice.Number, fail::DeviceIoError);
     EXPECT_NE(notice.Text.find("far beyond any listing"), std::string::npos) << notice.Text;
     EXPECT_LT(test::BytesRead() - before, 10 << 20) << "the file is not read over and over";
+}
+
+// A reader that wants a listing's first lines (the header, the first step) decompresses
+// little ahead of them: the read-ahead starts at one chunk and grows as chunks are taken.
+TEST(CompressedListings, AReaderOfTheFirstLinesDecompressesLittleAhead) {
+    if (test::BytesRead() < 0) GTEST_SKIP() << "no /proc/self/io here";
+    test::TempDir dir;
+    gen::ListingSpec spec;  // displacements of many nodes, which compress as a run's do
+    spec.ndim = 3;
+    spec.nodes = 400;
+    spec.targetBytes = std::int64_t{8} << 20;
+    const std::string bytes = test::ReadBytes(test::Generate(spec, dir.Path() / "run.out"));
+    for (Packing packing : {Packing::Gzip, Packing::Zstd, Packing::Xz}) {
+        SCOPED_TRACE(test::NameOf(packing));
+        const std::string packed = test::Pack(bytes, packing);
+        const auto path = dir.Write("run.out.packed", packed);
+        const std::int64_t before = test::BytesRead();
+        LineReader in(path);
+        const std::string_view line = in.ReadLine();
+        EXPECT_TRUE(std::string_view(bytes).starts_with(line));
+        // However long the read-ahead runs on, it stops at one chunk beyond the one taken:
+        // half a MB of listing, where eight ahead would be more than two.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const auto read = static_cast<double>(test::BytesRead() - before);
+        const double nineChunks =
+            static_cast<double>(packed.size()) * (9 << 18) / static_cast<double>(bytes.size());
+        EXPECT_LT(read, nineChunks / 2) << read << " of " << packed.size();
+    }
 }
 
 TEST(CompressedListings, TheLastStepIsLookedThroughWithoutDecompressingItAgain) {
