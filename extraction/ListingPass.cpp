@@ -344,8 +344,11 @@ Outcome ListingPass::Run(OutputFileModel& model, Services& services) {
     // held for a look at the last step (Bytes()) until the pass ends.
     if (!Start(model)) return outcome;
     {
+        // As the scan ended with them; the readers are idle (every step handed over was
+        // delivered), each takes them whole.
         std::lock_guard lock(m_readers->Mutex);
         m_model.Times = model.Times;
+        for (auto& reader : m_readers->All) reader->Model.Times = m_model.Times;
     }
     while (m_handed < model.Times.size() && m_wanted) {
         if (services.AbortRequested) {
