@@ -89,6 +89,10 @@ Compression CompressionOf(std::string_view b) {
     auto starts = [&b](std::string_view magic) { return b.substr(0, magic.size()) == magic; };
     if (starts("\x1f\x8b")) return Compression::Gzip;
     if (starts("\x28\xb5\x2f\xfd")) return Compression::Zstd;
+    // A skippable frame, 0x184D2A50 to 0x184D2A5F: pzstd puts one before each of its frames.
+    if (b.size() >= 4 && (static_cast<unsigned char>(b[0]) & 0xf0) == 0x50 &&
+        b.substr(1, 3) == "\x2a\x4d\x18")
+        return Compression::Zstd;
     if (starts(std::string_view("\xfd"
                                 "7zXZ\0",
                                 6)))

@@ -320,8 +320,8 @@ TEST(CompressedListings, ALateStepIsReadFromARestartPointAndAnyOffsetReadsRight)
     ASSERT_GT(bytes.size(), 40u << 20);
     test::Scanned plain;
     plain.Open(plainPath);
-    for (Packing packing :
-         {Packing::Gzip, Packing::GzipMembers, Packing::ZstdFrames, Packing::XzBlocks}) {
+    for (Packing packing : {Packing::Gzip, Packing::GzipMembers, Packing::ZstdFrames,
+                            Packing::Pzstd, Packing::XzBlocks}) {
         SCOPED_TRACE(test::NameOf(packing));
         const std::string packed = test::Pack(bytes, packing);
         const auto path = dir.Write("big.out.packed", packed);

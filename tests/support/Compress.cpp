@@ -91,6 +91,8 @@ std::string_view NameOf(Packing packing) {
             return "zstd";
         case Packing::ZstdFrames:
             return "zstd, many frames";
+        case Packing::Pzstd:
+            return "zstd, frames after skippable frames (as pzstd writes)";
         case Packing::Xz:
             return "xz";
         case Packing::XzBlocks:
@@ -117,6 +119,22 @@ std::string Pack(std::string_view bytes, Packing packing, int level) {
             constexpr std::size_t kFrame = 65536;
             for (std::size_t at = 0; at < bytes.size() || at == 0; at += kFrame)
                 out += ZstdFrame(bytes.substr(at, kFrame), level);
+            return out;
+        }
+        case Packing::Pzstd: {
+            // Before each frame, a skippable frame holding the frame's size.
+            auto le32 = [](std::size_t v) {
+                std::string four(4, '\0');
+                for (int i = 0; i < 4; ++i)
+                    four[static_cast<std::size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xff);
+                return four;
+            };
+            std::string out;
+            constexpr std::size_t kFrame = 65536;
+            for (std::size_t at = 0; at < bytes.size() || at == 0; at += kFrame) {
+                const std::string frame = ZstdFrame(bytes.substr(at, kFrame), level);
+                out += std::string("\x50\x2a\x4d\x18", 4) + le32(4) + le32(frame.size()) + frame;
+            }
             return out;
         }
         case Packing::Xz:

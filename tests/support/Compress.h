@@ -12,6 +12,7 @@ enum class Packing {
     GzipMembers,  // three members, cut at uneven places (as pigz or `cat a.gz b.gz` make)
     Zstd,         // one frame, with its checksum (as `zstd` writes)
     ZstdFrames,   // a frame every 64 KiB of listing
+    Pzstd,        // the same, each frame after a skippable frame holding its size (as pzstd)
     Xz,           // one stream, CRC64 (as `xz` writes)
     XzBlocks,     // two streams of blocks of 64 KiB of listing (as `xz -T0` cuts them)
 };
