@@ -77,7 +77,8 @@ std::string XzBlocks(std::string_view bytes, int level, std::size_t block) {
 
 std::span<const Packing> EveryPacking() {
     static constexpr std::array kAll{Packing::Gzip,       Packing::GzipMembers, Packing::Zstd,
-                                     Packing::ZstdFrames, Packing::Xz,          Packing::XzBlocks};
+                                     Packing::ZstdFrames, Packing::Pzstd,       Packing::Xz,
+                                     Packing::XzBlocks};
     return kAll;
 }
 
