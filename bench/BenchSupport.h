@@ -2,24 +2,15 @@
 
 // What the in-process bench tools share: the bytes read, and a host that shows nothing.
 
-#include <cstdint>
-#include <fstream>
-#include <string>
 #include <string_view>
 
 #include "reader/Services.h"
+#include "tests/support/BytesRead.h"
 
 namespace vx::bench {
 
-// rchar of /proc/self/io: every byte this process read through read calls; -1 unknown.
-inline std::int64_t BytesRead() {
-    std::ifstream io("/proc/self/io");
-    std::string key;
-    std::int64_t value = 0;
-    while (io >> key >> value)
-        if (key == "rchar:") return value;
-    return -1;
-}
+// The bytes this process has read (rchar), as the tests count them.
+using test::BytesRead;
 
 class Quiet : public NoticeService, public ProgressService {
 public:
