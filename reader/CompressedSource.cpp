@@ -47,6 +47,9 @@ constexpr std::int64_t kDecodeOnWithin = std::int64_t{8} << 20;
 
 // xz's decoder may take this much memory (xz -9 takes 65 MB).
 constexpr std::uint64_t kXzMemory = std::uint64_t{512} << 20;
+// A stream's index, read whole, may take this much: a GB of listing in blocks of 1 MB
+// takes some 30 KB; an index of many millions of blocks is no listing's.
+constexpr std::uint64_t kXzIndexMemory = std::uint64_t{64} << 20;
 
 [[noreturn]] void Damaged(std::string_view format, std::string_view what) {
     throw Failure(fail::DeviceIoError, "The compressed listing is damaged (" + std::string(format) +
@@ -468,7 +471,7 @@ private:
         if (*m_in.Data() == 0) {
             lzma_end(&m_z);
             m_z = LZMA_STREAM_INIT;
-            if (lzma_index_decoder(&m_z, &m_indexRead, UINT64_MAX) != LZMA_OK)
+            if (lzma_index_decoder(&m_z, &m_indexRead, kXzIndexMemory) != LZMA_OK)
                 Raise(fail::OutOfMemory);
             m_phase = Phase::Index;
             return;
@@ -548,6 +551,8 @@ private:
             return;
         }
         if (r == LZMA_MEM_ERROR) Raise(fail::OutOfMemory);
+        if (r == LZMA_MEMLIMIT_ERROR)
+            Damaged("xz", "its index lists more blocks than any listing's compression");
         if (r != LZMA_STREAM_END) Damaged("xz", "corrupt data");
         m_indexSize = lzma_index_size(m_indexRead);
         const bool matches = !m_whole || (lzma_index_block_count(m_indexRead) == m_blocks &&
