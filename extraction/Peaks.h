@@ -65,6 +65,9 @@ public:
                     p = {v, v, v, t, t, t};
                     continue;
                 }
+                // Strictly between the peaks (so nearer 0 than the largest absolute
+                // value): nothing changes. Most values, once a few steps are folded.
+                if (v > p.Min && v < p.Max) continue;
                 if (v > p.Max || (v == p.Max && t < p.MaxAt)) p.Max = v, p.MaxAt = t;
                 if (v < p.Min || (v == p.Min && t < p.MinAt)) p.Min = v, p.MinAt = t;
                 const float a = std::fabs(v), most = std::fabs(p.AbsMax);

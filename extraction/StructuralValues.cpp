@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/Failure.h"
+#include "extraction/NumberColumns.h"
 #include "extraction/StepReading.h"
 #include "extraction/ValueText.h"
 #include "extraction/Variables.h"
@@ -103,8 +104,10 @@ public:
         bool Has = false;
         float Value = 0.0f;
     };
-    SeveralWords(std::vector<Kind> kinds, const std::function<void(std::size_t)>& failed)
-        : m_kinds(std::move(kinds)), m_failed(failed) {
+    // `vectorLevel`: the widest vector instructions the reading may use (VectorLevel.h).
+    SeveralWords(std::vector<Kind> kinds, const std::function<void(std::size_t)>& failed,
+                 int vectorLevel)
+        : m_kinds(std::move(kinds)), m_failed(failed), m_columns(WordsRead(m_kinds), vectorLevel) {
         for (const auto& kind : m_kinds) m_words = std::max(m_words, kind.Word + 1);
         m_kindsOfWord.resize(m_words);
         m_readerOfWord.assign(m_words, kNoReader);
@@ -113,11 +116,23 @@ public:
             m_kindsOfWord[w].push_back(k);
             m_readerOfWord[w] = m_readerOfWord[w] == kNoReader ? k : kSeveralReaders;
         }
+        const std::vector<std::size_t> read = WordsRead(m_kinds);
+        for (const auto& kind : m_kinds)
+            m_placeOf.push_back(static_cast<std::size_t>(
+                std::lower_bound(read.begin(), read.end(), kind.Word) - read.begin()));
     }
     const ValueTable& Table() const { return *m_kinds.front().Table; }
     // Walks the line's words once: a word some kind reads is converted where it stands,
-    // once for all the kinds that read it; the others are passed over.
+    // once for all the kinds that read it; the others are passed over. A line whose
+    // numbers stand where the previous line's stood is read in one go.
     void Convert(std::string_view line, ColumnReading&) {
+        if (m_columns.Read(line, m_columnValues)) {
+            for (std::size_t k = 0; k < m_kinds.size(); ++k) {
+                m_kinds[k].Has = m_kinds[k].Reading;
+                m_kinds[k].Value = m_columnValues[m_placeOf[k]];
+            }
+            return;
+        }
         for (auto& kind : m_kinds) kind.Has = false;
         const char* p = line.data();
         const char* const end = p + line.size();
@@ -175,6 +190,18 @@ private:
     // Each word's one reader, or none, or several (then m_kindsOfWord says which).
     static constexpr std::size_t kNoReader = SIZE_MAX, kSeveralReaders = SIZE_MAX - 1;
     std::vector<std::size_t> m_readerOfWord;
+    NumberColumns m_columns;
+    float m_columnValues[NumberColumns::kMostWords] = {};
+    std::vector<std::size_t> m_placeOf;  // each kind's word among the words read
+
+    // The words the kinds read, each once, in order.
+    static std::vector<std::size_t> WordsRead(const std::vector<Kind>& kinds) {
+        std::vector<std::size_t> words;
+        for (const auto& kind : kinds) words.push_back(kind.Word);
+        std::sort(words.begin(), words.end());
+        words.erase(std::unique(words.begin(), words.end()), words.end());
+        return words;
+    }
 };
 
 // Reads one column (one selected step) of the table. Several columns are read at once,
@@ -407,7 +434,7 @@ void ReadKinds(const OutputFileModel& model, std::span<const ExtractionRequest> 
         const std::function<void(std::size_t)> failed = [&](std::size_t i) {
             record(kindOf[i], t, std::current_exception());
         };
-        SeveralWords values(std::move(reads), failed);
+        SeveralWords values(std::move(reads), failed, reading.In.VectorLevel());
         try {
             readers[kindOf.front()].Read(reading, t, values);
         } catch (...) {
@@ -488,6 +515,9 @@ struct StepValues::Reading {
     // with the lines split once: [first, end) each.
     std::vector<std::pair<std::size_t, std::size_t>> groups;
     std::vector<std::size_t> offsets;
+    // Whether a request's items are its table's stored rows, in order: its values are
+    // then the column as it stands.
+    std::vector<bool> stored;
     std::vector<bool> failed;
     std::vector<Failed> failures;  // of the step read last
     LineReader in;
@@ -512,6 +542,14 @@ StepValues::StepValues(const OutputFileModel& model, std::vector<ExtractionReque
         PrepareTable(r.tables[k], r.temperatures[k] ? model.NodeCount : r.plans[k].Rows, request);
         r.offsets.push_back(offset);
         offset += request.Vectors.size();
+        const ValueTable& table = r.tables[k];
+        const auto& items = request.Vectors;
+        bool stored = table.KeepsEveryRow() ? items.size() == static_cast<std::size_t>(table.Rows())
+                                            : items.size() == table.KeptRows().size();
+        for (std::size_t i = 0; stored && i < items.size(); ++i)
+            stored = items[i] == (table.KeepsEveryRow() ? static_cast<std::int32_t>(i) + 1
+                                                        : table.KeptRows()[i]);
+        r.stored.push_back(stored);
         const Variable* variable = FindVariable(request.Variable);
         const bool words = !r.temperatures[k] && variable && variable->Picks == KindPicks::Word;
         if (words && !r.groups.empty() && r.groups.back().second == k) {
@@ -568,7 +606,7 @@ std::vector<StepValues::Failed> StepValues::Read(std::int16_t step, std::span<fl
                 const std::function<void(std::size_t)> failed = [&](std::size_t i) {
                     r.Fail(kinds[i], std::current_exception());
                 };
-                SeveralWords several(std::move(words), failed);
+                SeveralWords several(std::move(words), failed, r.reading.In.VectorLevel());
                 ColumnReader(r.model, r.requests[k0], r.tables[k0], r.plans[k0])
                     .Read(r.reading, 1, several);
             }
@@ -583,6 +621,11 @@ std::vector<StepValues::Failed> StepValues::Read(std::int16_t step, std::span<fl
         float* out = values.data() + r.offsets[k];
         if (r.failed[k]) {
             std::fill(out, out + items.size(), 0.0f);
+            continue;
+        }
+        if (r.stored[k]) {
+            const std::span<const float> column = r.tables[k].Column(1);
+            std::copy(column.begin(), column.end(), out);
             continue;
         }
         for (std::size_t i = 0; i < items.size(); ++i) out[i] = r.tables[k].At(items[i], 1);
