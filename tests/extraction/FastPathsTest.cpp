@@ -65,7 +65,8 @@ TEST(NumberGuards, NeverClearBytesWhoseWordsCouldFailAndClearOrdinaryRecords) {
 
 // Record lines in blocks of one layout (a right-aligned node number, then fields of one
 // width each with random digits, signs and exponents), some lines disturbed: a word of
-// another shape, a word too many or too few, a tab, another width, a power past 10^22,
+// another shape, a word too many or too few, a tab, any byte changed, another width, a
+// power past 10^22,
 // a line past the longest read. Whenever the columns read a line, each value is the very
 // single the word's own conversion gives; and undisturbed lines are read that way.
 TEST(NumberColumns, ReadExactlyWhatEachWordConvertsTo) {
@@ -111,7 +112,13 @@ TEST(NumberColumns, ReadExactlyWhatEachWordConvertsTo) {
                 for (std::size_t i = 1; i < line.size(); ++i)
                     if (line[i - 1] == ' ' && line[i] != ' ') starts.push_back(i);
                 const std::size_t at = starts[random() % starts.size()];
-                switch (pick(0, 4)) {
+                switch (pick(0, 6)) {
+                    case 5:
+                        line[0] = '7';
+                        break;  // a word more before the fields, if blank
+                    case 6:
+                        line[random() % line.size()] = " \t-+.09EeDdx"[pick(0, 12)];
+                        break;
                     case 0:
                         line.insert(at, std::string(odd[random() % std::size(odd)]) + " ");
                         break;
