@@ -112,7 +112,10 @@ TEST(NumberColumns, ReadExactlyWhatEachWordConvertsTo) {
                 for (std::size_t i = 1; i < line.size(); ++i)
                     if (line[i - 1] == ' ' && line[i] != ' ') starts.push_back(i);
                 const std::size_t at = starts[random() % starts.size()];
-                switch (pick(0, 6)) {
+                switch (pick(0, 7)) {
+                    case 7:
+                        line[at - 1] = "x7"[pick(0, 1)];
+                        break;  // no blank before a word
                     case 5:
                         line[0] = '7';
                         break;  // a word more before the fields, if blank
