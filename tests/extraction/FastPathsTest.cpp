@@ -136,8 +136,10 @@ TEST(NumberColumns, ReadExactlyWhatEachWordConvertsTo) {
                     case 3:
                         line.insert(at, " ");
                         break;
-                    default:
-                        line += std::string(static_cast<std::size_t>(pick(1, 60)), ' ') + "1";
+                    default:  // more after the last word, or the last word longer
+                        line += pick(0, 1)
+                                    ? std::string(static_cast<std::size_t>(pick(1, 60)), ' ') + "1"
+                                    : std::string("5");
                         break;
                 }
             }
