@@ -57,17 +57,13 @@ bool ProcessorCanRead() {
 
 // The byte classes of one half (64 bytes) of a line.
 struct Classes {
-    std::uint64_t Digit, Point, Letter, Plus, Minus, Blank;
+    std::uint64_t Digit, Plus, Minus, Blank;
 };
 
 VX_COLUMNS_TARGET Classes ClassesOf(__m512i v) {
     Classes c;
     c.Digit =
         _mm512_cmple_epu8_mask(_mm512_sub_epi8(v, _mm512_set1_epi8('0')), _mm512_set1_epi8(9));
-    c.Point = _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('.'));
-    const __m512i lower = _mm512_or_si512(v, _mm512_set1_epi8(0x20));
-    c.Letter = _mm512_cmpeq_epi8_mask(lower, _mm512_set1_epi8('e')) |
-               _mm512_cmpeq_epi8_mask(lower, _mm512_set1_epi8('d'));
     c.Plus = _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('+'));
     c.Minus = _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('-'));
     c.Blank = _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(' ')) |
@@ -108,13 +104,12 @@ VX_COLUMNS_TARGET bool ReadLine(const NumberColumns::Layout& t, std::size_t coun
     // Every byte the layout names is of its class.
     auto missing = [](std::uint64_t want, std::uint64_t have) { return want & ~have; };
     std::uint64_t bad = missing(t.Digits.Low, a.Digit) | missing(t.Digits.High, b.Digit);
-    bad |= missing(t.Points.Low, a.Point) | missing(t.Points.High, b.Point);
-    bad |= missing(t.Letters.Low, a.Letter) | missing(t.Letters.High, b.Letter);
+    bad |= missing(t.Same.Low, _mm512_cmpeq_epi8_mask(low, _mm512_loadu_si512(t.Bytes))) |
+           missing(t.Same.High, _mm512_cmpeq_epi8_mask(high, _mm512_loadu_si512(t.Bytes + 64)));
     bad |= missing(t.ExponentSigns.Low, a.Plus | a.Minus) |
            missing(t.ExponentSigns.High, b.Plus | b.Minus);
     bad |= missing(t.SignPlaces.Low, a.Blank | a.Plus | a.Minus) |
            missing(t.SignPlaces.High, b.Blank | b.Plus | b.Minus);
-    bad |= missing(t.Blanks.Low, a.Blank) | missing(t.Blanks.High, b.Blank);
     if (bad) return false;
     // Each wanted word has the same number of words before it: as a rule, the other
     // words end where they ended (numbers are right-aligned), or else they are counted.
@@ -239,12 +234,12 @@ bool NumberColumns::Learn(std::string_view line) {
         SetBit(t.Digits, p);
         for (std::size_t j = p + 2; j < e; ++j) SetBit(t.Digits, j);
         SetBit(t.Digits, e + 2), SetBit(t.Digits, e + 3);
-        SetBit(t.Points, p + 1);
-        SetBit(t.Letters, e);
+        SetBit(t.Same, p + 1);
+        SetBit(t.Same, e);
         SetBit(t.ExponentSigns, e + 1);
         SetBit(t.SignPlaces, signPlace);
-        if (signPlace > 0) SetBit(t.Blanks, signPlace - 1);
-        if (i < n) SetBit(t.Blanks, i);
+        if (signPlace > 0) SetBit(t.Same, signPlace - 1);
+        if (i < n) SetBit(t.Same, i);
         t.Before[k] = BitsBefore(signPlace);
         t.WordIndex[k] = static_cast<std::uint8_t>(w);
         t.Fraction[k] = static_cast<std::int64_t>(fraction);
@@ -267,6 +262,7 @@ bool NumberColumns::Learn(std::string_view line) {
         if (!Blank(s[j]) && (j + 1 == n || Blank(s[j + 1]))) SetBit(t.FreeEnds, j);
     t.FreeEnds.Low &= t.Free.Low;
     t.FreeEnds.High &= t.Free.High;
+    std::copy_n(s, n, t.Bytes);
     m_layout = t;
     m_learned = true;
     return true;

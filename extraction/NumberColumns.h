@@ -50,7 +50,11 @@ public:
     };
     struct Layout {
         std::size_t Length = 0;
-        Mask Digits, Points, Letters, ExponentSigns, SignPlaces, Blanks;
+        Mask Digits, ExponentSigns, SignPlaces;
+        // Bytes that stand as they stood in the line learned from: each word's point
+        // and exponent letter, the blank before its sign place and the one after it.
+        Mask Same;
+        char Bytes[kLongestLine] = {};
         // The bytes outside the wanted words, and the last bytes of the words there.
         Mask Free, FreeEnds;
         Mask Before[kMostWords];  // the bytes before each word's sign place
