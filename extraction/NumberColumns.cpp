@@ -49,8 +49,10 @@ bool ProcessorCanRead() {
 
 // GCC 12's AVX-512 intrinsics start some results from an undefined vector, which
 // -Wmaybe-uninitialized takes for a read of an uninitialized value.
+#if !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 #define VX_COLUMNS_TARGET \
     __attribute__((target("avx512f,avx512bw,avx512vl,avx512dq,avx512vbmi,bmi2,popcnt")))
@@ -166,7 +168,9 @@ VX_COLUMNS_TARGET bool ReadLine(const NumberColumns::Layout& t, std::size_t coun
 }
 
 #undef VX_COLUMNS_TARGET
+#if !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 
 #else
 
