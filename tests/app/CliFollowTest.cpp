@@ -15,18 +15,9 @@
 namespace vx {
 namespace {
 
+using test::LinesOf;
 using test::RunCli;
 using Texts = std::vector<std::string>;
-
-Texts LinesOf(const std::string& text) {
-    Texts lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
 
 std::string Bytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);

@@ -14,15 +14,9 @@
 namespace vx {
 namespace {
 
+using test::LinesOf;
 using test::RunCli;
 using Texts = std::vector<std::string>;
-
-Texts LinesOf(const std::string& text) {
-    Texts lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
 
 TEST(CliPeaks, TheTableToTheLetterInEveryOutput) {
     const std::string dyn = test::Example("dynamic3d.out");
@@ -100,11 +94,7 @@ TEST(CliPeaks, TheTableToTheLetterInEveryOutput) {
         EXPECT_EQ(run.Out, "") << name;
         std::vector<test::Cell> cells;
         std::string error;
-        const std::string reader = std::string(name).ends_with(".xlsx") ? "openpyxl" : "csv";
-        const bool read =
-            std::string(name).ends_with(".xls")
-                ? test::HaveXlsDump() && test::DumpCells(out, cells, error)
-                : test::HavePythonReaders() && test::ReaderCells(reader, out, cells, error);
+        const bool read = test::SheetCells(out, cells, error);
         if (!read && error.empty()) continue;  // no reader here
         ASSERT_TRUE(read) << error;
         EXPECT_EQ(cells.front(), (test::Cell{1, 1, "label", "Vector"})) << name;

@@ -148,6 +148,23 @@ bool WorkbookSheets(const std::filesystem::path& xlsx, std::vector<std::string>&
     return true;
 }
 
+std::vector<std::string> LinesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+bool SheetCells(const std::filesystem::path& file, std::vector<Cell>& cells, std::string& error) {
+    const std::string extension = file.extension().string();
+    if (extension == ".xls") return HaveXlsDump() && DumpCells(file, cells, error);
+    return HavePythonReaders() &&
+           ReaderCells(extension == ".xlsx" ? "openpyxl" : "csv", file, cells, error);
+}
+
 bool HavePythonReaders() {
     static const bool have = Run(SystemPython() + " -c 'import openpyxl, pandas'").Status == 0;
     return have;

@@ -21,6 +21,9 @@ std::string Quote(const std::string& argument);
 std::filesystem::path CliPath();
 CommandResult RunCli(const std::vector<std::string>& args);
 
+// The lines of a text, without their CR or LF.
+std::vector<std::string> LinesOf(const std::string& text);
+
 // One cell as the spreadsheet checking tools print it.
 struct Cell {
     int Row = 0;
@@ -48,6 +51,11 @@ bool ReaderCells(const std::string& reader, const std::filesystem::path& file,
 // The sheet names of an .xlsx, in order, as openpyxl reads them.
 bool WorkbookSheets(const std::filesystem::path& xlsx, std::vector<std::string>& names,
                     std::string& error);
+
+// The cells of a sheet of any of our formats, by the reader its extension calls for:
+// xls-dump for an .xls, openpyxl for an .xlsx, Python's csv for a .csv. False with `error`
+// empty when that reader is not installed here.
+bool SheetCells(const std::filesystem::path& file, std::vector<Cell>& cells, std::string& error);
 
 bool HaveXlsDump();
 // openpyxl and pandas under the system's python3.
