@@ -63,12 +63,11 @@ FileHandle::FileHandle(const std::filesystem::path& path) {
 
 std::uint64_t FileHandle::HashOfEnds() const {
     constexpr std::int64_t kEnd = 4096;
-    std::uint64_t h = 1469598103934665603ull;  // FNV-1a
+    std::uint64_t h = HashBytes({});
     char bytes[kEnd];
     for (const std::int64_t at : {std::int64_t{0}, std::max<std::int64_t>(0, m_size - kEnd)}) {
         const std::size_t n = ReadAt(bytes, static_cast<std::size_t>(std::min(kEnd, m_size)), at);
-        for (std::size_t i = 0; i < n; ++i)
-            h = (h ^ static_cast<unsigned char>(bytes[i])) * 1099511628211ull;
+        h = HashBytes(std::string_view(bytes, n), h);
     }
     return h;
 }

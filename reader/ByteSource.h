@@ -14,6 +14,14 @@ enum class Compression { None, Gzip, Zstd, Xz };
 
 Compression CompressionOf(std::string_view firstBytes);
 
+// FNV-1a of `bytes`, going on from `hash` (the hash of the bytes before them): what tells
+// a file's first or last bytes from those it had.
+inline std::uint64_t HashBytes(std::string_view bytes,
+                               std::uint64_t hash = 1469598103934665603ull) {
+    for (const char c : bytes) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    return hash;
+}
+
 // Where a line reader's bytes come from: a file's bytes as they are, or the listing a
 // compressed file holds. Offsets and sizes are those of the listing's own bytes.
 class ByteSource {

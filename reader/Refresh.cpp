@@ -37,12 +37,6 @@ bool ReadAt(int fd, std::int64_t offset, std::size_t count, std::string& bytes) 
     return true;
 }
 
-std::uint64_t Hash(std::string_view bytes) {
-    std::uint64_t h = 1469598103934665603ull;  // FNV-1a
-    for (unsigned char c : bytes) h = (h ^ c) * 1099511628211ull;
-    return h;
-}
-
 // What the file is now: its identity, size and first bytes (those of its first `head`).
 struct FileNow {
     bool Readable = false;
@@ -66,7 +60,7 @@ FileNow Look(const std::string& path, std::int64_t head, std::int64_t unless = -
         now.Device = st.st_dev;
         now.Inode = st.st_ino;
         now.Size = st.st_size;
-        now.Head = st.st_size == unless ? 0 : Hash(bytes);
+        now.Head = st.st_size == unless ? 0 : HashBytes(bytes);
         now.Compressed = CompressionOf(bytes) != Compression::None;
     }
     ::close(fd);
