@@ -32,8 +32,8 @@ public:
     static constexpr std::size_t kLongestLine = 128;
 
     // `words`: the 0-based words wanted, in increasing order, at most kMostWords.
-    // `vectorLevel`: as for the reader's searches; below kAvx512Vectors, or on a
-    // processor without the instructions it needs, Read always says no.
+    // `vectorLevel`: as for the reader's searches: AVX-512 (with VBMI) or AVX2 where the
+    // processor has them and the level allows; below AVX2 Read always says no.
     NumberColumns(std::span<const std::size_t> words, int vectorLevel);
 
     // True when it may ever read a line (the processor has what it needs).
@@ -66,6 +66,12 @@ public:
         std::uint64_t MantissaKeep = 0;
         std::uint8_t Exponent[64] = {};  // per word: its two exponent digits
         std::uint64_t ExponentKeep = 0;
+        // The same for 16-byte registers: each word's bytes from its first digit on,
+        // shuffled into its mantissa (eight places, as above) and exponent digits (two).
+        std::uint8_t First[kMostWords] = {};
+        std::uint8_t Shuffle[kMostWords][16] = {};
+        std::int32_t FractionDigits[kMostWords] = {};
+        std::uint8_t SignPlace[kMostWords] = {}, ExponentSign[kMostWords] = {};
     };
 
 private:
@@ -73,6 +79,7 @@ private:
 
     std::size_t m_words[kMostWords] = {};
     std::size_t m_count = 0;
+    int m_level = kPortableVectors;  // the instructions it reads with; portable: none
     bool m_usable = false;
     bool m_learned = false;
     unsigned m_misses = 0;  // lines in a row that matched no layout
