@@ -3,11 +3,14 @@
 // the worksheet), on one thread or several. The request's choices are taken from the
 // end of the input, the listing is the rest. Most requests are ones the window could
 // make; some name any variable and any vector kind, as a listing that changed since
-// its scan would make them look.
+// its scan would make them look. A degree of freedom is also read with all the others
+// of its line, and must read the same.
 
 #include <fuzzer/FuzzedDataProvider.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -18,6 +21,7 @@
 
 #include "export/ExportPlan.h"
 #include "export/Worksheet.h"
+#include "extraction/Extraction.h"
 #include "extraction/Peaks.h"
 #include "extraction/Variables.h"
 #include "fuzz/FuzzSupport.h"
@@ -120,6 +124,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     VX_FUZZ_CHECK(host.MessageCount <= 2);
     VX_FUZZ_CHECK(outcome.Notices.size() == static_cast<std::size_t>(host.MessageCount));
     VX_FUZZ_CHECK(table.Rows() >= 0 && table.Columns() >= 0);
+
+    // Every kind of a variable whose kinds are words of one line (degrees of freedom),
+    // read together (each line split once, or read in columns): the requested kind's
+    // values are those the export read alone.
+    const Variable* variable = FindVariable(request.Variable);
+    const auto offeredKinds = std::find_if(
+        offered.begin(), offered.end(), [&](const auto& v) { return v.Name == request.Variable; });
+    if (!outcome.Failed() && !outcome.Stopped && !anyVariable && variable &&
+        variable->Picks == KindPicks::Word && offeredKinds != offered.end() &&
+        offeredKinds->VectorKinds.size() > 1) {
+        std::vector<ExtractionRequest> kinds;
+        for (std::size_t k = 0; k < offeredKinds->VectorKinds.size(); ++k) {
+            ExtractionRequest kind = request;
+            kind.VectorKindIndex = static_cast<std::int16_t>(k);
+            kind.VectorKind = offeredKinds->VectorKinds[k];
+            kinds.push_back(kind);
+        }
+        std::vector<ValueTable> tables(kinds.size());
+        host.AbortAfterReports = 0;
+        const auto read = ExtractKinds(model, kinds, tables, services);
+        const auto k = static_cast<std::size_t>(request.VectorKindIndex);
+        if (!read[k].Failed() && !read[k].Stopped)
+            for (const std::int16_t item : request.Vectors)
+                for (std::int32_t t = 1; t <= table.Columns(); ++t)
+                    VX_FUZZ_CHECK(std::bit_cast<std::uint32_t>(tables[k].At(item, t)) ==
+                                  std::bit_cast<std::uint32_t>(table.At(item, t)));
+    }
 
     // The peaks of the same request, read a few steps at a time: no message where the
     // export showed none, and the fold of the very values the export wrote.
