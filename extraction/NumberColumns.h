@@ -20,8 +20,9 @@
 //
 // What it gives is exactly what ReadPlainNumber gives for each word: it only takes words
 // of the shape "[sign]d.ddd(E|e|D|d)(+|-)dd" with at most eight digits, whose value the
-// plain reading computes on the spot, and computes it with the same two exact
-// operations.
+// plain reading computes on the spot, and computes it with the same operations (the
+// digits to a double, one multiplication or division by an exact power of ten, the
+// rounding to a single, the sign).
 namespace vx {
 
 class NumberColumns {
