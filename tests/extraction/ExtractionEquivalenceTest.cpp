@@ -403,6 +403,11 @@ TEST_F(ExtractionEquivalence, SeveralKindsInOneReadingAsEachAlone) {
                 FakeServices host;
                 auto services = host.Get();
                 services.Reading.Threads = threads;
+                // The kinds read together with every width of vector instructions (1
+                // thread portable, 2 the widest, 3 AVX2), each alone with the widest.
+                services.Reading.VectorLevel = threads == 1   ? kPortableVectors
+                                               : threads == 3 ? kAvx2Vectors
+                                                              : kAvx512Vectors;
                 std::vector<ValueTable> tables(requests.size());
                 const std::int64_t before = test::BytesRead();
                 const auto outcomes = ExtractKinds(m_model, requests, tables, services);
