@@ -163,7 +163,9 @@ VX_COLUMNS_TARGET bool ReadLine512(const NumberColumns::Layout& t, std::size_t c
         tens);
     const auto exponentNegative = static_cast<__mmask8>(BitsAt(a.Minus, b.Minus, t.ExponentSigns));
     exponent = _mm512_mask_sub_epi64(exponent, exponentNegative, _mm512_setzero_si512(), exponent);
-    const __m512i power = _mm512_sub_epi64(exponent, _mm512_loadu_si512(t.Fraction));
+    const __m512i power = _mm512_sub_epi64(
+        exponent,
+        _mm512_cvtepi32_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(t.Fraction))));
     // Past 10^22 the plain reading does not convert on the spot.
     const __m512i most = _mm512_set1_epi64(22);
     if (_mm512_cmpgt_epi64_mask(power, most) |
@@ -281,8 +283,9 @@ VX_COLUMNS_AVX2 bool ReadLineAvx2(const NumberColumns::Layout& t, std::size_t co
     const std::size_t n = line.size();
     if (n != t.Length) return false;
     // The line in a buffer of its own, zeros after it: no byte past it is read.
-    alignas(32) char bytes[NumberColumns::kLongestLine + 32] = {};
+    alignas(32) char bytes[NumberColumns::kLongestLine + 32];
     std::memcpy(bytes, line.data(), n);
+    std::memset(bytes + n, 0, sizeof bytes - n);
     const Classes a = ClassesOf64(bytes, t.Bytes), b = ClassesOf64(bytes + 64, t.Bytes + 64);
     if (!Matches(t, count, a, b)) return false;
     // Each word's digits shuffled into its own 16 bytes, then four words at a time.
@@ -302,10 +305,9 @@ VX_COLUMNS_AVX2 bool ReadLineAvx2(const NumberColumns::Layout& t, std::size_t co
         exponentNegatives |= (bytes[t.ExponentSign[k]] == '-') << k;
     }
     float all[NumberColumns::kMostWords];
-    if (!FourValues(words, t.FractionDigits, negatives & 15, exponentNegatives & 15, all))
-        return false;
-    if (count > 4 && !FourValues(words + 4, t.FractionDigits + 4, negatives >> 4,
-                                 exponentNegatives >> 4, all + 4))
+    if (!FourValues(words, t.Fraction, negatives & 15, exponentNegatives & 15, all)) return false;
+    if (count > 4 &&
+        !FourValues(words + 4, t.Fraction + 4, negatives >> 4, exponentNegatives >> 4, all + 4))
         return false;
     std::copy_n(all, count, values);
     return true;
@@ -339,7 +341,7 @@ NumberColumns::NumberColumns(std::span<const std::size_t> words, int vectorLevel
                std::is_sorted(words.begin(), words.end()) &&
                std::adjacent_find(words.begin(), words.end()) == words.end() &&
                ProcessorLevel(vectorLevel) > kPortableVectors;
-    m_level = m_usable ? ProcessorLevel(vectorLevel) : kPortableVectors;
+    if (m_usable) m_level = ProcessorLevel(vectorLevel);
 }
 
 bool NumberColumns::Read(std::string_view line, float* values) {
@@ -398,31 +400,31 @@ bool NumberColumns::Learn(std::string_view line) {
         if (i < n) SetBit(t.Same, i);
         t.Before[k] = BitsBefore(signPlace);
         t.WordIndex[k] = static_cast<std::uint8_t>(w);
-        t.Fraction[k] = static_cast<std::int64_t>(fraction);
-        // The digits right-aligned in the word's eight places.
-        std::uint8_t* places = t.Mantissa + 8 * k;
-        std::size_t place = 8 - (1 + fraction);
-        places[place] = static_cast<std::uint8_t>(p);
-        for (std::size_t j = p + 2; j < e; ++j) places[++place] = static_cast<std::uint8_t>(j);
-        t.MantissaKeep |= ((~std::uint64_t{0} << (7 - fraction)) & 0xFF) << (8 * k);
-        t.Exponent[8 * k] = static_cast<std::uint8_t>(e + 2);
-        t.Exponent[8 * k + 1] = static_cast<std::uint8_t>(e + 3);
-        t.ExponentKeep |= std::uint64_t{3} << (8 * k);
+        t.Fraction[k] = static_cast<std::int32_t>(fraction);
+        // The digits right-aligned in the word's eight places: as byte places of the line
+        // (Mantissa) and of its 16 bytes from the first digit on (Shuffle).
         t.First[k] = static_cast<std::uint8_t>(p);
         std::uint8_t* shuffle = t.Shuffle[k];
         std::fill_n(shuffle, 16, std::uint8_t{0x80});  // a zero
-        for (std::size_t j = 0; j < 8; ++j)
-            if ((t.MantissaKeep >> (8 * k + j)) & 1)
-                shuffle[j] = static_cast<std::uint8_t>(t.Mantissa[8 * k + j] - p);
+        std::size_t place = 7 - fraction;
+        auto digitAt = [&](std::size_t j) {
+            t.Mantissa[8 * k + place] = static_cast<std::uint8_t>(j);
+            t.MantissaKeep |= std::uint64_t{1} << (8 * k + place);
+            shuffle[place++] = static_cast<std::uint8_t>(j - p);
+        };
+        digitAt(p);
+        for (std::size_t j = p + 2; j < e; ++j) digitAt(j);
+        t.Exponent[8 * k] = static_cast<std::uint8_t>(e + 2);
+        t.Exponent[8 * k + 1] = static_cast<std::uint8_t>(e + 3);
+        t.ExponentKeep |= std::uint64_t{3} << (8 * k);
         shuffle[8] = static_cast<std::uint8_t>(e + 2 - p);
         shuffle[9] = static_cast<std::uint8_t>(e + 3 - p);
-        t.FractionDigits[k] = static_cast<std::int32_t>(fraction);
         t.SignPlace[k] = static_cast<std::uint8_t>(signPlace);
         t.ExponentSign[k] = static_cast<std::uint8_t>(e + 1);
         for (std::size_t j = signPlace; j < i; ++j) SetBit(t.Free, j);
         ++k;
     }
-    // Free: the bytes not in a wanted word (sign place included).
+    // Free: the bytes outside the wanted words (each from its sign place on).
     t.Free.Low = ~t.Free.Low & BitsBefore(n).Low;
     t.Free.High = ~t.Free.High & BitsBefore(n).High;
     for (std::size_t j = 0; j < n; ++j)

@@ -60,7 +60,7 @@ public:
         Mask Free, FreeEnds;
         Mask Before[kMostWords];  // the bytes before each word's sign place
         std::uint8_t WordIndex[kMostWords] = {};
-        std::int64_t Fraction[kMostWords] = {};  // digits after the point
+        std::int32_t Fraction[kMostWords] = {};  // digits after the point
         // Per word, eight byte places: its digits, the last in the last place (the
         // places before them, left out of MantissaKeep, read as zeros).
         std::uint8_t Mantissa[64] = {};
@@ -71,7 +71,6 @@ public:
         // shuffled into its mantissa (eight places, as above) and exponent digits (two).
         std::uint8_t First[kMostWords] = {};
         std::uint8_t Shuffle[kMostWords][16] = {};
-        std::int32_t FractionDigits[kMostWords] = {};
         std::uint8_t SignPlace[kMostWords] = {}, ExponentSign[kMostWords] = {};
     };
 

@@ -107,7 +107,10 @@ public:
     // `vectorLevel`: the widest vector instructions the reading may use (VectorLevel.h).
     SeveralWords(std::vector<Kind> kinds, const std::function<void(std::size_t)>& failed,
                  int vectorLevel)
-        : m_kinds(std::move(kinds)), m_failed(failed), m_columns(WordsRead(m_kinds), vectorLevel) {
+        : m_kinds(std::move(kinds)),
+          m_failed(failed),
+          m_read(WordsRead(m_kinds)),
+          m_columns(m_read, vectorLevel) {
         for (const auto& kind : m_kinds) m_words = std::max(m_words, kind.Word + 1);
         m_kindsOfWord.resize(m_words);
         m_readerOfWord.assign(m_words, kNoReader);
@@ -116,10 +119,9 @@ public:
             m_kindsOfWord[w].push_back(k);
             m_readerOfWord[w] = m_readerOfWord[w] == kNoReader ? k : kSeveralReaders;
         }
-        const std::vector<std::size_t> read = WordsRead(m_kinds);
         for (const auto& kind : m_kinds)
             m_placeOf.push_back(static_cast<std::size_t>(
-                std::lower_bound(read.begin(), read.end(), kind.Word) - read.begin()));
+                std::lower_bound(m_read.begin(), m_read.end(), kind.Word) - m_read.begin()));
     }
     const ValueTable& Table() const { return *m_kinds.front().Table; }
     // Walks the line's words once: a word some kind reads is converted where it stands,
@@ -190,6 +192,7 @@ private:
     // Each word's one reader, or none, or several (then m_kindsOfWord says which).
     static constexpr std::size_t kNoReader = SIZE_MAX, kSeveralReaders = SIZE_MAX - 1;
     std::vector<std::size_t> m_readerOfWord;
+    std::vector<std::size_t> m_read;  // the words the kinds read, each once, in order
     NumberColumns m_columns;
     float m_columnValues[NumberColumns::kMostWords] = {};
     std::vector<std::size_t> m_placeOf;  // each kind's word among the words read

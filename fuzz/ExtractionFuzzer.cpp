@@ -9,7 +9,6 @@
 #include <fuzzer/FuzzedDataProvider.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -91,8 +90,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     ExtractionRequest request;
     const auto offered = OfferedVariables(model);
+    const OfferedVariable* chosen = nullptr;  // the offered variable requested, if any
     if (!anyVariable && !offered.empty()) {
         const auto& v = offered[variablePick % offered.size()];
+        chosen = &v;
         request.Variable = v.Name;
         if (!v.VectorKinds.empty()) {
             request.VectorKindIndex = static_cast<std::int16_t>(kindPick % v.VectorKinds.size());
@@ -129,16 +130,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // read together (each line split once, or read in columns): the requested kind's
     // values are those the export read alone.
     const Variable* variable = FindVariable(request.Variable);
-    const auto offeredKinds = std::find_if(
-        offered.begin(), offered.end(), [&](const auto& v) { return v.Name == request.Variable; });
-    if (!outcome.Failed() && !outcome.Stopped && !anyVariable && variable &&
-        variable->Picks == KindPicks::Word && offeredKinds != offered.end() &&
-        offeredKinds->VectorKinds.size() > 1) {
+    if (!outcome.Failed() && !outcome.Stopped && chosen && variable &&
+        variable->Picks == KindPicks::Word && chosen->VectorKinds.size() > 1) {
         std::vector<ExtractionRequest> kinds;
-        for (std::size_t k = 0; k < offeredKinds->VectorKinds.size(); ++k) {
+        for (std::size_t k = 0; k < chosen->VectorKinds.size(); ++k) {
             ExtractionRequest kind = request;
             kind.VectorKindIndex = static_cast<std::int16_t>(k);
-            kind.VectorKind = offeredKinds->VectorKinds[k];
+            kind.VectorKind = chosen->VectorKinds[k];
             kinds.push_back(kind);
         }
         std::vector<ValueTable> tables(kinds.size());
